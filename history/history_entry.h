@@ -1,0 +1,18 @@
+#pragma once
+// One stored benchmark result, as kept in history.json.
+#include <cstdint>
+#include <string>
+
+struct HistoryEntry {
+  std::string date;  // "%Y-%m-%dT%H:%M:%S" local time, kept as text and never parsed
+  std::string cpu;
+  std::string type;  // "single" or "multi"; any other text is kept unchanged
+  std::int32_t score = 0;
+  double time_seconds = 0.0;
+  std::int32_t threads = 0;
+  std::int32_t resolution_w = 1920;
+  std::int32_t resolution_h = 1080;
+  std::int32_t samples = 128;
+
+  friend bool operator==(const HistoryEntry&, const HistoryEntry&) = default;
+};

@@ -1,0 +1,129 @@
+#include "history/history_format.h"
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <sstream>
+
+#include <nlohmann/json.hpp>
+
+namespace {
+
+using nlohmann::json;
+
+struct WrongType {};
+
+// Numbers outside int32 saturate: a cast of an out-of-range double is undefined behaviour,
+// and a file edited by hand must not crash the program.
+std::int32_t saturate_to_int32(double value) {
+  if (std::isnan(value)) return 0;
+  if (value >= 2147483647.0) return std::numeric_limits<std::int32_t>::max();
+  if (value <= -2147483648.0) return std::numeric_limits<std::int32_t>::min();
+  return static_cast<std::int32_t>(value);  // truncates toward zero
+}
+
+std::int32_t read_int(const json& value) {
+  switch (value.type()) {
+    case json::value_t::number_integer: {
+      const auto v = value.get<std::int64_t>();
+      if (v > std::numeric_limits<std::int32_t>::max()) return std::numeric_limits<std::int32_t>::max();
+      if (v < std::numeric_limits<std::int32_t>::min()) return std::numeric_limits<std::int32_t>::min();
+      return static_cast<std::int32_t>(v);
+    }
+    case json::value_t::number_unsigned: {
+      const auto v = value.get<std::uint64_t>();
+      return v > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())
+                 ? std::numeric_limits<std::int32_t>::max()
+                 : static_cast<std::int32_t>(v);
+    }
+    case json::value_t::number_float:
+      return saturate_to_int32(value.get<double>());
+    case json::value_t::boolean:
+      return value.get<bool>() ? 1 : 0;
+    default:
+      throw WrongType{};
+  }
+}
+
+double read_double(const json& value) {
+  if (!value.is_number()) throw WrongType{};  // booleans are not numbers here
+  return value.get<double>();
+}
+
+std::string read_text(const json& value) {
+  if (!value.is_string()) throw WrongType{};
+  return value.get<std::string>();
+}
+
+HistoryEntry read_entry(const json& run) {
+  if (!run.is_object()) throw WrongType{};
+  HistoryEntry e;
+  auto take = [&](const char* key, auto& field, auto reader) {
+    if (auto it = run.find(key); it != run.end()) field = reader(*it);
+  };
+  take("date", e.date, read_text);
+  take("cpu", e.cpu, read_text);
+  take("type", e.type, read_text);
+  take("score", e.score, read_int);
+  take("time_seconds", e.time_seconds, read_double);
+  take("threads", e.threads, read_int);
+  take("resolution_w", e.resolution_w, read_int);
+  take("resolution_h", e.resolution_h, read_int);
+  take("samples", e.samples, read_int);
+  return e;
+}
+
+}  // namespace
+
+ParsedHistory parse_history(std::string_view text) {
+  ParsedHistory out;
+  if (text.empty()) return out;
+  json doc;
+  try {
+    // The stream reader stops after the first value, so trailing text is never examined; the
+    // whole-text parser would reject it.
+    std::istringstream in{std::string(text)};
+    in >> doc;
+  } catch (const json::exception&) {
+    out.kind = HistoryTextKind::Unreadable;
+    return out;
+  }
+  const auto runs = doc.is_object() ? doc.find("runs") : doc.end();
+  if (!doc.is_object() || runs == doc.end() || !runs->is_array()) {
+    out.kind = HistoryTextKind::NoRuns;
+    return out;
+  }
+  try {
+    for (const auto& run : *runs) out.entries.push_back(read_entry(run));
+  } catch (const WrongType&) {
+    out.entries.clear();  // all or nothing
+    out.kind = HistoryTextKind::Unreadable;
+    return out;
+  }
+  out.kind = HistoryTextKind::Runs;
+  return out;
+}
+
+std::string serialize_history(const std::vector<HistoryEntry>& entries) {
+  json runs = json::array();
+  for (const auto& e : entries) {
+    json run = json::object();
+    run["cpu"] = e.cpu;
+    run["date"] = e.date;
+    run["resolution_h"] = e.resolution_h;
+    run["resolution_w"] = e.resolution_w;
+    run["samples"] = e.samples;
+    run["score"] = e.score;
+    run["threads"] = e.threads;
+    // JSON has no NaN or infinity: the library would write null, which no later load accepts,
+    // and one bad time would make the whole file unreadable.
+    run["time_seconds"] = std::isfinite(e.time_seconds) ? e.time_seconds : 0.0;
+    run["type"] = e.type;
+    runs.push_back(std::move(run));
+  }
+  json doc = json::object();
+  doc["runs"] = std::move(runs);
+  // Invalid UTF-8 (a processor name from odd firmware) would make dump() throw and every save
+  // fail; it is replaced by U+FFFD instead. Valid non-ASCII text stays as it is.
+  return doc.dump(2, ' ', false, json::error_handler_t::replace);
+}

@@ -1,0 +1,27 @@
+#pragma once
+// Where history.json lives.
+#include <optional>
+#include <string>
+
+// What the choice depends on, gathered from the environment by locate_history_file().
+struct HistoryLocationFacts {
+  std::optional<std::string> history_variable;  // STRELVIK_HISTORY
+  std::string executable_path;                  // empty when unknown
+  bool file_beside_executable_exists = false;
+  bool executable_directory_writable = false;
+  std::optional<std::string> xdg_data_home;
+  std::optional<std::string> home;
+};
+
+// "history.json" in the directory of the executable: everything before the last '/', or "."
+// when the path has none. A backslash is an ordinary file-name character here.
+std::string history_path_beside(const std::string& executable_path);
+
+// STRELVIK_HISTORY when set and not empty; else the file beside the executable when it exists
+// or could be created there; else $XDG_DATA_HOME/strelvik/history.json (an absolute
+// XDG_DATA_HOME only, defaulting to ~/.local/share), so that an installed program does not
+// lose every result; the file beside the executable when no home is known either.
+std::string choose_history_path(const HistoryLocationFacts& facts);
+
+// Gathers the facts from this process and its environment and applies choose_history_path.
+std::string locate_history_file();

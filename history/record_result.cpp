@@ -1,0 +1,26 @@
+#include "history/record_result.h"
+
+HistoryEntry entry_from_result(const BenchmarkResult& result, const std::string& cpu_name) {
+  HistoryEntry e;
+  e.date = result.date;
+  e.cpu = cpu_name;
+  e.type = result.type;
+  e.score = result.score;
+  e.time_seconds = result.time_seconds;
+  e.threads = result.threads;
+  return e;
+}
+
+RecordOutcome record_result(ResultsHistory& history, const BenchmarkResult& result, const std::string& cpu_name) {
+  RecordOutcome out;
+  out.path = history.path();
+  out.recorded = history.add(entry_from_result(result, cpu_name));
+  out.messages = history.take_notices();
+  return out;
+}
+
+RecordOutcome record_result(const BenchmarkResult& result, const std::string& cpu_name) {
+  ResultsHistory history;
+  history.load();
+  return record_result(history, result, cpu_name);
+}

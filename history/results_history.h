@@ -1,0 +1,75 @@
+#pragma once
+// The list of past results, oldest first, mirrored in history.json.
+//
+// The window and the command-line runner may share the file. Every add or remove is applied to
+// the file's current contents under an advisory lock, so neither program erases the other's
+// results; saves replace the file atomically; a file that does not load as a history is moved
+// aside before it would be overwritten, and the caller is told.
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "history/history_entry.h"
+
+// Identity of the file's current version on disk, to notice changes cheaply.
+struct FileStamp {
+  bool exists = false;
+  std::uint64_t device = 0, inode = 0, size = 0;
+  std::int64_t mtime_ns = 0, ctime_ns = 0;
+  friend bool operator==(const FileStamp&, const FileStamp&) = default;
+};
+
+class ResultsHistory {
+ public:
+  // The file at locate_history_file(). Touches no file.
+  ResultsHistory();
+  explicit ResultsHistory(std::string path);
+
+  // Replaces the entries with the file's contents. A missing, empty or unreadable file gives an
+  // empty list; an unreadable one is remembered (file_unreadable()) and moved aside by the
+  // next save. Never throws.
+  void load();
+
+  // Writes the whole list as it is. False when the file could not be written; the list keeps
+  // its contents either way.
+  bool save();
+
+  // Appends the entry to the file's current list and saves. False when it could not be saved.
+  bool add(const HistoryEntry& entry);
+
+  // Removes the entry shown at `index` — identified by its contents, so an entry that another
+  // program added or removed meanwhile does not shift the choice. An index past the end, or an
+  // entry that is no longer in the file, changes nothing and writes nothing (returns false).
+  bool remove(std::size_t index);
+
+  // True when the file on disk is not the version this object last read or wrote. One stat().
+  bool changed_on_disk() const;
+  // Loads again when changed_on_disk(); true when it did.
+  bool reload_if_changed();
+
+  const std::vector<HistoryEntry>& entries() const { return entries_; }
+  std::size_t size() const { return entries_.size(); }
+  const HistoryEntry& operator[](std::size_t index) const { return entries_[index]; }
+  const std::string& path() const { return path_; }
+
+  // The last load found a non-empty file that is not a history.
+  bool file_unreadable() const { return unreadable_; }
+  // Messages for the user (an unreadable file moved aside, a failed save), oldest first;
+  // taking them clears the list.
+  std::vector<std::string> take_notices();
+
+ private:
+  void read_file();
+  bool write_locked(bool lock_held);
+  bool move_unreadable_aside();
+
+  std::vector<HistoryEntry> entries_;
+  std::string path_;
+  FileStamp known_;           // the version last read or written
+  bool unreadable_ = false;   // known_ is an unreadable file still in place
+  std::vector<std::string> notices_;
+};
+
+FileStamp stamp_of(const std::string& path);

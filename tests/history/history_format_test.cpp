@@ -1,0 +1,133 @@
+// The text of history.json: what loads, what fails as a whole, and the exact written form.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+
+#include "history/history_format.h"
+
+namespace {
+
+ParsedHistory load(const std::string& text) { return parse_history(text); }
+
+TEST(HistoryFormat, WritesTheDocumentByteForByteInSortedKeyOrder) {
+  HistoryEntry e;
+  e.cpu = "Example 8-Core Processor";
+  e.date = "2026-12-06T16:55:39";
+  e.score = 8123;
+  e.threads = 16;
+  e.time_seconds = 14.237091;
+  e.type = "multi";
+  EXPECT_EQ(serialize_history({e}),
+            "{\n  \"runs\": [\n    {\n      \"cpu\": \"Example 8-Core Processor\",\n"
+            "      \"date\": \"2026-12-06T16:55:39\",\n      \"resolution_h\": 1080,\n"
+            "      \"resolution_w\": 1920,\n      \"samples\": 128,\n      \"score\": 8123,\n"
+            "      \"threads\": 16,\n      \"time_seconds\": 14.237091,\n      \"type\": \"multi\"\n"
+            "    }\n  ]\n}");
+  EXPECT_EQ(serialize_history({}), "{\n  \"runs\": []\n}");
+}
+
+TEST(HistoryFormat, WholeSecondsKeepADecimalPointAndTimesRoundTripExactly) {
+  HistoryEntry e;
+  e.time_seconds = 12.0;
+  EXPECT_NE(serialize_history({e}).find("\"time_seconds\": 12.0,\n"), std::string::npos);
+  for (double t : {0.1, 1.0 / 3.0, 123456.789012345, 5e-324, 1e300}) {
+    e.time_seconds = t;
+    const auto back = load(serialize_history({e}));
+    ASSERT_EQ(back.kind, HistoryTextKind::Runs);
+    EXPECT_EQ(back.entries.at(0).time_seconds, t);
+  }
+}
+
+TEST(HistoryFormat, TimesThatJsonCannotHoldAreWrittenAsZeroSoTheFileStaysLoadable) {
+  HistoryEntry e;
+  for (double t : {std::numeric_limits<double>::infinity(), std::nan("")}) {
+    e.time_seconds = t;
+    const auto back = load(serialize_history({e, e}));
+    ASSERT_EQ(back.kind, HistoryTextKind::Runs);
+    EXPECT_EQ(back.entries.at(1).time_seconds, 0.0);
+  }
+}
+
+TEST(HistoryFormat, TextIsWrittenAsUtf8AndInvalidBytesDoNotStopTheSave) {
+  HistoryEntry e;
+  e.cpu = "Prozessor \xc3\xa9";
+  EXPECT_NE(serialize_history({e}).find("Prozessor \xc3\xa9"), std::string::npos);
+  e.cpu = "bad \xff byte";
+  const auto back = load(serialize_history({e}));
+  ASSERT_EQ(back.kind, HistoryTextKind::Runs);
+  EXPECT_EQ(back.entries.at(0).cpu, "bad \xef\xbf\xbd byte");
+}
+
+TEST(HistoryFormat, MissingKeysTakeTheDefaultsAndUnknownKeysAreIgnored) {
+  const auto h = load(R"({"extra": 1, "runs": [{"score": 10, "type": "single", "note": [1]}]})");
+  ASSERT_EQ(h.kind, HistoryTextKind::Runs);
+  ASSERT_EQ(h.entries.size(), 1u);
+  HistoryEntry expected;
+  expected.score = 10;
+  expected.type = "single";
+  EXPECT_EQ(h.entries[0], expected);
+  EXPECT_EQ(h.entries[0].resolution_w, 1920);
+  EXPECT_EQ(h.entries[0].resolution_h, 1080);
+  EXPECT_EQ(h.entries[0].samples, 128);
+}
+
+TEST(HistoryFormat, IntegerFieldsTakeFloatsByTruncationAndBooleansAsZeroOrOne) {
+  const auto h = load(R"({"runs": [{"score": 1234.9, "threads": true, "samples": false,
+                                    "resolution_w": -7.8, "time_seconds": 3}]})");
+  ASSERT_EQ(h.kind, HistoryTextKind::Runs);
+  EXPECT_EQ(h.entries[0].score, 1234);
+  EXPECT_EQ(h.entries[0].threads, 1);
+  EXPECT_EQ(h.entries[0].samples, 0);
+  EXPECT_EQ(h.entries[0].resolution_w, -7);
+  EXPECT_EQ(h.entries[0].time_seconds, 3.0);
+}
+
+TEST(HistoryFormat, NumbersBeyondInt32SaturateInsteadOfWrapping) {
+  const auto h = load(R"({"runs": [{"score": 1e20, "threads": -1e20, "samples": 5000000000,
+                                    "resolution_w": -5000000000, "resolution_h": 18446744073709551615}]})");
+  ASSERT_EQ(h.kind, HistoryTextKind::Runs);
+  EXPECT_EQ(h.entries[0].score, std::numeric_limits<std::int32_t>::max());
+  EXPECT_EQ(h.entries[0].threads, std::numeric_limits<std::int32_t>::min());
+  EXPECT_EQ(h.entries[0].samples, std::numeric_limits<std::int32_t>::max());
+  EXPECT_EQ(h.entries[0].resolution_w, std::numeric_limits<std::int32_t>::min());
+  EXPECT_EQ(h.entries[0].resolution_h, std::numeric_limits<std::int32_t>::max());
+}
+
+TEST(HistoryFormat, OneWrongValueAnywhereFailsTheWholeLoad) {
+  const std::string good = R"({"score": 5, "type": "multi"})";
+  for (const std::string& bad : std::initializer_list<std::string>{R"({"date": 20261206})", R"({"cpu": null})", R"({"score": "5"})",
+                                R"({"threads": null})", R"({"samples": [1]})", R"({"score": {}})",
+                                R"({"time_seconds": true})", R"({"time_seconds": "1.0"})", "null", "7",
+                                R"("run")", "[]"}) {
+    const auto h = load(R"({"runs": [)" + good + "," + bad + "]}");
+    EXPECT_EQ(h.kind, HistoryTextKind::Unreadable) << bad;
+    EXPECT_TRUE(h.entries.empty()) << bad;
+  }
+}
+
+TEST(HistoryFormat, JsonThatIsNotAHistoryLoadsEmptyButIsToldApart) {
+  for (const std::string& text : std::initializer_list<std::string>{R"([{"score": 1}])", R"({"run": []})", R"({"runs": {"score": 1}})", "42",
+                                 R"({"runs": null})"}) {
+    const auto h = load(text);
+    EXPECT_EQ(h.kind, HistoryTextKind::NoRuns) << text;
+    EXPECT_TRUE(h.entries.empty());
+  }
+  EXPECT_EQ(load("").kind, HistoryTextKind::Empty);
+  for (const std::string& text : std::initializer_list<std::string>{"{", "   ", "{\"runs\": [], // note\n}", "{'runs': []}", "\xef\xbb\xbf"})
+    EXPECT_EQ(load(text).kind, HistoryTextKind::Unreadable) << text;
+}
+
+TEST(HistoryFormat, TrailingTextAfterTheFirstValueAndALeadingByteOrderMarkAreAccepted) {
+  const std::string doc = R"({"runs": [{"score": 3}]})";
+  for (const std::string& text : std::initializer_list<std::string>{doc + R"({"runs": []})", doc + " garbage ]]", doc + "\n",
+                                 "\xef\xbb\xbf" + doc}) {
+    const auto h = load(text);
+    ASSERT_EQ(h.kind, HistoryTextKind::Runs) << text;
+    ASSERT_EQ(h.entries.size(), 1u);
+    EXPECT_EQ(h.entries[0].score, 3);
+  }
+}
+
+}  // namespace

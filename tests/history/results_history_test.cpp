@@ -1,0 +1,207 @@
+// The store against real files: creation, removal, unreadable files, failed saves, and two
+// stores sharing one file as the window and the runner do.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "history/history_format.h"
+#include "history/history_location.h"
+#include "history/record_result.h"
+#include "history/results_history.h"
+#include "temp_dir.h"
+
+namespace {
+
+HistoryEntry run(int score, const char* type = "multi") {
+  HistoryEntry e;
+  e.score = score;
+  e.type = type;
+  e.date = "2026-12-06T16:55:39";
+  e.cpu = "Test CPU";
+  e.time_seconds = 12.5;
+  e.threads = 2;
+  return e;
+}
+
+std::vector<int> scores_in_file(const std::string& path) {
+  std::vector<int> out;
+  for (const auto& e : parse_history(read_text(path)).entries) out.push_back(e.score);
+  return out;
+}
+
+std::vector<std::string> aside_files(const TempDir& dir) {
+  std::vector<std::string> out;
+  for (const auto& f : std::filesystem::directory_iterator(dir.path()))
+    if (f.path().filename().string().find(".unreadable-") != std::string::npos) out.push_back(f.path().string());
+  return out;
+}
+
+TEST(ResultsHistory, AMissingFileLoadsEmptyAndTheFirstAddCreatesIt) {
+  TempDir dir;
+  ResultsHistory h(dir.file("history.json"));
+  h.load();
+  EXPECT_EQ(h.size(), 0u);
+  EXPECT_FALSE(h.file_unreadable());
+  ASSERT_TRUE(h.add(run(100)));
+  EXPECT_EQ(scores_in_file(h.path()), std::vector<int>{100});
+  EXPECT_FALSE(std::filesystem::exists(h.path() + ".tmp"));
+}
+
+TEST(ResultsHistory, RemovalClosesTheGapAndAnIndexPastTheEndWritesNothing) {
+  TempDir dir;
+  ResultsHistory h(dir.file("history.json"));
+  h.load();
+  for (int s : {1, 2, 3}) h.add(run(s));
+  ASSERT_TRUE(h.remove(0));
+  EXPECT_EQ(h[0].score, 2);
+  EXPECT_EQ(h[1].score, 3);
+  EXPECT_EQ(scores_in_file(h.path()), (std::vector<int>{2, 3}));
+
+  const FileStamp before = stamp_of(h.path());
+  EXPECT_FALSE(h.remove(2));
+  EXPECT_EQ(stamp_of(h.path()), before);
+
+  h.remove(1);
+  h.remove(0);
+  EXPECT_EQ(read_text(h.path()), "{\n  \"runs\": []\n}");
+}
+
+TEST(ResultsHistory, AnUnreadableFileIsMovedAsideBeforeTheFirstSaveAndTheUserIsTold) {
+  for (const std::string& contents : std::initializer_list<std::string>{"{\"runs\": [ {\"score\": 1}, nul", "{\"runs\": [{\"date\": 1}]}",
+                                     "[\"my own notes\"]"}) {
+    TempDir dir;
+    write_text(dir.file("history.json"), contents);
+    ResultsHistory h(dir.file("history.json"));
+    h.load();
+    EXPECT_EQ(h.size(), 0u);
+    EXPECT_TRUE(h.file_unreadable());
+    EXPECT_EQ(read_text(h.path()), contents) << "loading alone must not touch it";
+    EXPECT_TRUE(h.take_notices().empty());
+
+    ASSERT_TRUE(h.add(run(7)));
+    const auto aside = aside_files(dir);
+    ASSERT_EQ(aside.size(), 1u) << contents;
+    EXPECT_EQ(read_text(aside[0]), contents);
+    EXPECT_EQ(scores_in_file(h.path()), std::vector<int>{7});
+    const auto notices = h.take_notices();
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_NE(notices[0].find(aside[0]), std::string::npos);
+
+    h.add(run(8));  // only once
+    EXPECT_EQ(aside_files(dir).size(), 1u);
+  }
+}
+
+TEST(ResultsHistory, AnEmptyFileIsSimplyReplaced) {
+  TempDir dir;
+  write_text(dir.file("history.json"), "");
+  ResultsHistory h(dir.file("history.json"));
+  h.load();
+  EXPECT_FALSE(h.file_unreadable());
+  h.add(run(1));
+  EXPECT_TRUE(aside_files(dir).empty());
+  EXPECT_TRUE(h.take_notices().empty());
+}
+
+TEST(ResultsHistory, AFailedSaveReportsFailureAndKeepsTheChangeInMemory) {
+  TempDir dir;
+  write_text(dir.file("not-a-dir"), "x");
+  ResultsHistory h(dir.file("not-a-dir") + "/history.json");
+  h.load();
+  EXPECT_FALSE(h.add(run(5)));
+  EXPECT_EQ(h.size(), 1u);
+  const auto notices = h.take_notices();
+  ASSERT_EQ(notices.size(), 1u);
+  EXPECT_NE(notices[0].find("could not be saved"), std::string::npos);
+}
+
+TEST(ResultsHistory, TwoStoresOnOneFileKeepEachOthersResults) {
+  TempDir dir;
+  ResultsHistory window(dir.file("history.json"));
+  ResultsHistory runner(dir.file("history.json"));
+  window.load();
+  runner.load();
+  window.add(run(1));
+  EXPECT_TRUE(runner.changed_on_disk());
+  runner.add(run(2));  // re-reads first: the window's result stays
+  EXPECT_EQ(scores_in_file(window.path()), (std::vector<int>{1, 2}));
+
+  EXPECT_TRUE(window.changed_on_disk());
+  EXPECT_TRUE(window.reload_if_changed());
+  EXPECT_FALSE(window.changed_on_disk());
+  EXPECT_FALSE(window.reload_if_changed());
+  EXPECT_EQ(window.size(), 2u);
+}
+
+TEST(ResultsHistory, RemovingDeletesTheEntryTheUserSawEvenAfterAnotherProgramChangedTheFile) {
+  TempDir dir;
+  ResultsHistory window(dir.file("history.json"));
+  window.load();
+  for (int s : {10, 20, 30}) window.add(run(s));
+
+  ResultsHistory runner(dir.file("history.json"));
+  runner.load();
+  runner.remove(0);     // 10 goes; the window still shows 10, 20, 30
+  runner.add(run(40));  // file: 20, 30, 40
+
+  ASSERT_TRUE(window.remove(2));  // the user clicked 30, now at index 1 in the file
+  EXPECT_EQ(scores_in_file(window.path()), (std::vector<int>{20, 40}));
+
+  // An entry that is already gone is not replaced by a removal of some other entry.
+  ResultsHistory stale(dir.file("history.json"));
+  stale.load();  // 20, 40
+  runner.reload_if_changed();
+  runner.remove(0);  // 20 goes
+  EXPECT_FALSE(stale.remove(0));
+  EXPECT_EQ(scores_in_file(window.path()), std::vector<int>{40});
+}
+
+TEST(ResultsHistory, RecordingAResultStoresTheStandardRunWithTheMachinesProcessor) {
+  TempDir dir;
+  ResultsHistory h(dir.file("history.json"));
+  h.load();
+  const BenchmarkResult r{"single", 812, 147.75, 1, "2026-12-06T16:55:39"};
+  const RecordOutcome out = record_result(h, r, "Example CPU");
+  EXPECT_TRUE(out.recorded);
+  EXPECT_TRUE(out.messages.empty());
+  const auto stored = parse_history(read_text(h.path())).entries;
+  ASSERT_EQ(stored.size(), 1u);
+  HistoryEntry expected;
+  expected.date = "2026-12-06T16:55:39";
+  expected.cpu = "Example CPU";
+  expected.type = "single";
+  expected.score = 812;
+  expected.time_seconds = 147.75;
+  expected.threads = 1;
+  EXPECT_EQ(stored[0], expected);
+}
+
+TEST(HistoryLocation, TheFileLivesBesideTheExecutableJoinedWithASlash) {
+  EXPECT_EQ(history_path_beside("/opt/strelvik/bin/strelvik"), "/opt/strelvik/bin/history.json");
+  EXPECT_EQ(history_path_beside("strelvik"), "./history.json");
+  EXPECT_EQ(history_path_beside(""), "./history.json");
+  EXPECT_EQ(history_path_beside("/odd\\name/strelvik"), "/odd\\name/history.json");
+}
+
+TEST(HistoryLocation, TheVariableWinsThenTheExecutableDirectoryThenTheUsersDataDirectory) {
+  HistoryLocationFacts f;
+  f.executable_path = "/usr/bin/strelvik";
+  f.xdg_data_home = "/home/u/.data";
+  f.home = "/home/u";
+  f.history_variable = "/tmp/h.json";
+  EXPECT_EQ(choose_history_path(f), "/tmp/h.json");
+  f.history_variable = "";
+  EXPECT_EQ(choose_history_path(f), "/home/u/.data/strelvik/history.json");
+  f.xdg_data_home = "relative/ignored";
+  EXPECT_EQ(choose_history_path(f), "/home/u/.local/share/strelvik/history.json");
+  f.home.reset();
+  EXPECT_EQ(choose_history_path(f), "/usr/bin/history.json");
+  f.home = "/home/u";
+  f.executable_directory_writable = true;
+  EXPECT_EQ(choose_history_path(f), "/usr/bin/history.json");
+  f.executable_directory_writable = false;
+  f.file_beside_executable_exists = true;
+  EXPECT_EQ(choose_history_path(f), "/usr/bin/history.json");
+}
+
+}  // namespace
