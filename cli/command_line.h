@@ -1,0 +1,27 @@
+#pragma once
+// The runner's command line: a subcommand and its options, or the reason it was refused.
+#include <optional>
+#include <string>
+#include <variant>
+
+#include "cli/run_options.h"
+
+struct InfoRequest {
+  bool json = false;
+};
+
+struct HistoryRequest {
+  std::optional<int> delete_number;
+  bool json = false;
+};
+
+// Nothing to run: print `text` (to stdout for help, stderr for errors) and exit with `code`.
+struct EarlyExit {
+  int code = 0;
+  std::string text;
+};
+
+using Command = std::variant<RunOptions, InfoRequest, HistoryRequest, EarlyExit>;
+
+// Bad usage gives an EarlyExit with code 2 and one clear message; nothing runs.
+Command parse_command_line(int argc, const char* const* argv);

@@ -1,0 +1,114 @@
+#include "cli/run_command.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <iostream>
+#include <thread>
+
+#include "cli/interrupt.h"
+#include "cli/png_writer.h"
+#include "cli/progress_reporter.h"
+#include "engine/benchmark_engine.h"
+#include "verify/image_verification.h"
+
+namespace {
+
+constexpr auto kPollInterval = std::chrono::milliseconds(200);
+
+std::string run_label(const BenchmarkConfig& config) {
+  return std::string(kind_for_thread_count(config.thread_count)) + " (" + std::to_string(config.thread_count) +
+         (config.thread_count == 1 ? " thread)" : " threads)");
+}
+
+// Polls the engine until the run ends, showing progress; cancels it on Ctrl-C.
+void wait_for_run(BenchmarkEngine& engine, ProgressReporter& progress) {
+  bool cancelled = false;
+  while (engine.running.load()) {
+    if (!cancelled && received_interrupt() != 0) {
+      engine.cancel();
+      cancelled = true;
+    }
+    // Until the measured phase begins the counters may still hold the previous run's values.
+    if (const std::int64_t start = engine.start_time.load(); start != 0) {
+      progress.update(ProgressSnapshot{engine.tiles_done.load(), engine.tile_count.load(),
+                                       (BenchmarkEngine::steady_now_ns() - start) * 1e-9});
+    }
+    std::this_thread::sleep_for(kPollInterval);
+  }
+  progress.finish();
+}
+
+}  // namespace
+
+int run_benchmarks(const RunOptions& options, const RunRecorder& recorder) {
+  install_interrupt_handlers();
+  std::FILE* human = options.json ? stderr : stdout;
+  const bool interactive = isatty(STDERR_FILENO) != 0;
+  const std::int32_t hardware_threads = hardware_thread_count();
+
+  BenchmarkEngine engine;
+  std::vector<RunReport> reports;
+  std::vector<std::uint8_t> last_image;
+  int exit_code = 0;
+
+  for (const BenchmarkConfig& config : planned_runs(options, hardware_threads)) {
+    ProgressReporter progress(stderr, interactive, run_label(config));
+    engine.start(config);
+    wait_for_run(engine, progress);
+
+    if (const int signal_number = received_interrupt(); signal_number != 0) {
+      std::fprintf(stderr, "Cancelled; no result.\n");
+      return interrupted_exit_code(signal_number);
+    }
+    if (const auto failure = engine.take_failure()) {
+      std::fprintf(stderr, "strelvik-cli: %s\n", failure->c_str());
+      return 1;
+    }
+    if (!engine.result_ready.load()) {
+      std::fprintf(stderr, "strelvik-cli: the run ended without a result\n");
+      return 1;
+    }
+
+    RunReport report;
+    report.result = engine.take_result();
+    report.config = config;
+    last_image = engine.pixels.snapshot();
+    const ImageVerification verification = verify_image(config, last_image);
+    report.image_sha256 = verification.sha256;
+    report.verified = verification.verified;
+    report.custom = is_custom_run(config, hardware_threads);
+    if (recorder && !report.custom && report.verified.value_or(false)) {
+      report.recorded = recorder(report);
+    } else if (recorder) {
+      report.recorded = false;
+    }
+
+    std::fputs(run_report_text(report).c_str(), human);
+    if (options.json) {
+      std::cout << run_report_json(report).dump() << std::endl;
+    }
+    reports.push_back(report);
+    if (report.verified == false) {
+      exit_code = 3;  // a machine that computes wrongly: its further runs mean nothing either
+      break;
+    }
+  }
+
+  if (!options.image_path.empty() && !last_image.empty()) {
+    if (!write_png(options.image_path, engine.width, engine.height, last_image)) {
+      std::fprintf(stderr, "strelvik-cli: could not write the image to %s\n", options.image_path.c_str());
+      exit_code = exit_code == 0 ? 1 : exit_code;
+    }
+  }
+  if (options.repeat > 1 && exit_code == 0) {
+    for (const RunSummary& summary : summarize(reports)) {
+      std::fputs(run_summary_text(summary).c_str(), human);
+      if (options.json) {
+        std::cout << run_summary_json(summary).dump() << std::endl;
+      }
+    }
+  }
+  return exit_code;
+}

@@ -1,0 +1,106 @@
+#include "cli/run_report.h"
+
+#include <algorithm>
+#include <cstdio>
+
+nlohmann::ordered_json run_report_json(const RunReport& report) {
+  nlohmann::ordered_json object;
+  object["type"] = report.result.type;
+  object["score"] = report.result.score;
+  object["time_seconds"] = report.result.time_seconds;
+  object["threads"] = report.result.threads;
+  object["date"] = report.result.date;
+  object["width"] = report.config.width;
+  object["height"] = report.config.height;
+  object["samples"] = report.config.samples_per_pixel;
+  object["max_depth"] = report.config.max_depth;
+  object["tile_size"] = report.config.tile_size;
+  object["image_sha256"] = report.image_sha256;
+  object["verified"] = report.verified ? nlohmann::ordered_json(*report.verified) : nlohmann::ordered_json();
+  object["custom"] = report.custom;
+  if (report.recorded) {
+    object["recorded"] = *report.recorded;
+  }
+  return object;
+}
+
+std::string run_report_text(const RunReport& report) {
+  const BenchmarkResult& r = report.result;
+  char head[256];
+  std::snprintf(head, sizeof head, "%s%s: score %d, time %.3f s, %d thread%s, %s\n", r.type.c_str(),
+                report.custom ? " (custom)" : "", r.score, r.time_seconds, r.threads, r.threads == 1 ? "" : "s",
+                r.date.c_str());
+  std::string text = head;
+  text += "  image " + std::to_string(report.config.width) + "x" + std::to_string(report.config.height) + ", " +
+          std::to_string(report.config.samples_per_pixel) + " spp, SHA-256 " + report.image_sha256 + "\n";
+  if (!report.verified) {
+    text += "  custom workload: no reference image to verify against\n";
+  } else if (*report.verified) {
+    text += "  verified: the image matches the reference\n";
+  } else {
+    text += "  NOT VERIFIED: this machine computed a wrong image (unstable overclock or broken build?).\n"
+            "  The score is meaningless and is not recorded.\n";
+  }
+  return text;
+}
+
+double median(std::vector<double> values) {
+  if (values.empty()) {
+    return 0.0;
+  }
+  std::sort(values.begin(), values.end());
+  const std::size_t mid = values.size() / 2;
+  return values.size() % 2 == 1 ? values[mid] : (values[mid - 1] + values[mid]) / 2.0;
+}
+
+std::vector<RunSummary> summarize(const std::vector<RunReport>& reports) {
+  std::vector<RunSummary> summaries;
+  for (const char* kind : {"single", "multi"}) {
+    std::vector<double> scores;
+    std::vector<double> times;
+    for (const RunReport& report : reports) {
+      if (report.result.type == kind) {
+        scores.push_back(report.result.score);
+        times.push_back(report.result.time_seconds);
+      }
+    }
+    if (scores.empty()) {
+      continue;
+    }
+    RunSummary s;
+    s.kind = kind;
+    s.runs = static_cast<int>(scores.size());
+    s.median_score = median(scores);
+    s.min_score = *std::min_element(scores.begin(), scores.end());
+    s.max_score = *std::max_element(scores.begin(), scores.end());
+    s.median_time = median(times);
+    s.min_time = *std::min_element(times.begin(), times.end());
+    s.max_time = *std::max_element(times.begin(), times.end());
+    s.spread_percent = s.median_time > 0.0 ? (s.max_time - s.min_time) / s.median_time * 100.0 : 0.0;
+    summaries.push_back(s);
+  }
+  return summaries;
+}
+
+nlohmann::ordered_json run_summary_json(const RunSummary& s) {
+  nlohmann::ordered_json object;
+  object["type"] = "summary";
+  object["kind"] = s.kind;
+  object["runs"] = s.runs;
+  object["median_score"] = s.median_score;
+  object["min_score"] = s.min_score;
+  object["max_score"] = s.max_score;
+  object["median_time_seconds"] = s.median_time;
+  object["min_time_seconds"] = s.min_time;
+  object["max_time_seconds"] = s.max_time;
+  object["spread_percent"] = s.spread_percent;
+  return object;
+}
+
+std::string run_summary_text(const RunSummary& s) {
+  char text[256];
+  std::snprintf(text, sizeof text,
+                "%s over %d runs: median score %.1f (min %.0f, max %.0f), median time %.3f s, spread %.2f%%\n",
+                s.kind.c_str(), s.runs, s.median_score, s.min_score, s.max_score, s.median_time, s.spread_percent);
+  return text;
+}

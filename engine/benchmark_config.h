@@ -1,0 +1,35 @@
+#pragma once
+// The two records that cross the engine's boundary: what a run renders, and what it produced.
+#include <cstdint>
+#include <string>
+
+struct BenchmarkConfig {
+  std::int32_t samples_per_pixel;
+  std::int32_t max_depth;
+  std::int32_t tile_size;
+  std::int32_t thread_count;
+  std::int32_t width;
+  std::int32_t height;
+};
+
+struct BenchmarkResult {
+  std::string type;  // "single" or "multi"
+  std::int32_t score = 0;
+  double time_seconds = 0.0;
+  std::int32_t threads = 0;
+  std::string date;  // local time, "%Y-%m-%dT%H:%M:%S"
+};
+
+// The kind of a run follows from its thread count alone: exactly 1 is "single".
+inline const char* kind_for_thread_count(std::int32_t thread_count) {
+  return thread_count == 1 ? "single" : "multi";
+}
+
+// The configuration every standard run uses; only the thread count differs between the kinds.
+inline constexpr BenchmarkConfig standard_config(std::int32_t thread_count) {
+  return BenchmarkConfig{128, 50, 32, thread_count, 1920, 1080};
+}
+
+// The machine's hardware thread count as the standard library reports it; a report of 0
+// (the query failed) means one worker, since a pool without workers would never finish.
+std::int32_t hardware_thread_count();

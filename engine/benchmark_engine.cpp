@@ -1,0 +1,133 @@
+#include "engine/benchmark_engine.h"
+
+#include <chrono>
+#include <exception>
+
+#include "engine/render_tile.h"
+#include "engine/score.h"
+#include "engine/thread_pool.h"
+
+BenchmarkEngine::BenchmarkEngine() = default;
+
+BenchmarkEngine::~BenchmarkEngine() {
+  cancel();
+  if (run_thread.joinable()) {
+    run_thread.join();
+  }
+}
+
+std::int64_t BenchmarkEngine::steady_now_ns() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+void BenchmarkEngine::start(const BenchmarkConfig& config) {
+  if (running.load()) {
+    return;
+  }
+  width = config.width;
+  height = config.height;
+  pixels.reset(width, height);
+
+  tiles_done.exchange(0);
+  start_time.exchange(0);
+  cancel_requested.exchange(false);
+  result_ready.exchange(false);
+  run_failed.exchange(false);
+  running.exchange(true);
+
+  try {
+    // Move-assigning joins the previous run thread, which has already finished its run; the
+    // new thread is running during that join.
+    run_thread = std::jthread([this, config](std::stop_token) { run_internal(config); });
+  } catch (const std::exception& e) {
+    publish_failure(std::string("could not start the run thread: ") + e.what());
+  }
+}
+
+void BenchmarkEngine::cancel() { cancel_requested.exchange(true); }
+
+BenchmarkResult BenchmarkEngine::take_result() {
+  BenchmarkResult copy = result;
+  result_ready.exchange(false);
+  return copy;
+}
+
+std::optional<std::string> BenchmarkEngine::take_failure() {
+  if (running.load() || !run_failed.exchange(false)) {
+    return std::nullopt;
+  }
+  return failure;
+}
+
+void BenchmarkEngine::publish_failure(std::string message) {
+  failure = std::move(message);
+  run_failed.exchange(true);
+  running.exchange(false);
+}
+
+void BenchmarkEngine::render_tile_task(std::int32_t index, const BenchmarkConfig& config) {
+  if (cancel_requested.load()) {
+    return;  // the tile stays Pending and is not counted
+  }
+  Tile tile;
+  {
+    std::lock_guard lock(state_mutex);
+    tiles[index].state = TileState::Rendering;
+    tile = tiles[index];
+  }
+  render_tile(pixels.data(), config.width, config.height, tile.x, tile.y, tile.w, tile.h,
+              config.samples_per_pixel, config.max_depth, scene.camera, scene.world, tile_seed(index),
+              &cancel_requested);
+  {
+    std::lock_guard lock(state_mutex);
+    tiles[index].state = TileState::Done;  // also when cut short by a cancel
+  }
+  tiles_done.fetch_add(1);
+}
+
+void BenchmarkEngine::run_internal(BenchmarkConfig config) {
+  try {
+    // Preparation, not measured.
+    scene = build_benchmark_scene();
+    scene.camera.image_width = config.width;
+    scene.camera.image_height = config.height;
+    scene.camera.initialize();
+    {
+      std::lock_guard lock(state_mutex);
+      build_tile_list(tiles, config.width, config.height, config.tile_size);
+      tile_count.exchange(static_cast<std::int32_t>(tiles.size()));
+    }
+    tiles_done.exchange(0);
+
+    // The measured phase: creating the workers, queuing, rendering, and joining the workers.
+    const std::int64_t begin = steady_now_ns();
+    start_time.exchange(begin);
+    {
+      ThreadPool pool(config.thread_count);
+      const std::int32_t count = tile_count.load();
+      for (std::int32_t i = 0; i < count && !cancel_requested.load(); ++i) {
+        pool.enqueue([this, i, &config] { render_tile_task(i, config); });
+      }
+      pool.wait_idle();
+    }
+    const std::int64_t end = steady_now_ns();
+
+    if (cancel_requested.load()) {
+      running.exchange(false);
+      return;
+    }
+    const double time_seconds = static_cast<double>(end - begin) * 1e-9;
+    result.type = kind_for_thread_count(config.thread_count);
+    result.score = compute_score(time_seconds);
+    result.time_seconds = time_seconds;
+    result.threads = config.thread_count;
+    result.date = format_result_date(std::chrono::system_clock::now());
+    result_ready.exchange(true);
+    running.exchange(false);
+  } catch (const std::exception& e) {
+    // A worker the system refused: the pool has joined what it created; end without a result.
+    publish_failure(std::string("the benchmark could not run: ") + e.what());
+  }
+}

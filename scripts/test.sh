@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Builds and runs the whole test suite, as CI does:
+#   release build: every test; asan and tsan builds: the unit and API suites;
+#   fuzz build (clang): every libFuzzer target for a bounded time.
+# STRELVIK_TEST_STAGES (default "release asan tsan fuzz") picks a subset.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+
+jobs=$(nproc)
+stages=${STRELVIK_TEST_STAGES:-release asan tsan fuzz}
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+for stage in $stages; do
+  start=$SECONDS
+  echo "=== $stage ===" >&2
+  cmake --preset "$stage" >/dev/null
+  cmake --build --preset "$stage" -j "$jobs"
+  if [[ $stage == fuzz ]]; then
+    scripts/run-fuzzers.sh build/fuzz/bin
+  else
+    ctest --preset "$stage" -j "$jobs" | tee -a "$log"
+  fi
+  echo "=== $stage took $((SECONDS - start)) s ===" >&2
+done
+
+# One closing line over every stage's CTest summary.
+passed=0; failed=0
+while read -r f total; do
+  failed=$(( failed + f )); passed=$(( passed + total - f ))
+done < <(sed -n -E 's/^[0-9]+% tests passed, ([0-9]+) tests? failed out of ([0-9]+)$/\1 \2/p' "$log")
+echo "all stages: $passed passed, $failed failed"

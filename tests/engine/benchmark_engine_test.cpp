@@ -1,0 +1,198 @@
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <chrono>
+#include <regex>
+#include <thread>
+
+#include "engine/benchmark_engine.h"
+#include "engine/score.h"
+
+namespace {
+
+BenchmarkConfig small(std::int32_t threads, std::int32_t spp = 1) { return BenchmarkConfig{spp, 8, 16, threads, 96, 64}; }
+
+// A run long enough to be caught in progress.
+BenchmarkConfig slow(std::int32_t threads) { return BenchmarkConfig{4096, 50, 16, threads, 96, 64}; }
+
+bool wait_until_idle(BenchmarkEngine& engine) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+  while (engine.running.load()) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return true;
+}
+
+BenchmarkResult run_to_end(BenchmarkEngine& engine, const BenchmarkConfig& config) {
+  engine.start(config);
+  EXPECT_TRUE(wait_until_idle(engine));
+  EXPECT_TRUE(engine.result_ready.load());
+  return engine.take_result();
+}
+
+bool all_zero(const BenchmarkEngine& engine) {
+  for (std::uint8_t byte : engine.pixels.snapshot()) {
+    if (byte != 0) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+TEST(BenchmarkEngine, KindFollowsTheThreadCount) {
+  BenchmarkEngine engine;
+  const BenchmarkResult single = run_to_end(engine, small(1));
+  EXPECT_EQ(single.type, "single");
+  EXPECT_EQ(single.threads, 1);
+  EXPECT_GT(single.score, 0);
+  EXPECT_GT(single.time_seconds, 0.0);
+  EXPECT_FALSE(engine.result_ready.load());  // taken exactly once
+
+  const BenchmarkResult multi = run_to_end(engine, small(3));
+  EXPECT_EQ(multi.type, "multi");
+  EXPECT_EQ(multi.threads, 3);
+  EXPECT_EQ(engine.tiles_done.load(), engine.tile_count.load());
+  EXPECT_EQ(engine.tile_count.load(), 24);
+}
+
+TEST(BenchmarkEngine, ImageIsByteIdenticalForAnyThreadCount) {
+  BenchmarkEngine engine;
+  run_to_end(engine, small(1, 3));
+  const std::vector<std::uint8_t> one = engine.pixels.snapshot();
+  for (std::int32_t threads : {2, 5}) {
+    run_to_end(engine, small(threads, 3));
+    EXPECT_EQ(engine.pixels.snapshot(), one) << threads << " threads";
+  }
+  for (std::size_t i = 3; i < one.size(); i += 4) {
+    ASSERT_EQ(one[i], 255);  // every pixel rendered
+  }
+}
+
+TEST(BenchmarkEngine, StartClearsTheImageAndIgnoresRequestsWhileRunning) {
+  BenchmarkEngine engine;
+  run_to_end(engine, small(2));
+  engine.start(slow(2));
+  EXPECT_TRUE(engine.running.load());
+  EXPECT_FALSE(engine.result_ready.load());
+  EXPECT_EQ(engine.tiles_done.load(), 0);
+  EXPECT_TRUE(all_zero(engine));
+
+  engine.start(BenchmarkConfig{1, 1, 8, 1, 32, 16});  // dropped: the size stays
+  EXPECT_EQ(engine.width, 96);
+  EXPECT_EQ(engine.height, 64);
+  engine.cancel();
+  ASSERT_TRUE(wait_until_idle(engine));
+}
+
+TEST(BenchmarkEngine, CancelEndsTheRunWithoutAResultAndKeepsThePreviousOne) {
+  BenchmarkEngine engine;
+  const BenchmarkResult before = run_to_end(engine, small(1));
+  engine.result.score = 777;  // marks the stored result; a cancelled run must not touch it
+
+  engine.start(slow(2));
+  while (engine.tiles_done.load() == 0) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  engine.cancel();
+  ASSERT_TRUE(wait_until_idle(engine));
+  EXPECT_FALSE(engine.result_ready.load());
+  EXPECT_EQ(engine.result.score, 777);
+  EXPECT_EQ(engine.result.date, before.date);
+  EXPECT_LT(engine.tiles_done.load(), engine.tile_count.load());
+  EXPECT_FALSE(engine.take_failure().has_value());
+
+  // Tiles whose tasks began after the cancel stay empty; the last row of tiles never started.
+  const std::vector<std::uint8_t> image = engine.pixels.snapshot();
+  EXPECT_EQ(image[(63 * 96 + 95) * 4 + 3], 0);
+}
+
+TEST(BenchmarkEngine, CancelWhileIdleDoesNotAffectTheNextRun) {
+  BenchmarkEngine engine;
+  engine.cancel();
+  const BenchmarkResult result = run_to_end(engine, small(2));
+  EXPECT_EQ(result.type, "multi");
+}
+
+TEST(BenchmarkEngine, NewRunMakesAnUntakenResultUntakeable) {
+  BenchmarkEngine engine;
+  engine.start(small(1));
+  ASSERT_TRUE(wait_until_idle(engine));
+  ASSERT_TRUE(engine.result_ready.load());
+  engine.start(slow(1));
+  EXPECT_FALSE(engine.result_ready.load());
+  engine.cancel();
+}
+
+TEST(BenchmarkEngine, StartTimeIsZeroUntilTheMeasuredPhaseBegins) {
+  BenchmarkEngine engine;
+  run_to_end(engine, small(1));
+  EXPECT_NE(engine.start_time.load(), 0);
+  engine.start(slow(1));
+  const std::int64_t at_start = engine.start_time.load();
+  const std::int64_t now = BenchmarkEngine::steady_now_ns();
+  // Either not begun (0) or begun by this run, never the previous run's value.
+  EXPECT_TRUE(at_start == 0 || at_start <= now);
+  while (engine.start_time.load() == 0) {
+    std::this_thread::yield();
+  }
+  EXPECT_GE(engine.start_time.load(), now - 1'000'000'000);
+  engine.cancel();
+}
+
+TEST(BenchmarkEngine, DestroyingDuringARunReturnsPromptly) {
+  const auto begin = std::chrono::steady_clock::now();
+  {
+    BenchmarkEngine engine;
+    engine.start(slow(2));
+    while (engine.tiles_done.load() == 0) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(60));
+}
+
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+// A thread the system refuses must not end the process: the run ends without a result and says
+// why. The address-space limit makes thread stacks impossible to map, even for root.
+TEST(BenchmarkEngineDeathTest, RefusedThreadsEndTheRunWithAFailure) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        BenchmarkEngine engine;
+        rlimit limit{};
+        getrlimit(RLIMIT_AS, &limit);
+        limit.rlim_cur = 64ull << 20;  // far below what 64 thread stacks need
+        setrlimit(RLIMIT_AS, &limit);
+        engine.start(small(64));
+        while (engine.running.load()) {
+          std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        const auto failure = engine.take_failure();
+        std::_Exit(failure && !engine.result_ready.load() ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+#endif
+
+TEST(Score, IsTruncatedAndClampedToThe32BitRange) {
+  EXPECT_EQ(compute_score(60.0), 2000);
+  EXPECT_EQ(compute_score(120.0), 1000);
+  EXPECT_EQ(compute_score(45.0), 2666);
+  EXPECT_EQ(compute_score(7.3), 16438);
+  EXPECT_EQ(compute_score(0.5), 240000);
+  EXPECT_EQ(compute_score(0.0), 2147483647);
+  EXPECT_EQ(compute_score(1e-9), 2147483647);
+  EXPECT_EQ(compute_score(120000.0 / 2147483647.0), 2147483647);
+}
+
+TEST(Score, DateHasTheFixedNineteenCharacterPattern) {
+  const std::string date = format_result_date(std::chrono::system_clock::now());
+  EXPECT_TRUE(std::regex_match(date, std::regex(R"(\d{4}-\d{2}-\d{2}T\d{2}:\d{2}:\d{2})"))) << date;
+  const std::string epoch = format_result_date(std::chrono::system_clock::time_point{});
+  EXPECT_EQ(epoch.size(), 19u);
+}
