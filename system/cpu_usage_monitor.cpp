@@ -1,0 +1,58 @@
+#include "system/cpu_usage_monitor.h"
+
+void CpuUsageMonitor::update(bool running, CpuTimesSource& source) {
+  if (running && !sampling) {
+    usage_history.fill(0.0f);
+    write_index = 0;
+    stored = 0;
+    sampling = true;
+    first_sample = true;
+    smoothed = 0.0f;
+    last_sample_time = 0.0;
+    total = 0.0;
+    sample_count = 0;
+  } else if (!running && sampling) {
+    sampling = false;  // the series stays for display
+  }
+  if (!sampling) return;
+
+  const double now = source.now_seconds();
+  if (!first_sample && now - last_sample_time < kInterval) return;
+  // Set before the query, so a failing query is retried only after another interval.
+  last_sample_time = now;
+  const auto times = source.system_times();
+  if (!times) return;
+
+  if (!first_sample) {
+    // Unsigned differences: a counter that went backwards wraps to a huge elapsed time and
+    // yields a value that the clamp below keeps within 0..100.
+    const std::uint64_t elapsed = (times->kernel - prev_kernel) + (times->user - prev_user);
+    const std::uint64_t idle_delta = times->idle - prev_idle;
+    float usage = 0.0f;
+    if (elapsed != 0) {
+      const float e = static_cast<float>(elapsed);
+      usage = (e - static_cast<float>(idle_delta)) / e * 100.0f;
+    }
+    if (usage >= 100.0f) usage = 100.0f;
+    if (usage < 0.0f) usage = 0.0f;
+    sample_count += 1;
+    total += static_cast<double>(usage);
+    smoothed = usage * 0.15f + smoothed * 0.85f;
+    usage_history[static_cast<std::size_t>(write_index)] = smoothed;
+    write_index = (write_index + 1) % kCapacity;
+    if (stored < kCapacity) stored += 1;
+  }
+  prev_idle = times->idle;
+  prev_kernel = times->kernel;
+  prev_user = times->user;
+  first_sample = false;
+}
+
+float CpuUsageMonitor::display_value() const {
+  return sampling ? smoothed : static_cast<float>(average());
+}
+
+float CpuUsageMonitor::value_oldest_first(std::int32_t i) const {
+  const std::int32_t oldest = stored < kCapacity ? 0 : write_index;
+  return usage_history[static_cast<std::size_t>((oldest + i) % kCapacity)];
+}

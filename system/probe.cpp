@@ -1,0 +1,95 @@
+#include "system/probe.h"
+
+namespace {
+
+std::string cache_text(const std::optional<std::uint64_t>& size) {
+  return size ? format_cache_size(*size) : std::string("N/A");
+}
+
+int rank_of(AdapterKind kind) {
+  switch (kind) {
+    case AdapterKind::Discrete: return 2;
+    case AdapterKind::Integrated:
+    case AdapterKind::Unknown: return 1;
+    case AdapterKind::Virtual:
+    case AdapterKind::Cpu: return 0;
+  }
+  return 0;
+}
+
+}  // namespace
+
+std::string format_cache_size(std::uint64_t bytes) {
+  if (bytes >= (std::uint64_t{1} << 20)) return std::to_string(bytes >> 20) + " MB";
+  return std::to_string(bytes >> 10) + " KB";
+}
+
+std::string trim_leading_spaces(const std::string& text) {
+  const auto first = text.find_first_not_of(' ');
+  if (first == std::string::npos) return text;
+  return text.substr(first);
+}
+
+CacheSizes select_cache_sizes(const std::vector<CacheRecord>& records) {
+  CacheSizes sizes;
+  for (const auto& r : records) {
+    if (r.level == 1 && r.type == CacheType::Data) sizes.l1 = r.size_bytes;
+    if (r.level == 2) sizes.l2 = r.size_bytes;
+    if (r.level == 3) sizes.l3 = r.size_bytes;
+  }
+  return sizes;
+}
+
+std::optional<std::size_t> select_graphics_adapter(const std::vector<GraphicsAdapter>& adapters) {
+  std::optional<std::size_t> chosen;
+  for (std::size_t i = 0; i < adapters.size(); ++i) {
+    const auto& a = adapters[i];
+    if (rank_of(a.kind) == 0) continue;
+    if (!chosen) {
+      chosen = i;
+      continue;
+    }
+    const auto& best = adapters[*chosen];
+    // Strictly better only, so the first enumerated keeps a tie.
+    if (rank_of(a.kind) > rank_of(best.kind) ||
+        (rank_of(a.kind) == rank_of(best.kind) && a.dedicated_bytes > best.dedicated_bytes))
+      chosen = i;
+  }
+  return chosen;
+}
+
+SystemInfo collect_system_info(SystemSources& sources) {
+  SystemInfo info;
+  info.cpu_name = trim_leading_spaces(sources.cpu_brand());
+  info.physical_cores = sources.physical_cores();
+  info.logical_processors = sources.logical_processors();
+  info.clock_ghz = sources.clock_mhz() * 0.001;
+  const CacheSizes caches = select_cache_sizes(sources.cache_records());
+  info.l1_cache = cache_text(caches.l1);
+  info.l2_cache = cache_text(caches.l2);
+  info.l3_cache = cache_text(caches.l3);
+  const MemoryStatus memory = sources.memory();
+  info.ram_total_mb = memory.total_bytes >> 20;
+  info.ram_available_mb = memory.available_bytes >> 20;
+  info.os_name = sources.os_name();
+  info.computer_name = sources.computer_name();
+  return info;
+}
+
+void query_graphics_adapter(SystemInfo& info, SystemSources& sources) {
+  const auto adapters = sources.graphics_adapters();
+  const auto chosen = select_graphics_adapter(adapters);
+  if (!chosen) return;
+  info.gpu_name = adapters[*chosen].name;
+  info.vram_mb = adapters[*chosen].dedicated_bytes >> 20;
+}
+
+SystemInfo collect_system_info() {
+  const auto sources = make_platform_system_sources();
+  return collect_system_info(*sources);
+}
+
+void query_graphics_adapter(SystemInfo& info) {
+  const auto sources = make_platform_system_sources();
+  query_graphics_adapter(info, *sources);
+}

@@ -1,0 +1,30 @@
+#pragma once
+// The machine's facts, gathered once at start-up and shown by the system information panel.
+#include <cstdint>
+#include <string>
+
+struct SystemInfo {
+  std::string cpu_name;  // brand string, leading spaces removed
+  std::uint32_t physical_cores = 0;
+  std::uint32_t logical_processors = 0;
+  double clock_ghz = 0.0;  // nominal clock
+  std::string l1_cache;    // one level-1 data cache, e.g. "48 KB", or "N/A"
+  std::string l2_cache;
+  std::string l3_cache;
+  std::string gpu_name;  // UTF-8; empty when no adapter was found
+  std::uint64_t vram_mb = 0;
+  std::uint64_t ram_total_mb = 0;
+  std::uint64_t ram_available_mb = 0;  // at start-up; not shown
+  std::string os_name;
+  std::string computer_name;
+};
+
+// Every fact but the graphics adapter, from this machine. Best-effort: a failed query leaves
+// its field empty, zero or "N/A".
+SystemInfo collect_system_info();
+
+// Fills gpu_name and vram_mb from this machine's graphics adapters; unchanged when none is found.
+void query_graphics_adapter(SystemInfo& info);
+
+// Bytes to "N MB" from 1 MiB on, else "N KB", both truncated: 49152 gives "48 KB".
+std::string format_cache_size(std::uint64_t bytes);

@@ -1,0 +1,160 @@
+// Sampling, smoothing and the ring buffer of the utilisation monitor, with a fake clock and
+// fake counters.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <deque>
+
+#include "system/cpu_usage_monitor.h"
+
+namespace {
+
+// Each system_times() call adds `busy` and `idle` ticks to the counters, or fails once when
+// asked to.
+class FakeTimes final : public CpuTimesSource {
+ public:
+  double now = 100.0;
+  std::uint64_t busy = 100, idle = 0;
+  int failures = 0, queries = 0;
+  SystemTimes t{};
+  double now_seconds() override { return now; }
+  std::optional<SystemTimes> system_times() override {
+    ++queries;
+    if (failures > 0) {
+      --failures;
+      return std::nullopt;
+    }
+    t.idle += idle;
+    t.kernel += idle + busy / 2;  // kernel time includes idle time
+    t.user += busy - busy / 2;
+    return t;
+  }
+};
+
+// One frame every 0.5 s while running.
+void run_frames(CpuUsageMonitor& m, FakeTimes& f, int samples) {
+  for (int i = 0; i < samples; ++i) {
+    f.now += 0.5;
+    m.update(true, f);
+  }
+}
+
+TEST(CpuUsageMonitor, TheFirstSampleOfARunOnlySetsTheBaseline) {
+  CpuUsageMonitor m;
+  FakeTimes f;
+  m.update(false, f);
+  EXPECT_EQ(f.queries, 0) << "idle monitor reads nothing";
+  m.update(true, f);
+  EXPECT_TRUE(m.sampling);
+  EXPECT_EQ(m.stored, 0);
+  EXPECT_FALSE(m.first_sample);
+  f.now += 0.49;
+  m.update(true, f);
+  EXPECT_EQ(f.queries, 1) << "no sample before half a second";
+  f.now += 0.01;
+  m.update(true, f);
+  EXPECT_EQ(m.stored, 1);
+}
+
+TEST(CpuUsageMonitor, ConstantFullLoadSmoothsTowardsOneHundred) {
+  CpuUsageMonitor m;
+  FakeTimes f;
+  m.update(true, f);
+  run_frames(m, f, 1);
+  EXPECT_FLOAT_EQ(m.smoothed, 15.0f);
+  run_frames(m, f, 1);
+  EXPECT_FLOAT_EQ(m.smoothed, 27.75f);
+  run_frames(m, f, 8);
+  EXPECT_NEAR(m.smoothed, 100.0 * (1.0 - std::pow(0.85, 10)), 1e-3);
+  EXPECT_DOUBLE_EQ(m.average(), 100.0);
+}
+
+TEST(CpuUsageMonitor, UsageIsBusyShareOfElapsedAndAZeroIntervalCountsAsZero) {
+  CpuUsageMonitor m;
+  FakeTimes f;
+  f.busy = 30;
+  f.idle = 70;
+  m.update(true, f);
+  run_frames(m, f, 1);
+  EXPECT_NEAR(m.average(), 30.0, 1e-4);
+  f.busy = 0;
+  f.idle = 0;
+  run_frames(m, f, 1);
+  EXPECT_EQ(m.sample_count, 2);
+  EXPECT_NEAR(m.average(), 15.0, 1e-4);
+}
+
+TEST(CpuUsageMonitor, CountersThatGoBackwardsAreClampedIntoRange) {
+  CpuUsageMonitor m;
+  FakeTimes f;
+  m.update(true, f);
+  f.t.idle += 1000;  // idle grew more than kernel: a negative usage
+  run_frames(m, f, 1);
+  EXPECT_EQ(m.usage_history[0], 0.0f);
+  f.t = SystemTimes{};  // counters reset: wrapped differences
+  run_frames(m, f, 1);
+  EXPECT_GE(m.usage_history[1], 0.0f);
+  EXPECT_LE(m.usage_history[1], 100.0f);
+}
+
+TEST(CpuUsageMonitor, AFailedQuerySkipsTheSampleAndRetriesAfterAnotherInterval) {
+  CpuUsageMonitor m;
+  FakeTimes f;
+  f.failures = 1;
+  m.update(true, f);
+  EXPECT_TRUE(m.first_sample) << "the baseline is still missing";
+  m.update(true, f);  // a missing baseline is due at once
+  EXPECT_FALSE(m.first_sample);
+
+  f.failures = 1;
+  run_frames(m, f, 1);
+  EXPECT_EQ(m.stored, 0);
+  const int queries = f.queries;
+  f.now += 0.25;
+  m.update(true, f);
+  EXPECT_EQ(f.queries, queries) << "not retried every frame";
+  f.now += 0.25;
+  m.update(true, f);
+  EXPECT_EQ(m.stored, 1);
+}
+
+TEST(CpuUsageMonitor, TheRingWrapsAfterThreeHundredValuesKeepingTheOldestFirst) {
+  CpuUsageMonitor m;
+  FakeTimes f;
+  m.update(true, f);
+  run_frames(m, f, 300);
+  EXPECT_EQ(m.stored, 300);
+  EXPECT_EQ(m.write_index, 0);
+  const float second = m.usage_history[1];
+  run_frames(m, f, 1);
+  EXPECT_EQ(m.write_index, 1);
+  EXPECT_EQ(m.stored, 300);
+  EXPECT_EQ(m.value_oldest_first(0), second);
+  EXPECT_EQ(m.value_oldest_first(299), m.usage_history[0]);
+}
+
+TEST(CpuUsageMonitor, ARunsEndFreezesItsAverageAndANewRunClearsTheSeries) {
+  CpuUsageMonitor m;
+  FakeTimes f;
+  m.update(true, f);
+  for (std::uint64_t busy : {96u, 97u, 98u}) {
+    f.busy = busy;
+    f.idle = 100 - busy;
+    run_frames(m, f, 1);
+  }
+  m.update(false, f);
+  EXPECT_FALSE(m.sampling);
+  EXPECT_NEAR(m.display_value(), 97.0f, 1e-3);
+  EXPECT_EQ(m.stored, 3);
+  f.now += 10;
+  m.update(false, f);
+  EXPECT_EQ(m.stored, 3) << "nothing sampled between runs";
+
+  m.update(true, f);
+  EXPECT_EQ(m.stored, 0);
+  EXPECT_EQ(m.sample_count, 0);
+  EXPECT_EQ(m.usage_history[0], 0.0f);
+  EXPECT_TRUE(m.sampling);
+}
+
+}  // namespace
