@@ -1,0 +1,111 @@
+#include "cli/history_command.h"
+
+#include <cstdio>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "history/best_scores.h"
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+bool is_single(const HistoryEntry& e) { return e.type == "single"; }
+
+Json run_json(const HistoryEntry& e, std::size_t number) {
+  Json j;
+  j["number"] = number;
+  j["type"] = e.type;
+  j["score"] = e.score;
+  j["time_seconds"] = e.time_seconds;
+  j["date"] = e.date;
+  j["cpu"] = e.cpu;
+  j["threads"] = e.threads;
+  j["resolution_w"] = e.resolution_w;
+  j["resolution_h"] = e.resolution_h;
+  j["samples"] = e.samples;
+  return j;
+}
+
+std::string dump(const Json& j) { return j.dump(2, ' ', false, Json::error_handler_t::replace); }
+
+// One table row: "#", SC/MC, score, "%.1fs" time and the date's first ten characters.
+std::string row(const HistoryEntry& e, std::size_t number) {
+  char buffer[128];
+  std::snprintf(buffer, sizeof buffer, "%4zu  %-4s  %7d  %9.1fs  %s", number, is_single(e) ? "SC" : "MC", e.score,
+                e.time_seconds, e.date.substr(0, 10).c_str());
+  return buffer;
+}
+
+std::string best_text(const std::optional<std::int32_t>& score) {
+  return score ? std::to_string(*score) : std::string("-");
+}
+
+void report_notices(ResultsHistory& history, std::ostream& err) {
+  for (const auto& notice : history.take_notices()) err << "strelvik-cli: " << notice << '\n';
+}
+
+int delete_entry(ResultsHistory& history, int number, bool json, std::ostream& out, std::ostream& err) {
+  if (number < 1 || static_cast<std::size_t>(number) > history.size()) {
+    err << "strelvik-cli: there is no result #" << number << " (the history holds " << history.size() << ")\n";
+    return 1;
+  }
+  const std::size_t index = static_cast<std::size_t>(number) - 1;
+  const HistoryEntry removed = history[index];
+  const bool saved = history.remove(index);
+  report_notices(history, err);
+  if (!saved) {
+    err << "strelvik-cli: result #" << number << " was not deleted\n";
+    return 1;
+  }
+  if (json) {
+    Json j;
+    j["deleted"] = run_json(removed, static_cast<std::size_t>(number));
+    j["path"] = history.path();
+    out << dump(j) << '\n';
+  } else {
+    out << "Deleted #" << number << ": " << (is_single(removed) ? "SC " : "MC ") << removed.score << ", "
+        << removed.date.substr(0, 10) << '\n';
+  }
+  return 0;
+}
+
+}  // namespace
+
+int run_history_command(ResultsHistory& history, std::optional<int> delete_number, bool json, std::ostream& out,
+                        std::ostream& err) {
+  history.load();
+  if (history.file_unreadable())
+    err << "strelvik-cli: " << history.path()
+        << " is not a readable history; it is left as it is until the next result is recorded, "
+           "which keeps it aside under another name\n";
+  if (delete_number) return delete_entry(history, *delete_number, json, out, err);
+
+  const auto& entries = history.entries();
+  const BestScores best = best_scores(entries);
+  if (json) {
+    Json j;
+    j["path"] = history.path();
+    j["runs"] = Json::array();
+    for (std::size_t i = entries.size(); i-- > 0;) j["runs"].push_back(run_json(entries[i], i + 1));
+    j["best"]["single"] = best.single ? Json(*best.single) : Json(nullptr);
+    j["best"]["multi"] = best.multi ? Json(*best.multi) : Json(nullptr);
+    out << dump(j) << '\n';
+    return 0;
+  }
+  out << "History: " << history.path() << '\n';
+  if (entries.empty()) {
+    out << "No results yet\n";
+    return 0;
+  }
+  out << "   #  Type    Score        Time  Date\n";
+  for (std::size_t i = entries.size(); i-- > 0;) out << row(entries[i], i + 1) << '\n';
+  out << "Best single-core: " << best_text(best.single) << "\nBest multi-core:  " << best_text(best.multi) << '\n';
+  return 0;
+}
+
+int run_history_command(std::optional<int> delete_number, bool json, std::ostream& out, std::ostream& err) {
+  ResultsHistory history;
+  return run_history_command(history, delete_number, json, out, err);
+}

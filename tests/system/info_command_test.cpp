@@ -1,0 +1,67 @@
+// `strelvik-cli info`: the panel's labels and formats, and the JSON form.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include <nlohmann/json.hpp>
+
+#include "cli/info_command.h"
+
+namespace {
+
+SystemInfo example() {
+  SystemInfo i;
+  i.cpu_name = "Example 8-Core Processor";
+  i.physical_cores = 8;
+  i.logical_processors = 16;
+  i.clock_ghz = 3.4;
+  i.l1_cache = "48 KB";
+  i.l2_cache = "1 MB";
+  i.l3_cache = "N/A";
+  i.ram_total_mb = 32768;
+  i.ram_available_mb = 30000;
+  i.os_name = "Debian GNU/Linux 12 (bookworm) (6.1.0-28-amd64)";
+  i.computer_name = "bench-box";
+  return i;
+}
+
+TEST(InfoCommand, PrintsThePanelsRowsAndGroupsWithAnEmptyAdapterAsNothing) {
+  std::ostringstream out;
+  print_system_info(example(), false, out);
+  EXPECT_EQ(out.str(),
+            "CPU    Example 8-Core Processor\n"
+            "Cores  8C / 16T\n"
+            "Freq   3.40 GHz\n"
+            "L1     48 KB\n"
+            "L2     1 MB\n"
+            "L3     N/A\n"
+            "\n"
+            "GPU\n"
+            "VRAM   0 MB\n"
+            "RAM    32768 MB\n"
+            "\n"
+            "OS     Debian GNU/Linux 12 (bookworm) (6.1.0-28-amd64)\n"
+            "PC     bench-box\n");
+}
+
+TEST(InfoCommand, JsonCarriesEveryFieldUnderItsNameAndSurvivesInvalidText) {
+  SystemInfo info = example();
+  info.gpu_name = "bad \xff";
+  std::ostringstream out;
+  print_system_info(info, true, out);
+  const auto j = nlohmann::json::parse(out.str());
+  EXPECT_EQ(j.size(), 13u);
+  EXPECT_EQ(j["logical_processors"], 16);
+  EXPECT_EQ(j["ram_available_mb"], 30000);
+  EXPECT_EQ(j["l3_cache"], "N/A");
+  EXPECT_EQ(j["gpu_name"], "bad \xef\xbf\xbd");
+}
+
+TEST(InfoCommand, ProbesThisMachine) {
+  std::ostringstream out;
+  EXPECT_EQ(run_info_command(true, out), 0);
+  const auto j = nlohmann::json::parse(out.str());
+  EXPECT_GE(j["logical_processors"].get<int>(), 1);
+}
+
+}  // namespace
