@@ -1,0 +1,31 @@
+// Turns stored runs into leaderboard rows: per-processor averages without outliers, ranked.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+struct StoredScore {
+    std::string cpu_name;
+    int score = 0;
+};
+
+struct RankedRow {
+    std::string cpu;
+    long long avg_score = 0;
+    long long runs = 0;
+};
+
+// Runs of one processor are judged for outliers only from this many on.
+inline constexpr std::size_t kOutlierMinRuns = 5;
+inline constexpr double kOutlierThreshold = 3.5;
+
+// Which of one processor's scores are outliers (same order as `scores`).
+std::vector<bool> find_outliers(const std::vector<int>& scores);
+
+// Mean of the scores not flagged as outliers, rounded half away from zero.
+long long average_without_outliers(const std::vector<int>& scores);
+
+// Groups `runs` by exact processor name and returns at most `max_rows` rows ordered by
+// avg_score descending, then runs descending, then name in byte order.
+std::vector<RankedRow> rank_runs(std::vector<StoredScore> runs, std::size_t max_rows);
