@@ -32,7 +32,8 @@ private:
         std::mutex rebuild;  // one rebuild at a time; the others wait for its result
     };
     Slot& slot(const std::string& kind) { return kind == "single" ? single_ : multi_; }
-    std::shared_ptr<const std::string> fresh(Slot& s, Clock::time_point now);
+    std::shared_ptr<const std::string> fresh(Slot& s, Clock::time_point now, Clock::duration age_limit);
+    std::shared_ptr<const std::string> rebuild(Slot& s, const std::string& kind);  // holds s.rebuild
     std::string build(const std::string& kind);
 
     IRunStore& store_;

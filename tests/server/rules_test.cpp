@@ -107,3 +107,67 @@ TEST(AccessLog, OneLinePerRequestWithCraftedTargetsEscaped) {
 }
 
 }  // namespace
+
+// ---- the leaderboard cache ----------------------------------------------------------------
+
+#include "leaderboard_cache.h"
+
+#include <atomic>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+// A store whose rows the test changes behind the cache's back, as another instance would.
+class FakeStore : public IRunStore {
+public:
+    void add_run(const Submission& run, const std::string&) override {
+        std::lock_guard lock(mutex);
+        runs.push_back({run.cpu_name, run.score});
+    }
+    std::vector<StoredScore> scores(const std::string&) override {
+        ++queries;
+        std::this_thread::sleep_for(std::chrono::milliseconds(delay_ms));
+        std::lock_guard lock(mutex);
+        return runs;
+    }
+    void ping() override {}
+    std::mutex mutex;
+    std::vector<StoredScore> runs;
+    std::atomic<int> queries{0};
+    int delay_ms = 0;
+};
+
+TEST(LeaderboardCache, ShowsALocalSubmissionAtOnceAndAnotherInstancesAfterExpiry) {
+    FakeStore store;
+    LeaderboardCache cache(store, 100, std::chrono::milliseconds(300));
+    EXPECT_EQ(*cache.get("single"), R"({"leaderboard":[]})");
+    store.add_run({"Here", "single", 5, 1}, "");
+    cache.invalidate("single");
+    EXPECT_EQ(*cache.get("single"), R"({"leaderboard":[{"avg_score":5,"cpu":"Here","runs":1}]})");
+
+    store.add_run({"Elsewhere", "single", 9, 1}, "");  // no invalidation: stored by another instance
+    EXPECT_EQ(cache.get("single")->find("Elsewhere"), std::string::npos);
+    std::this_thread::sleep_for(std::chrono::milliseconds(350));
+    EXPECT_NE(cache.get("single")->find("Elsewhere"), std::string::npos);
+    // The kinds are cached apart: invalidating one leaves the other's body alone.
+    const int before = store.queries;
+    cache.invalidate("multi");
+    cache.get("single");
+    EXPECT_EQ(store.queries, before);
+}
+
+TEST(LeaderboardCache, ConcurrentReadersShareOneRebuild) {
+    FakeStore store;
+    store.delay_ms = 50;
+    LeaderboardCache cache(store, 100, std::chrono::seconds(60));
+    std::vector<std::thread> readers;
+    for (int i = 0; i < 8; ++i)
+        readers.emplace_back([&] {
+            for (int k = 0; k < 20; ++k) cache.get("multi");
+        });
+    for (auto& t : readers) t.join();
+    EXPECT_EQ(store.queries, 1);
+}
+
+}  // namespace
