@@ -6,6 +6,11 @@
 #include <nlohmann/json.hpp>
 #include <sqlite3.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <fstream>
 #include <sstream>
@@ -416,6 +421,39 @@ TEST_F(ServerOptionsTest, PlainHttpOnLoopbackServesTheSameApi) {
     EXPECT_EQ(res->body, R"({"ok":true})");
     EXPECT_EQ(c.Get("/api.php?type=single")->body, R"({"leaderboard":[{"avg_score":42,"cpu":"Plain CPU","runs":1}]})");
     EXPECT_EQ(server->stop(), 0);
+}
+
+TEST_F(ServerOptionsTest, StopSignalLetsTheRequestInFlightFinish) {
+    ServerProcess server({"--database", (dir_.path() / "stop.sqlite").string(), "--rate-limit", "0"}, dir_.path());
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(static_cast<std::uint16_t>(server.port()));
+    ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    const std::string body = submission("Late CPU", 500, 1, "single");
+    const std::string head = "POST /api.php HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/json\r\n"
+                             "Connection: close\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n";
+    const auto send_all = [fd](const std::string& text) {
+        ASSERT_EQ(send(fd, text.data(), text.size(), MSG_NOSIGNAL), static_cast<ssize_t>(text.size()));
+    };
+    send_all(head + body.substr(0, 10));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the worker is now inside the request
+    std::thread stopper([&] { EXPECT_EQ(server.stop(), 0); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    send_all(body.substr(10));
+    std::string reply;
+    char buf[4096];
+    for (ssize_t n; (n = recv(fd, buf, sizeof buf, 0)) > 0;) reply.append(buf, static_cast<std::size_t>(n));
+    close(fd);
+    stopper.join();
+    EXPECT_EQ(reply.substr(0, 15), "HTTP/1.1 200 OK") << reply;
+    EXPECT_NE(reply.find(R"({"ok":true})"), std::string::npos) << reply;
+
+    // The run it carried was stored before the process ended.
+    ServerProcess again({"--database", (dir_.path() / "stop.sqlite").string()}, dir_.path());
+    httplib::Client c("http://127.0.0.1:" + std::to_string(again.port()));
+    EXPECT_NE(c.Get("/api.php?type=single")->body.find("Late CPU"), std::string::npos);
 }
 
 }  // namespace
