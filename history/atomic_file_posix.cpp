@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -40,6 +41,9 @@ bool write_file_atomically(const std::string& path, const std::string& temp_path
                            const std::string& contents, std::string* error) {
   const int fd = ::open(temp_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0) return fail(error, "cannot create " + temp_path);
+  // The new version keeps the permissions the user gave the old one.
+  struct stat old {};
+  if (::stat(path.c_str(), &old) == 0) ::fchmod(fd, old.st_mode & 07777);
   bool ok = write_all(fd, contents.data(), contents.size());
   if (!ok) fail(error, "cannot write " + temp_path);
   // The data must be on the disk before the rename makes it the file's contents; otherwise a
@@ -87,4 +91,37 @@ bool make_directories(const std::string& dir) {
   if (parent != dir && !make_directories(parent)) return false;
   // 0700 as the base-directory convention asks for directories it creates.
   return ::mkdir(dir.c_str(), 0700) == 0 || errno == EEXIST;
+}
+
+FileStamp stamp_of(const std::string& path) {
+  struct stat st {};
+  FileStamp s;
+  if (::stat(path.c_str(), &st) != 0) return s;
+  s.exists = true;
+  s.device = static_cast<std::uint64_t>(st.st_dev);
+  s.inode = static_cast<std::uint64_t>(st.st_ino);
+  s.size = static_cast<std::uint64_t>(st.st_size);
+  s.mtime_ns = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  s.ctime_ns = static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+  return s;
+}
+
+bool file_exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
+
+bool keep_under_second_name(const std::string& path, const std::string& target, std::string* error) {
+  // A hard link keeps the first name in place until a new file replaces it, so there is no
+  // moment at which neither name holds the old contents; rename serves where links do not.
+  if (::link(path.c_str(), target.c_str()) == 0 || ::rename(path.c_str(), target.c_str()) == 0) return true;
+  return fail(error, "cannot rename " + path);
+}
+
+std::string process_tag() { return std::to_string(::getpid()); }
+
+std::string local_time_tag() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
+  return text;
 }

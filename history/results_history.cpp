@@ -1,45 +1,17 @@
 #include "history/results_history.h"
 
-#include <cerrno>
-#include <chrono>
-#include <cstring>
-#include <ctime>
-
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "history/atomic_file.h"
 #include "history/file_lock.h"
 #include "history/history_format.h"
 #include "history/history_location.h"
 
+#include <utility>
+
 namespace {
 
 std::string lock_path_for(const std::string& path) { return path + ".lock"; }
 
-std::string aside_name(const std::string& path) {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  char stamp[32];
-  std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
-  return path + ".unreadable-" + stamp;
-}
-
 }  // namespace
-
-FileStamp stamp_of(const std::string& path) {
-  struct stat st {};
-  FileStamp s;
-  if (::stat(path.c_str(), &st) != 0) return s;
-  s.exists = true;
-  s.device = static_cast<std::uint64_t>(st.st_dev);
-  s.inode = static_cast<std::uint64_t>(st.st_ino);
-  s.size = static_cast<std::uint64_t>(st.st_size);
-  s.mtime_ns = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-  s.ctime_ns = static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
-  return s;
-}
 
 ResultsHistory::ResultsHistory() : path_(locate_history_file()) {}
 
@@ -83,14 +55,13 @@ std::vector<std::string> ResultsHistory::take_notices() {
 }
 
 bool ResultsHistory::move_unreadable_aside() {
-  const std::string base = aside_name(path_);
+  const std::string base = path_ + ".unreadable-" + local_time_tag();
   std::string target = base;
-  for (int n = 2; ::access(target.c_str(), F_OK) == 0 && n < 1000; ++n) target = base + "-" + std::to_string(n);
-  // A hard link keeps history.json in place until the new file replaces it, so no moment
-  // exists at which neither name holds the old contents; rename serves where links do not.
-  if (::link(path_.c_str(), target.c_str()) != 0 && ::rename(path_.c_str(), target.c_str()) != 0) {
-    notices_.push_back("The history file " + path_ + " could not be read and could not be moved aside (" +
-                       std::strerror(errno) + "); it was left untouched and nothing was saved.");
+  for (int n = 2; file_exists(target) && n < 1000; ++n) target = base + "-" + std::to_string(n);
+  std::string error;
+  if (!keep_under_second_name(path_, target, &error)) {
+    notices_.push_back("The history file " + path_ + " could not be read and could not be kept aside (" + error +
+                       "); it was left untouched and nothing was saved.");
     return false;
   }
   notices_.push_back("The history file " + path_ + " could not be read; it was kept as " + target +
@@ -105,7 +76,7 @@ bool ResultsHistory::write_locked(bool lock_held) {
   std::string error;
   // One temporary name is enough: the lock keeps other writers out. Without the lock each
   // process uses its own.
-  const std::string temp = lock_held ? path_ + ".tmp" : path_ + ".tmp." + std::to_string(::getpid());
+  const std::string temp = lock_held ? path_ + ".tmp" : path_ + ".tmp." + process_tag();
   if (!write_file_atomically(path_, temp, serialize_history(entries_), &error)) {
     notices_.push_back("The history could not be saved: " + error);
     return false;

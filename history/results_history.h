@@ -11,15 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "history/atomic_file.h"
 #include "history/history_entry.h"
-
-// Identity of the file's current version on disk, to notice changes cheaply.
-struct FileStamp {
-  bool exists = false;
-  std::uint64_t device = 0, inode = 0, size = 0;
-  std::int64_t mtime_ns = 0, ctime_ns = 0;
-  friend bool operator==(const FileStamp&, const FileStamp&) = default;
-};
 
 class ResultsHistory {
  public:
@@ -71,5 +64,3 @@ class ResultsHistory {
   bool unreadable_ = false;   // known_ is an unreadable file still in place
   std::vector<std::string> notices_;
 };
-
-FileStamp stamp_of(const std::string& path);

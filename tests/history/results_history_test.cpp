@@ -103,6 +103,17 @@ TEST(ResultsHistory, AnEmptyFileIsSimplyReplaced) {
   EXPECT_TRUE(h.take_notices().empty());
 }
 
+TEST(ResultsHistory, ASaveKeepsThePermissionsOfTheFileItReplaces) {
+  TempDir dir;
+  ResultsHistory h(dir.file("history.json"));
+  h.load();
+  h.add(run(1));
+  namespace fs = std::filesystem;
+  fs::permissions(h.path(), fs::perms::owner_read | fs::perms::owner_write);
+  h.add(run(2));
+  EXPECT_EQ(fs::status(h.path()).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+}
+
 TEST(ResultsHistory, AFailedSaveReportsFailureAndKeepsTheChangeInMemory) {
   TempDir dir;
   write_text(dir.file("not-a-dir"), "x");
