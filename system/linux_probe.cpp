@@ -30,7 +30,7 @@ std::string read_file(const std::string& path) {
 
 std::string cpuid_brand() {
 #if defined(__x86_64__) || defined(__i386__)
-  if (__get_cpuid_max(0x80000000u, nullptr) < 0x80000004u) return {};
+  if (static_cast<unsigned>(__get_cpuid_max(0x80000000u, nullptr)) < 0x80000004u) return {};
   char brand[49] = {};
   for (unsigned leaf = 0; leaf < 3; ++leaf) {
     unsigned regs[4] = {};
