@@ -99,7 +99,8 @@ SubmissionCheck validate_submission(std::string_view body) {
     json doc;
     try {
         doc = json::parse(body.begin(), body.end(), count_keys, /*allow_exceptions=*/true, /*ignore_comments=*/false);
-    } catch (const json::parse_error&) {
+    } catch (const json::exception&) {
+        // parse_error for bad syntax, out_of_range for a number beyond double such as 1e400
         return fail("request body is not valid JSON");
     }
     if (!doc.is_object()) return fail("request body must be a JSON object");

@@ -179,6 +179,7 @@ TEST_P(LeaderboardApiTest, BadSubmissionsAreRefusedWithAReasonAndNothingIsStored
         {submission("A", 10'000'001, 1, "single"), "score must be an integer from 1 to 10000000"},
         {R"({"cpu_name":"A","score":99999999999999999999999,"threads":1,"type":"single"})", "score must be an integer"},
         {R"({"cpu_name":"A","score":18446744073709551615,"threads":1,"type":"single"})", "score must be an integer"},
+        {R"({"cpu_name":"A","score":1e400,"threads":1,"type":"single"})", "not valid JSON"},  // beyond double
         // kind and thread count belong together
         {submission("A", 100, 1, "Single"), "type must be \"single\" or \"multi\""},
         {submission("A", 100, 1, ""), "type must be \"single\" or \"multi\""},
