@@ -25,14 +25,20 @@ std::string read_small_file(const std::filesystem::path& path) {
 }
 
 // libpci prints warnings about its database to stderr; the probe stays silent.
-void ignore_warning(char*, ...) {}
+void ignore_message(char*, ...) {}
 
 std::string pci_name(unsigned vendor, unsigned device) {
   pci_access* pci = pci_alloc();
   if (!pci) return {};
-  pci->warning = ignore_warning;
+  // pci_init() would fill in these handlers, but it exits the process when no PCI access
+  // method works (containers); name look-ups need no access method, only the handlers.
+  pci->warning = ignore_message;
+  pci->debug = ignore_message;
   char buffer[256] = {};
-  const char* name = pci_lookup_name(pci, buffer, sizeof buffer, PCI_LOOKUP_VENDOR | PCI_LOOKUP_DEVICE, vendor, device);
+  // The ID file alone: libpci does not free the udev handle it opens for hardware-database
+  // look-ups.
+  const int flags = PCI_LOOKUP_VENDOR | PCI_LOOKUP_DEVICE | PCI_LOOKUP_NO_HWDB;
+  const char* name = pci_lookup_name(pci, buffer, sizeof buffer, flags, vendor, device);
   std::string result = name ? name : "";
   pci_cleanup(pci);
   return result;
@@ -40,11 +46,11 @@ std::string pci_name(unsigned vendor, unsigned device) {
 
 }  // namespace
 
-std::vector<GraphicsAdapter> drm_graphics_adapters() {
+std::vector<GraphicsAdapter> drm_graphics_adapters(const std::string& drm_class_dir) {
   namespace fs = std::filesystem;
   std::vector<std::pair<std::uint64_t, fs::path>> cards;
   std::error_code ec;
-  for (fs::directory_iterator it("/sys/class/drm", ec), end; !ec && it != end; it.increment(ec)) {
+  for (fs::directory_iterator it(drm_class_dir, ec), end; !ec && it != end; it.increment(ec)) {
     const std::string name = it->path().filename().string();
     // "card0" is a device; "card0-HDMI-A-1" a connector and "renderD128" the same device again.
     if (name.rfind("card", 0) != 0) continue;
