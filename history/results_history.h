@@ -25,8 +25,8 @@ class ResultsHistory {
   // next save. Never throws.
   void load();
 
-  // Writes the whole list as it is. False when the file could not be written; the list keeps
-  // its contents either way.
+  // Writes the whole list as it is, replacing whatever the file holds (add and remove merge with
+  // the file instead). False when the file could not be written; the list keeps its contents.
   bool save();
 
   // Appends the entry to the file's current list and saves. False when it could not be saved.

@@ -48,6 +48,11 @@ void CpuUsageMonitor::update(bool running, CpuTimesSource& source) {
   first_sample = false;
 }
 
+void CpuUsageMonitor::update(bool running) {
+  static const std::unique_ptr<CpuTimesSource> platform = make_platform_cpu_times_source();
+  update(running, *platform);
+}
+
 float CpuUsageMonitor::display_value() const {
   return sampling ? smoothed : static_cast<float>(average());
 }

@@ -43,6 +43,9 @@ struct CpuUsageMonitor {
   // Called once per frame with the engine's running flag: starts a new series when a run
   // starts, freezes it when the run ends, and takes a sample when one is due.
   void update(bool running, CpuTimesSource& source);
+  // The same with this platform's clock and counters, created on first use and kept for the
+  // life of the program. User-interface thread only.
+  void update(bool running);
 
   // The value beside the title: the smoothed value while sampling, the run's average after.
   float display_value() const;

@@ -157,4 +157,13 @@ TEST(CpuUsageMonitor, ARunsEndFreezesItsAverageAndANewRunClearsTheSeries) {
   EXPECT_TRUE(m.sampling);
 }
 
+TEST(CpuUsageMonitor, SamplesThisMachinesCounters) {
+  const auto source = make_platform_cpu_times_source();
+  const auto first = source->system_times();
+  ASSERT_TRUE(first);
+  EXPECT_GE(first->kernel, first->idle);
+  const double t0 = source->now_seconds();
+  EXPECT_GE(source->now_seconds(), t0);
+}
+
 }  // namespace
