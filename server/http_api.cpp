@@ -54,6 +54,18 @@ std::string printable_user_agent(std::string ua) {
 
 void log_store_error(const StoreError& e) { std::fprintf(stderr, "database error: %s\n", e.what()); }
 
+void method_not_allowed_or_not_found(const httplib::Request& req, httplib::Response& res) {
+    if (req.path == "/api.php") {
+        res.set_header("Allow", "GET, HEAD, POST");
+        reply_error(res, 405, req.method + " is not allowed on /api.php; use GET or POST");
+    } else if (req.path == "/healthz") {
+        res.set_header("Allow", "GET, HEAD");
+        reply_error(res, 405, req.method + " is not allowed on /healthz; use GET");
+    } else {
+        reply_error(res, 404, default_reason(404));
+    }
+}
+
 }  // namespace
 
 std::string error_body(const std::string& message) {
@@ -82,8 +94,14 @@ std::string LeaderboardApi::client_address(const httplib::Request& req, bool tru
 
 void LeaderboardApi::install(httplib::Server& server) {
     server.set_payload_max_length(kMaxBodyBytes);
-    server.set_pre_routing_handler([](const httplib::Request&, httplib::Response&) {
+    server.set_pre_routing_handler([](const httplib::Request& req, httplib::Response& res) {
         access_log_start();
+        // The library has no routes for these two and would answer 400; they are just methods
+        // this server does not allow.
+        if (req.method == "TRACE" || req.method == "CONNECT") {
+            method_not_allowed_or_not_found(req, res);
+            return httplib::Server::HandlerResponse::Handled;
+        }
         return httplib::Server::HandlerResponse::Unhandled;
     });
     if (options_.access_log)
@@ -111,17 +129,7 @@ void LeaderboardApi::install(httplib::Server& server) {
     server.Get("/healthz", [this](const auto& req, auto& res) { health(req, res); });
 
     // Anything else: 405 on a known path (with the methods it does allow), 404 elsewhere.
-    const auto fallback = [](const httplib::Request& req, httplib::Response& res) {
-        if (req.path == "/api.php") {
-            res.set_header("Allow", "GET, HEAD, POST");
-            reply_error(res, 405, req.method + " is not allowed on /api.php; use GET or POST");
-        } else if (req.path == "/healthz") {
-            res.set_header("Allow", "GET, HEAD");
-            reply_error(res, 405, req.method + " is not allowed on /healthz; use GET");
-        } else {
-            reply_error(res, 404, default_reason(404));
-        }
-    };
+    const auto fallback = [](const httplib::Request& req, httplib::Response& res) { method_not_allowed_or_not_found(req, res); };
     server.Get(".*", fallback);
     server.Post(".*", fallback);
     server.Put(".*", fallback);
@@ -151,7 +159,7 @@ void LeaderboardApi::post_submission(const httplib::Request& req, httplib::Respo
         reply_error(res, 415, default_reason(415));
         return;
     }
-    if (const long long wait = limiter_.acquire(client_address(req, options_.trust_proxy)); wait > 0) {
+    if (const long long wait = limiter_.acquire(rate_limit_key(client_address(req, options_.trust_proxy))); wait > 0) {
         res.set_header("Retry-After", std::to_string(wait));
         reply_error(res, 429, "too many submissions from this address; try again in " + std::to_string(wait) + " s");
         return;

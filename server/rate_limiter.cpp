@@ -1,7 +1,10 @@
 #include "rate_limiter.h"
 
+#include <arpa/inet.h>
+
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace {
 constexpr double kSecondsPerHour = 3600.0;
@@ -9,6 +12,19 @@ constexpr double kSecondsPerHour = 3600.0;
 // a full bucket is the same as no bucket, so memory stays bounded by recent senders.
 constexpr std::size_t kSweepAbove = 10'000;
 }  // namespace
+
+std::string rate_limit_key(const std::string& address) {
+    in6_addr a{};
+    if (inet_pton(AF_INET6, address.c_str(), &a) != 1) return address;
+    if (IN6_IS_ADDR_V4MAPPED(&a)) {
+        char v4[INET_ADDRSTRLEN];
+        return inet_ntop(AF_INET, &a.s6_addr[12], v4, sizeof v4) ? v4 : address;
+    }
+    std::memset(&a.s6_addr[8], 0, 8);
+    char text[INET6_ADDRSTRLEN];
+    if (!inet_ntop(AF_INET6, &a, text, sizeof text)) return address;
+    return std::string(text) + "/64";
+}
 
 long long RateLimiter::acquire(const std::string& client, Clock::time_point now) {
     if (per_hour_ == 0) return 0;

@@ -7,6 +7,10 @@
 #include <string>
 #include <unordered_map>
 
+// The key a client address is counted under. An IPv6 host usually owns a whole /64, so its
+// addresses share one bucket; IPv4 (also IPv4-mapped) addresses count one by one.
+std::string rate_limit_key(const std::string& address);
+
 class RateLimiter {
 public:
     using Clock = std::chrono::steady_clock;

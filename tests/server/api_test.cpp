@@ -243,6 +243,10 @@ TEST_P(LeaderboardApiTest, HttpLevelErrorsAreJsonWithTheRightStatus) {
     EXPECT_EQ(put->get_header_value("Allow"), "GET, HEAD, POST");
     expect_error(c->Delete("/api.php"), 405);
     expect_error(c->Post("/healthz", "{}", "application/json"), 405);
+    httplib::Request trace;
+    trace.method = "TRACE";
+    trace.path = "/api.php";
+    expect_error(c->send(trace), 405);
 
     expect_error(c->Post("/api.php", submission("A", 1, 1, "single"), "text/plain"), 415);
     expect_error(c->Post("/api.php", submission("A", 1, 1, "single"), "application/x-www-form-urlencoded"), 415);

@@ -84,6 +84,15 @@ TEST(RateLimiter, ZeroTurnsItOffAndFullBucketsAreForgotten) {
     EXPECT_EQ(limiter.tracked_clients(), 1u);
 }
 
+TEST(RateLimiter, CountsAnIpv6HostByItsSlash64) {
+    EXPECT_EQ(rate_limit_key("2001:db8:1:2:aaaa:bbbb:cccc:dddd"), "2001:db8:1:2::/64");
+    EXPECT_EQ(rate_limit_key("2001:db8:1:2::1"), rate_limit_key("2001:db8:1:2:ffff::9"));
+    EXPECT_NE(rate_limit_key("2001:db8:1:2::1"), rate_limit_key("2001:db8:1:3::1"));
+    EXPECT_EQ(rate_limit_key("::ffff:192.0.2.7"), "192.0.2.7");
+    EXPECT_EQ(rate_limit_key("192.0.2.7"), "192.0.2.7");
+    EXPECT_EQ(rate_limit_key("not an address"), "not an address");
+}
+
 TEST(ListenAddress, ParsesHostAndPortAndKnowsLoopback) {
     EXPECT_EQ(parse_listen_address("127.0.0.1:8080")->port, 8080);
     EXPECT_EQ(parse_listen_address("[::1]:8443")->host, "::1");
