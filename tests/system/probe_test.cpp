@@ -110,9 +110,10 @@ TEST(QueryGraphicsAdapter, FillsTheChosenAdapterOrLeavesTheFieldsAlone) {
   EXPECT_EQ(info.vram_mb, 16368u);
 }
 
+// The graphics query is left to graphics_query_test: Vulkan drivers leak at exit, which the
+// sanitizer builds would report as this program's fault.
 TEST(SystemInfoOnThisMachine, EveryQueryAnswersWithoutFailing) {
-  SystemInfo info = collect_system_info();
-  query_graphics_adapter(info);
+  const SystemInfo info = collect_system_info();
   EXPECT_FALSE(info.cpu_name.empty());
   EXPECT_GE(info.logical_processors, 1u);
   EXPECT_GE(info.ram_total_mb, info.ram_available_mb);
