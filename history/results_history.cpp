@@ -17,13 +17,9 @@ ResultsHistory::ResultsHistory() : path_(locate_history_file()) {}
 
 ResultsHistory::ResultsHistory(std::string path) : path_(std::move(path)) {}
 
-void ResultsHistory::read_file() {
+void ResultsHistory::adopt(bool exists, std::string text) {
   entries_.clear();
   unreadable_ = false;
-  // The stamp is taken before reading: a save that lands in between then shows up as a change.
-  known_ = stamp_of(path_);
-  std::string text;
-  if (!read_whole_file(path_, text)) return;
   ParsedHistory parsed = parse_history(text);
   switch (parsed.kind) {
     case HistoryTextKind::Runs:
@@ -36,6 +32,26 @@ void ResultsHistory::read_file() {
       unreadable_ = true;
       break;
   }
+  known_exists_ = exists;
+  known_text_ = std::move(text);
+}
+
+void ResultsHistory::read_file() {
+  // The stamp is taken before reading: a save that lands in between then shows up as a change.
+  known_ = stamp_of(path_);
+  std::string text;
+  const bool exists = read_whole_file(path_, text);
+  adopt(exists, exists ? std::move(text) : std::string());
+}
+
+void ResultsHistory::sync_locked() {
+  known_ = stamp_of(path_);
+  std::string text;
+  const bool exists = read_whole_file(path_, text);
+  if (!exists) text.clear();
+  // Unchanged bytes keep the list as it is, including a change whose save failed earlier.
+  if (exists == known_exists_ && text == known_text_) return;
+  adopt(exists, std::move(text));
 }
 
 void ResultsHistory::load() { read_file(); }
@@ -71,17 +87,27 @@ bool ResultsHistory::move_unreadable_aside() {
 }
 
 bool ResultsHistory::write_locked(bool lock_held) {
-  if (unreadable_ && stamp_of(path_) == known_ && !move_unreadable_aside()) return false;
+  // Whatever the file holds now is checked, not what it held at the last read: a file that is
+  // not a history is never overwritten, however it got there.
+  std::string current;
+  if (read_whole_file(path_, current)) {
+    const HistoryTextKind kind = parse_history(current).kind;
+    if ((kind == HistoryTextKind::Unreadable || kind == HistoryTextKind::NoRuns) && !move_unreadable_aside())
+      return false;
+  }
   make_directories(parent_directory(path_));
   std::string error;
   // One temporary name is enough: the lock keeps other writers out. Without the lock each
   // process uses its own.
   const std::string temp = lock_held ? path_ + ".tmp" : path_ + ".tmp." + process_tag();
-  if (!write_file_atomically(path_, temp, serialize_history(entries_), &error)) {
+  std::string text = serialize_history(entries_);
+  if (!write_file_atomically(path_, temp, text, &error)) {
     notices_.push_back("The history could not be saved: " + error);
     return false;
   }
   known_ = stamp_of(path_);
+  known_exists_ = true;
+  known_text_ = std::move(text);
   unreadable_ = false;
   return true;
 }
@@ -96,7 +122,7 @@ bool ResultsHistory::add(const HistoryEntry& entry) {
   make_directories(parent_directory(path_));
   FileLock lock(lock_path_for(path_));
   // Another program may have saved since we last looked: build on its version, not ours.
-  if (changed_on_disk()) read_file();
+  sync_locked();
   entries_.push_back(entry);
   return write_locked(lock.held());
 }
@@ -106,19 +132,14 @@ bool ResultsHistory::remove(std::size_t index) {
   const HistoryEntry seen = entries_[index];
   make_directories(parent_directory(path_));
   FileLock lock(lock_path_for(path_));
-  std::size_t target = index;
-  if (changed_on_disk()) {
-    read_file();
-    // The same contents at the same place is the entry the user saw; else its nearest copy.
-    std::size_t best = entries_.size();
-    for (std::size_t i = 0; i < entries_.size(); ++i) {
-      if (!(entries_[i] == seen)) continue;
-      const auto distance = [&](std::size_t j) { return j > index ? j - index : index - j; };
-      if (best == entries_.size() || distance(i) < distance(best)) best = i;
-    }
-    if (best == entries_.size()) return false;  // already gone
-    target = best;
-  }
+  sync_locked();
+  // The entry the user saw is the one with the same contents, at the same place when another
+  // program changed nothing before it, else the nearest copy.
+  std::size_t target = entries_.size();
+  const auto distance = [&](std::size_t j) { return j > index ? j - index : index - j; };
+  for (std::size_t i = 0; i < entries_.size(); ++i)
+    if (entries_[i] == seen && (target == entries_.size() || distance(i) < distance(target))) target = i;
+  if (target == entries_.size()) return false;  // already gone
   entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(target));
   return write_locked(lock.held());
 }

@@ -55,12 +55,18 @@ class ResultsHistory {
 
  private:
   void read_file();
+  void adopt(bool exists, std::string text);
+  void sync_locked();
   bool write_locked(bool lock_held);
   bool move_unreadable_aside();
 
   std::vector<HistoryEntry> entries_;
   std::string path_;
-  FileStamp known_;           // the version last read or written
-  bool unreadable_ = false;   // known_ is an unreadable file still in place
+  // The file as this object last read or wrote it: the stamp for the cheap change check, the
+  // bytes for the exact one under the lock (timestamps can be as coarse as a second).
+  FileStamp known_;
+  bool known_exists_ = false;
+  std::string known_text_;
+  bool unreadable_ = false;  // the file last read is not a history
   std::vector<std::string> notices_;
 };

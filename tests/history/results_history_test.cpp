@@ -114,16 +114,32 @@ TEST(ResultsHistory, ASaveKeepsThePermissionsOfTheFileItReplaces) {
   EXPECT_EQ(fs::status(h.path()).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
 }
 
-TEST(ResultsHistory, AFailedSaveReportsFailureAndKeepsTheChangeInMemory) {
+TEST(ResultsHistory, AnUnreadableFileWrittenAfterTheLoadIsStillKeptAside) {
   TempDir dir;
-  write_text(dir.file("not-a-dir"), "x");
-  ResultsHistory h(dir.file("not-a-dir") + "/history.json");
+  ResultsHistory h(dir.file("history.json"));
   h.load();
-  EXPECT_FALSE(h.add(run(5)));
+  h.add(run(1));
+  write_text(h.path(), "{\"runs\": [oops");
+  EXPECT_TRUE(h.save());
+  ASSERT_EQ(aside_files(dir).size(), 1u);
+  EXPECT_EQ(read_text(aside_files(dir)[0]), "{\"runs\": [oops");
+  EXPECT_EQ(scores_in_file(h.path()), std::vector<int>{1});
+}
+
+TEST(ResultsHistory, AChangeWhoseSaveFailedIsWrittenByTheNextSuccessfulOne) {
+  TempDir dir;
+  const std::string path = dir.file("sub") + "/history.json";
+  write_text(dir.file("sub"), "a file where the directory should be");
+  ResultsHistory h(path);
+  h.load();
+  EXPECT_FALSE(h.add(run(1)));
   EXPECT_EQ(h.size(), 1u);
   const auto notices = h.take_notices();
   ASSERT_EQ(notices.size(), 1u);
   EXPECT_NE(notices[0].find("could not be saved"), std::string::npos);
+  std::filesystem::remove(dir.file("sub"));
+  EXPECT_TRUE(h.add(run(2)));
+  EXPECT_EQ(scores_in_file(path), (std::vector<int>{1, 2}));
 }
 
 TEST(ResultsHistory, TwoStoresOnOneFileKeepEachOthersResults) {
