@@ -81,8 +81,6 @@ int run_benchmarks(const RunOptions& options, const RunRecorder& recorder) {
     report.custom = is_custom_run(config, hardware_threads);
     if (recorder && !report.custom && report.verified.value_or(false)) {
       report.recorded = recorder(report);
-    } else if (recorder) {
-      report.recorded = false;
     }
 
     std::fputs(run_report_text(report).c_str(), human);

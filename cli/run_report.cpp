@@ -18,9 +18,7 @@ nlohmann::ordered_json run_report_json(const RunReport& report) {
   object["image_sha256"] = report.image_sha256;
   object["verified"] = report.verified ? nlohmann::ordered_json(*report.verified) : nlohmann::ordered_json();
   object["custom"] = report.custom;
-  if (report.recorded) {
-    object["recorded"] = *report.recorded;
-  }
+  object["recorded"] = report.recorded;
   return object;
 }
 

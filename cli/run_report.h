@@ -14,7 +14,7 @@ struct RunReport {
   std::string image_sha256;
   std::optional<bool> verified;  // empty for a custom workload
   bool custom = false;
-  std::optional<bool> recorded;  // empty until the history decides
+  bool recorded = false;  // appended to the history
 };
 
 // Keys in a fixed order, so that scripts and people see the same layout every time.

@@ -1,0 +1,45 @@
+// Speed-up of the machine's hardware threads over one worker, through the real engine, with
+// alternating runs so both settings see the same machine.
+//
+//   bench_scaling [--spp 2] [--reps 5] [--threads <hardware count>]
+#include <cstdio>
+#include <thread>
+#include <vector>
+
+#include "bench/bench_util.h"
+#include "engine/benchmark_engine.h"
+
+namespace {
+
+double run_once(BenchmarkEngine& engine, const BenchmarkConfig& config) {
+  engine.start(config);
+  while (engine.running.load()) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return engine.take_result().time_seconds;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int spp = int_flag(argc, argv, "--spp", 2);
+  const int reps = int_flag(argc, argv, "--reps", 5);
+  const int threads = int_flag(argc, argv, "--threads", hardware_thread_count());
+
+  BenchmarkEngine engine;
+  std::vector<double> one;
+  std::vector<double> many;
+  std::vector<double> ratios;
+  for (int rep = 0; rep < reps; ++rep) {
+    one.push_back(run_once(engine, BenchmarkConfig{spp, 50, 32, 1, 1920, 1080}));
+    many.push_back(run_once(engine, BenchmarkConfig{spp, 50, 32, threads, 1920, 1080}));
+    ratios.push_back(one.back() / many.back());
+    std::fprintf(stderr, "rep %d: 1 worker %.3f s, %d workers %.3f s\n", rep + 1, one.back(), threads, many.back());
+  }
+  std::printf("1920x1080, %d spp, %d reps\n", spp, reps);
+  std::printf("1 worker:   median %.3f s, spread %.1f%%\n", median_of(one), spread_percent(one));
+  std::printf("%d workers: median %.3f s, spread %.1f%%\n", threads, median_of(many), spread_percent(many));
+  std::printf("speed-up: %.3f (ratio of medians), %.3f (median of paired ratios)\n", median_of(one) / median_of(many),
+              median_of(ratios));
+  return 0;
+}

@@ -1,0 +1,62 @@
+// The standard image is fixed forever. CI cannot render all of it, so it renders three of its
+// tiles at the full configuration and compares their hashes with those of the reference image:
+// any change to the tracer's arithmetic or random stream fails here.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "engine/benchmark_scene.h"
+#include "engine/preview_image.h"
+#include "engine/render_tile.h"
+#include "engine/tiles.h"
+#include "verify/image_verification.h"
+#include "verify/sha256.h"
+
+namespace {
+
+// SHA-256 of one tile's RGBA bytes, rows top first, rendered exactly as a standard run does.
+std::string standard_tile_sha256(std::int32_t index) {
+  const BenchmarkConfig config = standard_config(1);
+  const BenchmarkScene scene = build_benchmark_scene();
+  std::vector<Tile> tiles;
+  build_tile_list(tiles, config.width, config.height, config.tile_size);
+  const Tile& tile = tiles.at(index);
+
+  PreviewImage image(config.width, config.height);
+  render_tile(image.data(), config.width, config.height, tile.x, tile.y, tile.w, tile.h, config.samples_per_pixel,
+              config.max_depth, scene.camera, scene.world, tile_seed(index), nullptr);
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(tile.w) * tile.h * 4);
+  for (std::int32_t row = 0; row < tile.h; ++row) {
+    image.copy_bytes(static_cast<std::size_t>(tile.y + row) * config.width + tile.x, tile.w,
+                     bytes.data() + static_cast<std::size_t>(row) * tile.w * 4);
+  }
+  return sha256_hex(bytes);
+}
+
+}  // namespace
+
+TEST(ReferenceImage, FirstMiddleAndLastTilesMatchTheStandardImage) {
+  EXPECT_EQ(standard_tile_sha256(0), "TILE0");
+  EXPECT_EQ(standard_tile_sha256(1000), "TILE1000");
+  EXPECT_EQ(standard_tile_sha256(2039), "TILE2039");
+}
+
+TEST(ImageVerification, OnlyTheStandardWorkloadIsVerified) {
+  const std::vector<std::uint8_t> wrong(16, 0);
+  BenchmarkConfig config = standard_config(8);
+  EXPECT_TRUE(is_standard_workload(config));
+  const ImageVerification standard = verify_image(config, wrong);
+  ASSERT_TRUE(standard.verified.has_value());
+  EXPECT_FALSE(*standard.verified);
+
+  config.samples_per_pixel = 16;
+  EXPECT_FALSE(is_standard_workload(config));
+  EXPECT_FALSE(verify_image(config, wrong).verified.has_value());
+  config = standard_config(1);
+  config.tile_size = 16;  // tile seeds follow the tile index: another tile size is another image
+  EXPECT_FALSE(is_standard_workload(config));
+}
+
+TEST(Sha256, MatchesTheKnownDigestOfAnEmptyInput) {
+  EXPECT_EQ(sha256_hex({}), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+}
