@@ -2,7 +2,7 @@
 
 #include "verify/sha256.h"
 
-const char* const kStandardImageSha256 = "0000000000000000000000000000000000000000000000000000000000000000";
+const char* const kStandardImageSha256 = "b2f076d5211c16a919c5c123a0e18c70dd01359ffcd6d3481545049d0a7b8147";
 
 bool is_standard_workload(const BenchmarkConfig& config) {
   const BenchmarkConfig standard = standard_config(config.thread_count);

@@ -36,9 +36,9 @@ std::string standard_tile_sha256(std::int32_t index) {
 }  // namespace
 
 TEST(ReferenceImage, FirstMiddleAndLastTilesMatchTheStandardImage) {
-  EXPECT_EQ(standard_tile_sha256(0), "TILE0");
-  EXPECT_EQ(standard_tile_sha256(1000), "TILE1000");
-  EXPECT_EQ(standard_tile_sha256(2039), "TILE2039");
+  EXPECT_EQ(standard_tile_sha256(0), "830511a247d05621e2cfc35fff589cd5b37db4b003e5d66f7a6f3100305d5368");
+  EXPECT_EQ(standard_tile_sha256(1000), "6da0bc6abd621df08cc2918dd99a756c7ccb36fe3028f7de19de69b32071851c");
+  EXPECT_EQ(standard_tile_sha256(2039), "a4fff5b7a7eaaf2d8b0fcfbd068b6072ce644cb35921a0c708cf1c6772fd61bb");
 }
 
 TEST(ImageVerification, OnlyTheStandardWorkloadIsVerified) {
