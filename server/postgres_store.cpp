@@ -22,7 +22,7 @@ constexpr const char* kMigrations[] = {
         user_agent   TEXT        NOT NULL,
         submitted_at TIMESTAMPTZ NOT NULL DEFAULT now()
     );
-    CREATE INDEX runs_by_kind ON runs (kind, cpu_name);
+    CREATE INDEX runs_by_kind ON runs (kind, cpu_name COLLATE "C");
     )sql",
 };
 
@@ -145,7 +145,7 @@ private:
         prep("insert_run",
              "INSERT INTO runs (kind, cpu_name, score, threads, user_agent) VALUES ($1, $2, $3::integer, $4::integer, $5)",
              5);
-        prep("select_scores", "SELECT cpu_name, score FROM runs WHERE kind = $1", 1);
+        prep("select_scores", "SELECT cpu_name, score FROM runs WHERE kind = $1 ORDER BY cpu_name COLLATE \"C\"", 1);
     }
 
     // Lends a connection to `work`; opens one when none is idle and the pool is not full.

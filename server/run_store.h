@@ -19,7 +19,7 @@ public:
     virtual ~IRunStore() = default;
     // Stores one accepted run with the current time and the client's User-Agent.
     virtual void add_run(const Submission& run, const std::string& user_agent) = 0;
-    // Processor name and score of every stored run of one kind.
+    // Processor name and score of every stored run of one kind, in byte order of the name.
     virtual std::vector<StoredScore> scores(const std::string& kind) = 0;
     // Cheap round trip for the health check.
     virtual void ping() = 0;

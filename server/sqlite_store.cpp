@@ -69,7 +69,7 @@ public:
             insert_.emplace(db_,
                             "INSERT INTO runs (kind, cpu_name, score, threads, user_agent, submitted_at) "
                             "VALUES (?1, ?2, ?3, ?4, ?5, strftime('%Y-%m-%dT%H:%M:%fZ', 'now'))");
-            select_.emplace(db_, "SELECT cpu_name, score FROM runs WHERE kind = ?1");
+            select_.emplace(db_, "SELECT cpu_name, score FROM runs WHERE kind = ?1 ORDER BY cpu_name");
             ping_.emplace(db_, "SELECT 1");
         } catch (...) {
             insert_.reset(), select_.reset(), ping_.reset();
