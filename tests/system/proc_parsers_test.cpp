@@ -112,12 +112,4 @@ TEST(ProcStat, KernelIncludesIdleAndStealIsLeftOut) {
   EXPECT_FALSE(parse_proc_stat(""));
 }
 
-TEST(DrmDrivers, EmulatedDisplaysAreVirtualAndRealDriversUnknown) {
-  EXPECT_EQ(drm_driver_kind("virtio_gpu"), AdapterKind::Virtual);
-  EXPECT_EQ(drm_driver_kind("simpledrm"), AdapterKind::Virtual);
-  EXPECT_EQ(drm_driver_kind("vkms"), AdapterKind::Cpu);
-  EXPECT_EQ(drm_driver_kind("amdgpu"), AdapterKind::Unknown);
-  EXPECT_EQ(drm_driver_kind(""), AdapterKind::Unknown);
-}
-
 }  // namespace
