@@ -1,6 +1,6 @@
 #include "system/cpu_usage_monitor.h"
 
-void CpuUsageMonitor::update(bool running, CpuTimesSource& source) {
+void CpuUsageMonitor::update(bool running, ICpuTimesSource& source) {
   if (running && !sampling) {
     usage_history.fill(0.0f);
     write_index = 0;
@@ -49,7 +49,7 @@ void CpuUsageMonitor::update(bool running, CpuTimesSource& source) {
 }
 
 void CpuUsageMonitor::update(bool running) {
-  static const std::unique_ptr<CpuTimesSource> platform = make_platform_cpu_times_source();
+  static const std::unique_ptr<ICpuTimesSource> platform = make_platform_cpu_times_source();
   update(running, *platform);
 }
 

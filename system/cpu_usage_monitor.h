@@ -16,14 +16,14 @@ struct SystemTimes {
 
 // Where the monitor gets its clock and counters; one implementation per platform, and fakes
 // in tests.
-class CpuTimesSource {
+class ICpuTimesSource {
  public:
-  virtual ~CpuTimesSource() = default;
+  virtual ~ICpuTimesSource() = default;
   virtual double now_seconds() = 0;                       // monotonic
   virtual std::optional<SystemTimes> system_times() = 0;  // nullopt when the query failed
 };
 
-std::unique_ptr<CpuTimesSource> make_platform_cpu_times_source();
+std::unique_ptr<ICpuTimesSource> make_platform_cpu_times_source();
 
 struct CpuUsageMonitor {
   static constexpr int kCapacity = 300;
@@ -42,7 +42,7 @@ struct CpuUsageMonitor {
 
   // Called once per frame with the engine's running flag: starts a new series when a run
   // starts, freezes it when the run ends, and takes a sample when one is due.
-  void update(bool running, CpuTimesSource& source);
+  void update(bool running, ICpuTimesSource& source);
   // The same with this platform's clock and counters, created on first use and kept for the
   // life of the program. User-interface thread only.
   void update(bool running);

@@ -8,7 +8,7 @@
 
 namespace {
 
-class LinuxCpuTimes final : public CpuTimesSource {
+class LinuxCpuTimes final : public ICpuTimesSource {
  public:
   double now_seconds() override {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
@@ -24,4 +24,4 @@ class LinuxCpuTimes final : public CpuTimesSource {
 
 }  // namespace
 
-std::unique_ptr<CpuTimesSource> make_platform_cpu_times_source() { return std::make_unique<LinuxCpuTimes>(); }
+std::unique_ptr<ICpuTimesSource> make_platform_cpu_times_source() { return std::make_unique<LinuxCpuTimes>(); }

@@ -43,7 +43,7 @@ std::string cpuid_brand() {
 #endif
 }
 
-class LinuxSystemSources final : public SystemSources {
+class LinuxSystemSources final : public ISystemSources {
  public:
   std::string cpu_brand() override {
     std::string brand = cpuid_brand();
@@ -123,4 +123,4 @@ class LinuxSystemSources final : public SystemSources {
 
 }  // namespace
 
-std::unique_ptr<SystemSources> make_platform_system_sources() { return std::make_unique<LinuxSystemSources>(); }
+std::unique_ptr<ISystemSources> make_platform_system_sources() { return std::make_unique<LinuxSystemSources>(); }

@@ -58,7 +58,7 @@ std::optional<std::size_t> select_graphics_adapter(const std::vector<GraphicsAda
   return chosen;
 }
 
-SystemInfo collect_system_info(SystemSources& sources) {
+SystemInfo collect_system_info(ISystemSources& sources) {
   SystemInfo info;
   info.cpu_name = trim_leading_spaces(sources.cpu_brand());
   info.physical_cores = sources.physical_cores();
@@ -76,7 +76,7 @@ SystemInfo collect_system_info(SystemSources& sources) {
   return info;
 }
 
-void query_graphics_adapter(SystemInfo& info, SystemSources& sources) {
+void query_graphics_adapter(SystemInfo& info, ISystemSources& sources) {
   const auto adapters = sources.graphics_adapters();
   const auto chosen = select_graphics_adapter(adapters);
   if (!chosen) return;

@@ -1,6 +1,6 @@
 #pragma once
 // The platform services the system information probe needs, and the platform-neutral rules
-// that turn their answers into a SystemInfo. Each platform implements SystemSources in files
+// that turn their answers into a SystemInfo. Each platform implements ISystemSources in files
 // of its own (linux_probe.cpp, linux_graphics.cpp).
 #include <cstdint>
 #include <memory>
@@ -35,9 +35,9 @@ struct GraphicsAdapter {
   AdapterKind kind = AdapterKind::Unknown;
 };
 
-class SystemSources {
+class ISystemSources {
  public:
-  virtual ~SystemSources() = default;
+  virtual ~ISystemSources() = default;
   virtual std::string cpu_brand() = 0;  // raw, before leading spaces are removed
   virtual std::uint32_t physical_cores() = 0;
   virtual std::uint32_t logical_processors() = 0;
@@ -50,11 +50,11 @@ class SystemSources {
 };
 
 // This platform's services.
-std::unique_ptr<SystemSources> make_platform_system_sources();
+std::unique_ptr<ISystemSources> make_platform_system_sources();
 
 // The queries in their fixed order, each turned into its field's unit and format.
-SystemInfo collect_system_info(SystemSources& sources);
-void query_graphics_adapter(SystemInfo& info, SystemSources& sources);
+SystemInfo collect_system_info(ISystemSources& sources);
+void query_graphics_adapter(SystemInfo& info, ISystemSources& sources);
 
 // Removes leading spaces only; a text of nothing but spaces is returned unchanged.
 std::string trim_leading_spaces(const std::string& text);

@@ -11,7 +11,7 @@ namespace {
 
 // Each system_times() call adds `busy` and `idle` ticks to the counters, or fails once when
 // asked to.
-class FakeTimes final : public CpuTimesSource {
+class FakeTimes final : public ICpuTimesSource {
  public:
   double now = 100.0;
   std::uint64_t busy = 100, idle = 0;

@@ -64,7 +64,7 @@ TEST(SelectGraphicsAdapter, SoftwareAndVirtualAdaptersAreNeverChosen) {
   EXPECT_FALSE(select_graphics_adapter({}));
 }
 
-class FakeSources final : public SystemSources {
+class FakeSources final : public ISystemSources {
  public:
   std::string brand = "       Example 8-Core Processor  ";
   std::vector<GraphicsAdapter> adapters;
