@@ -1,15 +1,26 @@
 #include "engine/benchmark_scene.h"
 
 #include <memory>
+#include <vector>
 
 #include "engine/materials.h"
 #include "engine/sphere.h"
 
 namespace {
 
-void add_sphere(HittableList& world, const Vec3& center, double radius, std::shared_ptr<Material> material) {
-  // make_shared: each object and its reference count in one allocation.
-  world.add(std::make_shared<Sphere>(center, radius, std::move(material)));
+struct PlannedSphere {
+  Vec3 center;
+  double radius;
+  std::shared_ptr<Material> material;
+};
+
+// The spheres are created only once every material exists, so that they lie next to each other
+// in memory: every ray segment walks all of them, and interleaved materials would double the
+// memory it touches.
+using ScenePlan = std::vector<PlannedSphere>;
+
+void add_sphere(ScenePlan& plan, const Vec3& center, double radius, std::shared_ptr<Material> material) {
+  plan.push_back(PlannedSphere{center, radius, std::move(material)});
 }
 
 bool under_a_large_sphere(const Vec3& center) {
@@ -23,7 +34,7 @@ bool under_a_large_sphere(const Vec3& center) {
 
 // One grid cell. The two raw outputs that choose the material are drawn before the position,
 // and a cell under a large sphere draws nothing more: the order fixes the whole layout.
-void add_grid_sphere(HittableList& world, Rng& rng, int a, int b) {
+void add_grid_sphere(ScenePlan& world, Rng& rng, int a, int b) {
   const std::uint32_t u1 = rng.next_u32();
   const std::uint32_t u2 = rng.next_u32();
   const double z = b + 0.9 * random_double(rng);
@@ -57,7 +68,7 @@ void add_grid_sphere(HittableList& world, Rng& rng, int a, int b) {
 
 BenchmarkScene build_benchmark_scene() {
   BenchmarkScene scene;
-  HittableList& world = scene.world;
+  ScenePlan world;
 
   add_sphere(world, Vec3{0.0, -1000.0, 0.0}, 1000.0,
              std::make_shared<CheckerBoard>(Vec3{0.9, 0.9, 0.9}, Vec3{0.2, 0.2, 0.2}, 1.0));
@@ -73,6 +84,12 @@ BenchmarkScene build_benchmark_scene() {
   add_sphere(world, Vec3{-4.0, 1.0, 0.0}, 1.0, std::make_shared<Lambertian>(Vec3{0.4, 0.2, 0.1}));
   add_sphere(world, Vec3{4.0, 1.0, 0.0}, 1.0, std::make_shared<Metal>(Vec3{0.7, 0.6, 0.5}, 0.0));
   add_sphere(world, Vec3{0.0, 3.5, -2.0}, 0.5, std::make_shared<Emissive>(Vec3{4.0, 2.0, 0.5}));
+
+  scene.world.objects.reserve(world.size());
+  for (PlannedSphere& planned : world) {
+    // make_shared: each object and its reference count in one allocation.
+    scene.world.add(std::make_shared<Sphere>(planned.center, planned.radius, std::move(planned.material)));
+  }
 
   Camera& camera = scene.camera;
   camera.image_width = 1920;

@@ -6,7 +6,7 @@ bool HittableList::hit(const Ray& r, Interval ray_t, HitRecord& rec) const {
   double closest = ray_t.max;
   // Iterate by reference: copying a shared pointer here would cost an atomic increment per test.
   for (const std::shared_ptr<Hittable>& object : objects) {
-    if (object->hit(r, Interval{ray_t.min, closest}, temp)) {
+    if (object->hit(r, Interval{ray_t.min, closest}, temp)) [[unlikely]] {
       hit_anything = true;
       closest = temp.t;
       rec = temp;
