@@ -1,0 +1,51 @@
+#pragma once
+// The application state: one record that owns every subsystem and that every panel receives
+// each frame. Created on the entry function's stack after the window and the GUI context exist,
+// destroyed after both are gone (app/main.cpp gives the order).
+#include <cstdint>
+
+#include "engine/benchmark_engine.h"
+#include "history/results_history.h"
+#include "system/cpu_usage_monitor.h"
+#include "system/system_info.h"
+
+struct ImFont;
+class IGpuBackend;
+
+struct App {
+  SystemInfo system_info;
+  BenchmarkEngine engine;
+  ResultsHistory history;
+  IGpuBackend* gpu = nullptr;  // not owned; null means no preview texture
+  std::int32_t single_score = 0;  // below 1: no score of that kind yet
+  std::int32_t multi_score = 0;
+  bool run_both = false;
+  bool run_both_single_done = false;  // only meaningful while run_both is set
+  // Owned by the GUI library's font atlas, which is destroyed before the App.
+  ImFont* font_body = nullptr;
+  ImFont* font_mono = nullptr;
+  ImFont* font_mono_large = nullptr;
+  ImFont* font_heading = nullptr;
+  float dpi_scale = 1.0f;
+  CpuUsageMonitor cpu_monitor;
+  // LEADERBOARD GAP: `LeaderboardClient leaderboard;` goes here, last, once leaderboard/ exists.
+};
+
+// Where start-up gets the machine's facts; the platform's probe by default, fakes in tests.
+struct MachineProbe {
+  SystemInfo (*collect)() = collect_system_info;
+  void (*query_graphics)(SystemInfo&) = query_graphics_adapter;
+};
+
+// The start-up steps that need no window, in order: machine facts, graphics adapter, history
+// load, initial scores, and the two leaderboard fetches (single first), which run in the
+// background.
+void start_app_services(App& app, const MachineProbe& probe = {});
+
+// The highest stored score of each kind; a type counts only when it is exactly "single" or
+// "multi", and scores of 0 or below never count.
+void set_initial_scores(App& app);
+
+// The shutdown steps before the GUI and the window go: join the leaderboard requests, then tell
+// a running benchmark to stop (the engine's destructor joins it when the App is destroyed).
+void stop_app_services(App& app);

@@ -1,0 +1,79 @@
+#include "app/glfw_window.h"
+
+#include <GLFW/glfw3.h>
+
+#include "app/window_icon.h"
+
+static std::string g_last_glfw_error;
+
+static void remember_glfw_error(int, const char* description) {
+  g_last_glfw_error = description != nullptr ? description : "unknown GLFW error";
+}
+
+static std::string last_error_or(const char* fallback) {
+  return g_last_glfw_error.empty() ? std::string(fallback) : g_last_glfw_error;
+}
+
+bool start_window_system(std::string& error) {
+  glfwSetErrorCallback(remember_glfw_error);
+  if (glfwInit() == GLFW_TRUE) return true;
+  error = "cannot open a window: " + last_error_or("no display");
+  return false;
+}
+
+int centred_origin(int area_origin, int area_size, int outer_size) {
+  return area_origin + (area_size - outer_size) / 2;
+}
+
+static void set_window_icons(GLFWwindow* window) {
+  // The large and the small icon of the window's class; the window manager picks a size.
+  IconImage large = make_window_icon(48);
+  IconImage small = make_window_icon(16);
+  GLFWimage images[2] = {{large.size, large.size, large.rgba.data()}, {small.size, small.size, small.rgba.data()}};
+  glfwSetWindowIcon(window, 2, images);
+}
+
+GLFWwindow* create_main_window(std::string& error) {
+  glfwDefaultWindowHints();
+  glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 3);
+  glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
+  glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
+  glfwWindowHint(GLFW_OPENGL_FORWARD_COMPAT, GLFW_TRUE);
+  glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);  // shown once the context works, as the start-up order asks
+  glfwWindowHint(GLFW_RESIZABLE, GLFW_TRUE);
+  GLFWwindow* window = glfwCreateWindow(kWindowWidth, kWindowHeight, kWindowTitle, nullptr, nullptr);
+  if (window == nullptr) {
+    error = "cannot create the window with an OpenGL 3.3 core context: " + last_error_or("unknown reason");
+    return nullptr;
+  }
+  glfwMakeContextCurrent(window);
+
+  // GLFW sizes the client area; the outer size, frame included, is what is fixed and centred.
+  int left = 0, top = 0, right = 0, bottom = 0;
+  glfwGetWindowFrameSize(window, &left, &top, &right, &bottom);
+  if (left + right < kWindowWidth && top + bottom < kWindowHeight) {
+    glfwSetWindowSize(window, kWindowWidth - left - right, kWindowHeight - top - bottom);
+  }
+  if (GLFWmonitor* monitor = glfwGetPrimaryMonitor()) {
+    int mx = 0, my = 0;
+    glfwGetMonitorPos(monitor, &mx, &my);
+    if (const GLFWvidmode* mode = glfwGetVideoMode(monitor)) {
+      glfwSetWindowPos(window, centred_origin(mx, mode->width, kWindowWidth) + left,
+                       centred_origin(my, mode->height, kWindowHeight) + top);
+    }
+  }
+  set_window_icons(window);
+  return window;
+}
+
+int primary_monitor_refresh_rate() {
+  GLFWmonitor* monitor = glfwGetPrimaryMonitor();
+  const GLFWvidmode* mode = monitor != nullptr ? glfwGetVideoMode(monitor) : nullptr;
+  return mode != nullptr ? mode->refreshRate : 0;
+}
+
+float window_content_scale(GLFWwindow* window) {
+  float x = 1.0f, y = 1.0f;
+  glfwGetWindowContentScale(window, &x, &y);
+  return x;
+}

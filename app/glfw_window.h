@@ -1,0 +1,23 @@
+#pragma once
+// The program's one window through GLFW: an OpenGL 3.3 core context, the title, the size of
+// 1600 x 900 with its frame, centred on the primary monitor, and the window icons.
+#include <string>
+
+struct GLFWwindow;
+
+inline constexpr const char* kWindowTitle = "Strelvik v1.4 - CPU Benchmark";
+inline constexpr int kWindowWidth = 1600;  // outer size, frame included
+inline constexpr int kWindowHeight = 900;
+
+// Starts GLFW. False, with the reason in `error`, when no display can be opened.
+bool start_window_system(std::string& error);
+// Creates the window hidden, with its context current on this thread; null, with the reason in
+// `error`, when the window or an OpenGL 3.3 core context cannot be had.
+GLFWwindow* create_main_window(std::string& error);
+// The top-left corner that centres an outer size on a screen area. Integer division truncates
+// toward zero, so on a screen smaller than the window the corner lies at negative coordinates.
+int centred_origin(int area_origin, int area_size, int outer_size);
+// The primary monitor's refresh rate in Hz; 0 when unknown.
+int primary_monitor_refresh_rate();
+// The window's content scale (1.0 at 96 DPI).
+float window_content_scale(GLFWwindow* window);

@@ -1,0 +1,124 @@
+// Start-up, frame loop and shutdown of the window program.
+//
+// Start-up: window system; window and OpenGL context; window shown; GUI context, theme and the
+// GLFW and OpenGL3 backends; App; preview texture; fonts at the window's DPI scale; machine
+// facts, history, initial scores and leaderboard fetches; frame loop.
+// Shutdown: leaderboard requests joined and the engine told to cancel; GUI backends and
+// context; the preview texture; the window; the App last, whose engine joins its run thread.
+#include "app/program.h"
+
+#include <GLFW/glfw3.h>
+#include <imgui.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "app/app.h"
+#include "app/frame_pacer.h"
+#include "app/gl_texture.h"
+#include "app/glfw_window.h"
+#include "app/shutdown_signals.h"
+#include "backends/imgui_impl_glfw.h"
+#include "backends/imgui_impl_opengl3.h"
+#include "ui/fonts.h"
+#include "ui/main_window.h"
+#include "ui/theme.h"
+
+// The one preview texture; it lives as long as the program, its GL name is released at
+// shutdown while the context still exists.
+static GlTexture g_preview_texture;
+
+static FrameRates frame_rates_from_environment() {
+  const MaxFpsSetting max_fps = parse_max_fps(std::getenv("STRELVIK_MAX_FPS"));
+  if (!max_fps.error.empty()) std::fprintf(stderr, "strelvik: %s\n", max_fps.error.c_str());
+  return choose_frame_rates(primary_monitor_refresh_rate(), max_fps.value);
+}
+
+static void draw_frame(GLFWwindow* window, App& app) {
+  ImGui_ImplOpenGL3_NewFrame();
+  ImGui_ImplGlfw_NewFrame();
+  ImGui::NewFrame();
+  if (app.font_body != nullptr) ImGui::PushFont(app.font_body);
+  draw_main_window(app);
+  if (app.font_body != nullptr) ImGui::PopFont();
+  ImGui::Render();
+
+  int width = 0, height = 0;
+  glfwGetFramebufferSize(window, &width, &height);
+  glViewport(0, 0, width, height);
+  const ImVec4 clear = ImGui::GetStyle().Colors[ImGuiCol_WindowBg];
+  glClearColor(clear.x, clear.y, clear.z, clear.w);
+  glClear(GL_COLOR_BUFFER_BIT);
+  ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
+  glfwSwapBuffers(window);
+}
+
+static void run_frame_loop(GLFWwindow* window, App& app) {
+  FramePacer pacer(frame_rates_from_environment());
+  const bool report_frames = std::getenv("STRELVIK_REPORT_FRAMES") != nullptr;
+  const auto loop_start = std::chrono::steady_clock::now();
+  long frames = 0;
+  for (;;) {
+    glfwPollEvents();
+    if (shutdown_requested()) glfwSetWindowShouldClose(window, GLFW_TRUE);
+    // Checked after the events are taken, so no frame is drawn once the window was closed.
+    if (glfwWindowShouldClose(window)) break;
+    draw_frame(window, app);
+    ++frames;
+    pacer.wait_for_next_frame(app.engine.running.load());
+  }
+  if (report_frames) {
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - loop_start).count();
+    std::fprintf(stderr, "strelvik: %ld frames in %.2f s (%.1f per second)\n", frames, seconds,
+                 seconds > 0 ? frames / seconds : 0.0);
+  }
+}
+
+int run_program() {
+  std::string error;
+  if (!start_window_system(error)) {
+    std::fprintf(stderr, "strelvik: %s\n", error.c_str());
+    return 1;
+  }
+  GLFWwindow* window = create_main_window(error);
+  if (window == nullptr) {
+    std::fprintf(stderr, "strelvik: %s\n", error.c_str());
+    glfwTerminate();
+    return 1;
+  }
+  // Vertical sync where the driver honours it; the frame pacer caps the rate where it does not.
+  glfwSwapInterval(1);
+  glfwShowWindow(window);
+
+  IMGUI_CHECKVERSION();
+  ImGui::CreateContext();
+  ImGui::GetIO().ConfigFlags |= ImGuiConfigFlags_NavEnableKeyboard;
+  apply_theme();
+  ImGui_ImplGlfw_InitForOpenGL(window, true);
+  if (!ImGui_ImplOpenGL3_Init("#version 330")) {
+    std::fprintf(stderr, "strelvik: the OpenGL context cannot draw the interface\n");
+    ImGui_ImplGlfw_Shutdown();
+    ImGui::DestroyContext();
+    glfwDestroyWindow(window);
+    glfwTerminate();
+    return 1;
+  }
+
+  App app;
+  app.gpu = &g_preview_texture;
+  load_fonts(app, dpi_scale_from_content_scale(window_content_scale(window)), find_font_files());
+  start_app_services(app);
+
+  run_frame_loop(window, app);
+
+  stop_app_services(app);
+  ImGui_ImplOpenGL3_Shutdown();
+  ImGui_ImplGlfw_Shutdown();
+  ImGui::DestroyContext();
+  g_preview_texture.release();
+  glfwDestroyWindow(window);
+  glfwTerminate();
+  return 0;  // the App is destroyed after this, last, as its engine's run thread must be
+}
