@@ -11,8 +11,9 @@ namespace {
 
 BenchmarkConfig small(std::int32_t threads, std::int32_t spp = 1) { return BenchmarkConfig{spp, 8, 16, threads, 96, 64}; }
 
-// A run long enough to be caught in progress.
-BenchmarkConfig slow(std::int32_t threads) { return BenchmarkConfig{4096, 50, 16, threads, 96, 64}; }
+// A run long enough to be caught in progress, made of many small tiles with short rows, so that
+// a cancel takes effect quickly even under a sanitizer.
+BenchmarkConfig slow(std::int32_t threads) { return BenchmarkConfig{256, 50, 8, threads, 256, 256}; }
 
 bool wait_until_idle(BenchmarkEngine& engine) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
@@ -82,8 +83,8 @@ TEST(BenchmarkEngine, StartClearsTheImageAndIgnoresRequestsWhileRunning) {
   EXPECT_TRUE(all_zero(engine));
 
   engine.start(BenchmarkConfig{1, 1, 8, 1, 32, 16});  // dropped: the size stays
-  EXPECT_EQ(engine.width, 96);
-  EXPECT_EQ(engine.height, 64);
+  EXPECT_EQ(engine.width, 256);
+  EXPECT_EQ(engine.height, 256);
   engine.cancel();
   ASSERT_TRUE(wait_until_idle(engine));
 }
@@ -107,7 +108,7 @@ TEST(BenchmarkEngine, CancelEndsTheRunWithoutAResultAndKeepsThePreviousOne) {
 
   // Tiles whose tasks began after the cancel stay empty; the last row of tiles never started.
   const std::vector<std::uint8_t> image = engine.pixels.snapshot();
-  EXPECT_EQ(image[(63 * 96 + 95) * 4 + 3], 0);
+  EXPECT_EQ(image[(255 * 256 + 255) * 4 + 3], 0);
 }
 
 TEST(BenchmarkEngine, CancelWhileIdleDoesNotAffectTheNextRun) {
