@@ -1,0 +1,119 @@
+// The application state's start-up steps that need no window, and its shutdown order.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+
+#include "app/app.h"
+#include "app/null_gpu_backend.h"
+#include "tests/history/temp_dir.h"
+
+static SystemInfo fake_machine() {
+  SystemInfo info;
+  info.cpu_name = "Test CPU 9000";
+  info.logical_processors = 8;
+  return info;
+}
+static void fake_graphics(SystemInfo& info) {
+  info.gpu_name = "Test GPU";
+  info.vram_mb = 4096;
+}
+static const MachineProbe kFakeProbe{fake_machine, fake_graphics};
+
+static std::string run_json(const char* type, int score) {
+  return std::string(R"({"cpu":"c","date":"2026-01-02T03:04:05","resolution_h":1080,"resolution_w":1920,)") +
+         R"("samples":128,"score":)" + std::to_string(score) + R"(,"threads":1,"time_seconds":1.5,"type":")" +
+         type + R"("})";
+}
+
+class AppStartup : public ::testing::Test {
+ protected:
+  void SetUp() override { setenv("STRELVIK_HISTORY", history_path.c_str(), 1); }
+  void TearDown() override { unsetenv("STRELVIK_HISTORY"); }
+  void write_history(std::initializer_list<std::string> runs) {
+    std::string text = R"({"runs":[)";
+    bool first = true;
+    for (const std::string& run : runs) {
+      text += (first ? "" : ",") + run;
+      first = false;
+    }
+    write_text(history_path, text + "]}");
+  }
+
+  TempDir dir;
+  std::string history_path = dir.file("history.json");
+};
+
+TEST_F(AppStartup, ANewAppHoldsTheDefaultsAndTouchesNoFile) {
+  App app;
+  EXPECT_EQ(app.gpu, nullptr);
+  EXPECT_EQ(app.single_score, 0);
+  EXPECT_EQ(app.multi_score, 0);
+  EXPECT_FALSE(app.run_both);
+  EXPECT_FALSE(app.run_both_single_done);
+  EXPECT_EQ(app.font_body, nullptr);
+  EXPECT_EQ(app.font_heading, nullptr);
+  EXPECT_EQ(app.dpi_scale, 1.0f);
+  EXPECT_TRUE(app.cpu_monitor.first_sample);
+  EXPECT_FALSE(app.cpu_monitor.sampling);
+  EXPECT_FALSE(app.engine.running.load());
+  EXPECT_EQ(app.history.path(), history_path);
+  EXPECT_FALSE(std::filesystem::exists(history_path));
+}
+
+TEST_F(AppStartup, StartUpFillsTheMachineFactsAndLoadsTheHistory) {
+  write_history({run_json("single", 1200), run_json("multi", 9000)});
+  App app;
+  start_app_services(app, kFakeProbe);
+  EXPECT_EQ(app.system_info.cpu_name, "Test CPU 9000");
+  EXPECT_EQ(app.system_info.gpu_name, "Test GPU");  // the adapter query completes the probe's facts
+  EXPECT_EQ(app.system_info.vram_mb, 4096u);
+  ASSERT_EQ(app.history.size(), 2u);
+  EXPECT_EQ(app.single_score, 1200);
+  EXPECT_EQ(app.multi_score, 9000);
+}
+
+TEST_F(AppStartup, InitialScoresTakeTheBestOfExactlySingleAndMulti) {
+  write_history({run_json("single", 800), run_json("single", 1300), run_json("Single", 5000),
+                 run_json("multi", 7000), run_json("MULTI", 9999), run_json("both", 8888), run_json("multi", 6500)});
+  App app;
+  start_app_services(app, kFakeProbe);
+  EXPECT_EQ(app.single_score, 1300);
+  EXPECT_EQ(app.multi_score, 7000);
+}
+
+TEST_F(AppStartup, ScoresOfZeroOrBelowAndAMissingFileGiveNoScore) {
+  {
+    App app;
+    start_app_services(app, kFakeProbe);
+    EXPECT_EQ(app.history.size(), 0u);
+    EXPECT_EQ(app.single_score, 0);
+    EXPECT_EQ(app.multi_score, 0);
+  }
+  write_history({run_json("single", 0), run_json("multi", -40)});
+  App app;
+  start_app_services(app, kFakeProbe);
+  EXPECT_EQ(app.history.size(), 2u);
+  EXPECT_EQ(app.single_score, 0);
+  EXPECT_EQ(app.multi_score, 0);
+}
+
+TEST_F(AppStartup, ShutdownCancelsARunningBenchmarkWithoutAResult) {
+  App app;
+  NullGpuBackend gpu;
+  app.gpu = &gpu;
+  start_app_services(app, kFakeProbe);
+  // A run far too long to finish on its own: only the cancel can end it.
+  app.engine.start(BenchmarkConfig{64, 50, 32, 1, 1920, 1080});
+  ASSERT_TRUE(app.engine.running.load());
+  const auto begin = std::chrono::steady_clock::now();
+  stop_app_services(app);
+  while (app.engine.running.load() && std::chrono::steady_clock::now() - begin < std::chrono::seconds(20)) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  EXPECT_FALSE(app.engine.running.load());
+  EXPECT_FALSE(app.engine.result_ready.load());
+  EXPECT_FALSE(std::filesystem::exists(history_path));  // nothing is written at shutdown
+}

@@ -1,0 +1,79 @@
+// The frame cap: the rates chosen from the monitor and STRELVIK_MAX_FPS, and a loop that sleeps
+// instead of spinning. Also the signals that close the window.
+#include <gtest/gtest.h>
+
+#include <time.h>
+
+#include <csignal>
+#include <chrono>
+
+#include "app/frame_pacer.h"
+#include "app/shutdown_signals.h"
+
+TEST(MaxFpsSetting, AcceptsOnlyAWholeNumberFromOneToTheLimit) {
+  EXPECT_FALSE(parse_max_fps(nullptr).value);
+  EXPECT_TRUE(parse_max_fps(nullptr).error.empty());
+  EXPECT_EQ(parse_max_fps("30").value, 30);
+  EXPECT_EQ(parse_max_fps("1").value, 1);
+  EXPECT_EQ(parse_max_fps("1000").value, 1000);
+  for (const char* bad : {"", "0", "-5", "1001", "99999", "30fps", " 30", "2.5", "abc"}) {
+    const MaxFpsSetting setting = parse_max_fps(bad);
+    EXPECT_FALSE(setting.value) << bad;
+    EXPECT_NE(setting.error.find("STRELVIK_MAX_FPS"), std::string::npos) << bad;
+  }
+}
+
+TEST(FrameRates, IdleFollowsTheMonitorAndARunDrawsLess) {
+  FrameRates unknown = choose_frame_rates(0, std::nullopt);
+  EXPECT_EQ(unknown.idle, 60.0);
+  EXPECT_EQ(unknown.running, kRunningFrameRate);
+  FrameRates fast = choose_frame_rates(144, std::nullopt);
+  EXPECT_EQ(fast.idle, 144.0);
+  EXPECT_EQ(fast.running, kRunningFrameRate);
+  // A slow monitor: a run never draws faster than the idle window.
+  EXPECT_EQ(choose_frame_rates(24, std::nullopt).running, 24.0);
+}
+
+TEST(FrameRates, TheEnvironmentCapBoundsBothRates) {
+  FrameRates ten = choose_frame_rates(60, 10);
+  EXPECT_EQ(ten.idle, 10.0);
+  EXPECT_EQ(ten.running, 10.0);
+  FrameRates high = choose_frame_rates(60, 500);  // a cap above the monitor does not raise it
+  EXPECT_EQ(high.idle, 60.0);
+  EXPECT_EQ(high.running, kRunningFrameRate);
+}
+
+TEST(FramePacer, AFrameThatOverranStartsAtOnceWithoutCatchingUp) {
+  using Clock = FramePacer::Clock;
+  const Clock::time_point t0{};
+  const auto at_60 = FramePacer::interval(60.0);
+  EXPECT_EQ(FramePacer::next_frame_start(t0, t0 + at_60 / 2, 60.0), t0 + at_60);
+  const Clock::time_point late = t0 + 5 * at_60;
+  EXPECT_EQ(FramePacer::next_frame_start(t0, late, 60.0), late);
+}
+
+static double thread_cpu_seconds() {
+  timespec ts{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+TEST(FramePacer, WaitsBySleepingNotSpinning) {
+  FramePacer pacer(FrameRates{100.0, 25.0});
+  const double cpu_before = thread_cpu_seconds();
+  const auto wall_before = std::chrono::steady_clock::now();
+  for (int frame = 0; frame < 21; ++frame) pacer.wait_for_next_frame(false);  // 20 intervals at 100/s
+  for (int frame = 0; frame < 5; ++frame) pacer.wait_for_next_frame(true);    // 5 intervals at 25/s
+  const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wall_before).count();
+  const double cpu = thread_cpu_seconds() - cpu_before;
+  EXPECT_GE(wall, 0.39);
+  EXPECT_LT(wall, 2.0);
+  EXPECT_LT(cpu, wall * 0.2) << "the pacer burns the processor while it waits";
+}
+
+TEST(ShutdownSignals, SigtermIsRecordedAsARequestToClose) {
+  install_shutdown_signals();
+  EXPECT_FALSE(shutdown_requested());
+  std::raise(SIGTERM);
+  EXPECT_TRUE(shutdown_requested());
+}
