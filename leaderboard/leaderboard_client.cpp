@@ -1,0 +1,137 @@
+#include "leaderboard/leaderboard_client.h"
+
+#include <exception>
+#include <system_error>
+#include <utility>
+
+#include "leaderboard/http_transport.h"
+
+namespace {
+
+std::string leaderboard_path(const std::string& kind) { return "/api.php?type=" + kind; }
+
+}  // namespace
+
+LeaderboardClient::LeaderboardClient() : LeaderboardClient(leaderboard_settings_from_environment()) {}
+
+LeaderboardClient::LeaderboardClient(LeaderboardSettings settings, ThreadLauncher launcher)
+    : settings_(std::move(settings)), launcher_(std::move(launcher)) {
+  if (!launcher_) {
+    launcher_ = [](std::function<void()> body) { return std::thread(std::move(body)); };
+  }
+  init_http_transport();  // here, on the owner's thread, before any request thread exists
+}
+
+LeaderboardClient::~LeaderboardClient() { stop_all(); }
+
+void LeaderboardClient::start_request(std::function<void()> body,
+                                      const std::function<void(const std::string&)>& on_failure) {
+  auto finished = std::make_shared<std::atomic<bool>>(false);
+  std::string launch_error;
+  {
+    std::lock_guard lock(threads_mutex);
+    // Finished threads go now, so a window left open for days does not keep one per refresh.
+    // Their bodies have ended: each join only waits for the thread's own exit.
+    std::erase_if(request_threads, [](RequestThread& entry) {
+      if (!entry.finished->load()) return false;
+      if (entry.thread.joinable()) entry.thread.join();
+      return true;
+    });
+    try {
+      std::thread thread = launcher_([body = std::move(body), finished] {
+        body();
+        finished->store(true);
+      });
+      request_threads.push_back(RequestThread{std::move(thread), std::move(finished)});
+    } catch (const std::exception& e) {
+      launch_error = e.what();
+    }
+  }
+  // Published after the thread lock is released: no two locks are ever held together.
+  if (!launch_error.empty()) on_failure(launch_error);
+}
+
+void LeaderboardClient::stop_all() {
+  std::lock_guard lock(threads_mutex);
+  for (RequestThread& entry : request_threads) {
+    if (entry.thread.joinable()) entry.thread.join();
+  }
+  request_threads.clear();
+}
+
+std::size_t LeaderboardClient::request_thread_count() {
+  std::lock_guard lock(threads_mutex);
+  return request_threads.size();
+}
+
+void LeaderboardClient::store_rows(const std::string& kind, std::vector<LeaderboardRow> rows) {
+  std::lock_guard lock(data_mutex);
+  (kind == "single" ? single_rows : multi_rows) = std::move(rows);
+}
+
+void LeaderboardClient::fetch(std::string kind) {
+  start_request([this, kind] { fetch_worker(kind); },
+                [this](const std::string& message) {
+                  std::lock_guard lock(status_mutex);
+                  fetch_error = message;
+                });
+}
+
+void LeaderboardClient::fetch_worker(const std::string& kind) {
+  pending.fetch_add(1);
+  try {
+    std::vector<LeaderboardRow> rows = read_rows(http_get(settings_, leaderboard_path(kind)));
+    store_rows(kind, std::move(rows));
+    std::lock_guard lock(status_mutex);
+    fetch_error.clear();
+  } catch (const std::exception& e) {
+    std::lock_guard lock(status_mutex);
+    fetch_error = e.what();
+  }
+  pending.fetch_sub(1);
+}
+
+void LeaderboardClient::submit(const std::string& cpu, const std::string& kind, std::int32_t score,
+                               std::int32_t threads) {
+  if (!settings_.submissions_enabled) return;
+  start_request([this, cpu, kind, score, threads] { submit_worker(cpu, kind, score, threads); },
+                [this](const std::string& message) {
+                  std::lock_guard lock(status_mutex);
+                  submit_status = "Submit error: " + message;
+                });
+}
+
+void LeaderboardClient::submit_worker(const std::string& cpu, const std::string& kind, std::int32_t score,
+                                      std::int32_t threads) {
+  pending.fetch_add(1);
+  try {
+    {
+      std::lock_guard lock(status_mutex);
+      submit_status = "Submitting...";
+    }
+    check_submission_reply(http_post(settings_, "/api.php", submission_body(cpu, kind, score, threads)));
+    std::vector<LeaderboardRow> rows = read_rows(http_get(settings_, leaderboard_path(kind)));
+    store_rows(kind, std::move(rows));
+    std::lock_guard lock(status_mutex);
+    submit_status = "Submitted OK (" + kind + " " + std::to_string(score) + ")";
+  } catch (const std::exception& e) {
+    std::lock_guard lock(status_mutex);
+    submit_status = std::string("Submit error: ") + e.what();
+  }
+  pending.fetch_sub(1);
+}
+
+std::vector<LeaderboardRow> LeaderboardClient::rows(const std::string& kind) {
+  std::lock_guard lock(data_mutex);
+  return kind == "single" ? single_rows : multi_rows;
+}
+
+std::string LeaderboardClient::fetch_error_text() {
+  std::lock_guard lock(status_mutex);
+  return fetch_error;
+}
+
+std::string LeaderboardClient::submit_status_text() {
+  std::lock_guard lock(status_mutex);
+  return submit_status;
+}

@@ -1,0 +1,72 @@
+#pragma once
+// The online leaderboard: fetches the two leaderboards and submits results, each request on a
+// thread of its own, and publishes rows and status texts for the window and the runner.
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "leaderboard/leaderboard_settings.h"
+#include "leaderboard/reply_reading.h"
+
+class LeaderboardClient {
+ public:
+  // Starts a thread running the body, or raises std::system_error when it cannot (tests replace it).
+  using ThreadLauncher = std::function<std::thread(std::function<void()>)>;
+
+  // Settings from the environment and the build's address.
+  LeaderboardClient();
+  explicit LeaderboardClient(LeaderboardSettings settings, ThreadLauncher launcher = {});
+  ~LeaderboardClient();  // stop_all
+  LeaderboardClient(const LeaderboardClient&) = delete;
+  LeaderboardClient& operator=(const LeaderboardClient&) = delete;
+
+  // Start one request thread and return at once. "single" selects single_rows, every other
+  // kind multi_rows. A submission while submissions are turned off does nothing at all.
+  void fetch(std::string kind);
+  void submit(const std::string& cpu, const std::string& kind, std::int32_t score, std::int32_t threads);
+
+  // Joins every request thread, waiting for requests in flight (each ends within its time-outs).
+  void stop_all();
+
+  // Copies of the published state, each taken under its lock.
+  std::vector<LeaderboardRow> rows(const std::string& kind);
+  std::string fetch_error_text();
+  std::string submit_status_text();
+
+  // Request threads not yet joined: finished ones are removed when the next request starts.
+  std::size_t request_thread_count();
+
+  const LeaderboardSettings& settings() const { return settings_; }
+  bool submissions_enabled() const { return settings_.submissions_enabled; }
+
+  // Published state, read by the window under the named locks; no two are ever held at once.
+  std::mutex data_mutex;
+  std::vector<LeaderboardRow> single_rows;  // data_mutex
+  std::vector<LeaderboardRow> multi_rows;   // data_mutex
+  std::atomic<std::int32_t> pending{0};     // request bodies begun and not yet ended
+  std::string fetch_error;                  // status_mutex; emptied by every successful fetch
+  std::string submit_status;                // status_mutex; never cleared
+  std::mutex status_mutex;
+
+ private:
+  struct RequestThread {
+    std::thread thread;
+    std::shared_ptr<std::atomic<bool>> finished;
+  };
+
+  void fetch_worker(const std::string& kind);
+  void submit_worker(const std::string& cpu, const std::string& kind, std::int32_t score, std::int32_t threads);
+  // Runs `body` on a new request thread; `on_failure` publishes a launch failure's text instead.
+  void start_request(std::function<void()> body, const std::function<void(const std::string&)>& on_failure);
+  void store_rows(const std::string& kind, std::vector<LeaderboardRow> rows);
+
+  const LeaderboardSettings settings_;
+  ThreadLauncher launcher_;
+  std::vector<RequestThread> request_threads;  // threads_mutex
+  std::mutex threads_mutex;
+};

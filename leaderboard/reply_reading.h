@@ -1,0 +1,27 @@
+#pragma once
+// The leaderboard's JSON documents: the rows of a fetch reply, the body of a submission and the
+// server's verdict on it. Errors are the JSON library's exceptions, whose texts the user sees.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct LeaderboardRow {
+  std::string cpu;
+  std::int32_t avg_score = 0;
+  std::int32_t runs = 0;
+  bool operator==(const LeaderboardRow&) const = default;
+};
+
+// The rows of a reply, in the server's order. Raises nlohmann::json's parse_error (not exactly
+// one JSON value) and type_error (305: not an object or null where one is needed; 302: a field
+// of the wrong type), or std::out_of_range for a number that does not fit 32 bits.
+std::vector<LeaderboardRow> read_rows(const std::string& reply);
+
+// The compact body of a submission, keys in byte order. Raises the JSON library's type_error 316
+// for a processor name that is not valid UTF-8.
+std::string submission_body(const std::string& cpu, const std::string& kind, std::int32_t score, std::int32_t threads);
+
+// Returns when the reply accepts the submission ("ok": true); otherwise raises a parse_error, a
+// type_error 302 for an "ok" that is not a boolean, or std::runtime_error
+// "Server rejected: " followed by the reply text.
+void check_submission_reply(const std::string& reply);

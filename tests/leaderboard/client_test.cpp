@@ -1,0 +1,178 @@
+// The client against the real leaderboard server over HTTPS on loopback, and its request
+// threads: how they are started, pruned, joined and how a failure to start one is published.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <atomic>
+#include <chrono>
+#include <system_error>
+
+#include "leaderboard_fixture.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+struct Shared {
+  TempDir dir;
+  Certificate cert = make_self_signed_certificate(dir.path(), "server");
+};
+Shared* shared = nullptr;
+
+class SharedEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    signal(SIGPIPE, SIG_IGN);
+    use_no_proxy();
+    shared = new Shared;
+  }
+  void TearDown() override {
+    delete shared;
+    shared = nullptr;
+  }
+};
+const auto* const environment = ::testing::AddGlobalTestEnvironment(new SharedEnvironment);
+
+TEST(LeaderboardOverHttps, SubmissionsRefreshTheirKindAndTheStartUpPairFetchesBoth) {
+  TempDir dir;
+  LeaderboardServer server(shared->cert, dir.path());
+  const LeaderboardSettings settings = test_settings(server.port(), shared->cert.cert);
+
+  LeaderboardClient submitter(settings);
+  submitter.submit("Example CPU", "multi", 8123, 16);
+  submitter.stop_all();
+  EXPECT_EQ(submitter.submit_status_text(), "Submitted OK (multi 8123)");
+  EXPECT_EQ(submitter.rows("multi"), (std::vector<LeaderboardRow>{{"Example CPU", 8123, 1}}));
+  EXPECT_TRUE(submitter.rows("single").empty());
+
+  // A second run of the same processor: the refreshed rows replace the old ones.
+  submitter.submit("Example CPU", "multi", 8200, 16);
+  submitter.stop_all();
+  EXPECT_EQ(submitter.submit_status_text(), "Submitted OK (multi 8200)");
+  EXPECT_EQ(submitter.rows("multi"), (std::vector<LeaderboardRow>{{"Example CPU", 8162, 2}}));
+
+  // Non-ASCII and JSON-escaped names travel byte for byte.
+  const std::string other = "Zen \"Ünïcode\" \\ 9";
+  submitter.submit(other, "single", 2750, 1);
+  submitter.stop_all();
+  EXPECT_EQ(submitter.submit_status_text(), "Submitted OK (single 2750)");
+  EXPECT_EQ(submitter.rows("single"), (std::vector<LeaderboardRow>{{other, 2750, 1}}));
+  EXPECT_EQ(submitter.fetch_error_text(), "");
+
+  // What the window does at start-up: both kinds at once.
+  LeaderboardClient window(settings);
+  window.fetch("single");
+  window.fetch("multi");
+  window.stop_all();
+  EXPECT_EQ(window.pending.load(), 0);
+  EXPECT_EQ(window.fetch_error_text(), "");
+  EXPECT_EQ(window.submit_status_text(), "");
+  EXPECT_EQ(window.rows("single"), (std::vector<LeaderboardRow>{{other, 2750, 1}}));
+  EXPECT_EQ(window.rows("multi"), (std::vector<LeaderboardRow>{{"Example CPU", 8162, 2}}));
+
+  // The server's own refusal reaches the user with its reason.
+  submitter.submit("Example CPU", "multi", 0, 16);
+  submitter.stop_all();
+  EXPECT_EQ(submitter.submit_status_text().rfind("Submit error: ", 0), 0u) << submitter.submit_status_text();
+  EXPECT_EQ(submitter.rows("multi"), (std::vector<LeaderboardRow>{{"Example CPU", 8162, 2}}));
+}
+
+TEST(LeaderboardOverHttps, ManyOverlappingRequestsAllEndAndAreJoined) {
+  TempDir dir;
+  LeaderboardServer server(shared->cert, dir.path());
+  LeaderboardClient client(test_settings(server.port(), shared->cert.cert));
+  for (int i = 0; i < 6; ++i) {
+    client.fetch("single");
+    client.submit("CPU " + std::to_string(i % 2), i % 2 ? "multi" : "single", 1000 + i, i % 2 ? 8 : 1);
+    client.fetch("multi");
+  }
+  // Read while the threads publish: the copies must be whole lists (ThreadSanitizer watches).
+  for (int i = 0; i < 50; ++i) {
+    (void)client.rows("single");
+    (void)client.submit_status_text();
+    std::this_thread::sleep_for(1ms);
+  }
+  client.stop_all();
+  EXPECT_EQ(client.pending.load(), 0);
+  EXPECT_EQ(client.submit_status_text().rfind("Submitted OK (", 0), 0u) << client.submit_status_text();
+  client.fetch("single");
+  client.fetch("multi");
+  client.stop_all();
+  EXPECT_EQ(client.rows("single").size(), 1u);
+  EXPECT_EQ(client.rows("multi").size(), 1u);
+  EXPECT_EQ(client.rows("multi")[0].runs, 3);
+  client.stop_all();  // a second call finds nothing to join
+}
+
+TEST(RequestThreads, ClosingWhileARequestStallsWaitsOnlyForTheTimeOut) {
+  ScriptedTlsServer server(shared->cert);
+  server.push({ScriptedTlsServer::hold()});
+  const auto start = std::chrono::steady_clock::now();
+  {
+    LeaderboardClient client(test_settings(server.port(), shared->cert.cert));
+    client.fetch("single");
+    while (server.requests().empty() && std::chrono::steady_clock::now() - start < 5s) std::this_thread::sleep_for(5ms);
+    EXPECT_EQ(client.pending.load(), 1);
+  }  // the destructor joins
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_LT(took, 5s);
+}
+
+TEST(RequestThreads, FinishedThreadsAreRemovedWhenTheNextRequestStarts) {
+  // Not configured: every request ends at once without touching the network.
+  std::atomic<int> ended{0};
+  LeaderboardClient client(make_leaderboard_settings("https://leaderboard.strelvik.example", nullptr, nullptr),
+                           [&ended](std::function<void()> body) {
+                             return std::thread([&ended, body = std::move(body)] {
+                               body();
+                               ended.fetch_add(1);
+                             });
+                           });
+  for (int i = 0; i < 300; ++i) {
+    client.fetch(i % 2 ? "single" : "multi");
+    while (ended.load() <= i) std::this_thread::yield();
+  }
+  EXPECT_LT(client.request_thread_count(), 20u);
+  client.stop_all();
+  EXPECT_EQ(client.request_thread_count(), 0u);
+  EXPECT_EQ(client.fetch_error_text(), "Leaderboard not configured");
+}
+
+TEST(RequestThreads, AThreadThatCannotStartIsPublishedAsThatKindsFailure) {
+  LeaderboardClient client(test_settings(free_loopback_port(), shared->cert.cert), [](std::function<void()>) -> std::thread {
+    throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again), "thread");
+  });
+  client.fetch("single");
+  EXPECT_EQ(client.fetch_error_text(), "thread: Resource temporarily unavailable");
+  client.submit("CPU", "multi", 5, 2);
+  EXPECT_EQ(client.submit_status_text(), "Submit error: thread: Resource temporarily unavailable");
+  EXPECT_EQ(client.pending.load(), 0);
+  EXPECT_EQ(client.request_thread_count(), 0u);
+}
+
+TEST(RequestThreads, PlaceholderAddressAndTurnedOffSubmissionsMakeNoRequests) {
+  ScriptedTlsServer server(shared->cert);
+  {
+    LeaderboardClient placeholder(make_leaderboard_settings("https://leaderboard.strelvik.example", nullptr, nullptr));
+    placeholder.fetch("single");
+    placeholder.submit("CPU", "single", 100, 1);
+    placeholder.stop_all();
+    EXPECT_EQ(placeholder.fetch_error_text(), "Leaderboard not configured");
+    EXPECT_EQ(placeholder.submit_status_text(), "Submit error: Leaderboard not configured");
+  }
+  LeaderboardSettings settings = test_settings(server.port(), shared->cert.cert);
+  settings.submissions_enabled = false;
+  LeaderboardClient embargoed(settings);
+  embargoed.submit("CPU", "single", 100, 1);
+  embargoed.stop_all();
+  EXPECT_EQ(embargoed.submit_status_text(), "");
+  EXPECT_TRUE(server.requests().empty());
+  // Fetching still works.
+  server.push(ScriptedTlsServer::reply(200, R"({"leaderboard":[]})"));
+  embargoed.fetch("single");
+  embargoed.stop_all();
+  EXPECT_EQ(embargoed.fetch_error_text(), "");
+  EXPECT_EQ(server.requests().size(), 1u);
+}
+
+}  // namespace

@@ -1,0 +1,102 @@
+// Real things for the leaderboard client's tests: a temporary folder, certificates made with
+// openssl, the leaderboard server program on loopback, and a scripted TLS server that misbehaves
+// in ways no HTTP library would (stalls, drops, oversized or malformed replies).
+#pragma once
+
+#include <sys/types.h>
+
+#include <atomic>
+#include <chrono>
+#include <deque>
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "leaderboard/leaderboard_client.h"
+
+namespace fs = std::filesystem;
+
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const fs::path& path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
+
+std::string read_file(const fs::path& path);
+
+// A self-signed certificate for 127.0.0.1 and localhost.
+struct Certificate {
+  fs::path cert, key;
+};
+Certificate make_self_signed_certificate(const fs::path& dir, const std::string& name);
+
+// A loopback port on which nothing listens (for refused connections).
+int free_loopback_port();
+
+// Settings for https://127.0.0.1:PORT trusting `ca`, with time-outs short enough for tests.
+LeaderboardSettings test_settings(int port, const fs::path& ca);
+
+// Clears the proxy variables so that loopback requests go straight to the test servers.
+void use_no_proxy();
+
+// strelvik-leaderboard on 127.0.0.1 and a free port, over HTTPS, rate limit off.
+class LeaderboardServer {
+ public:
+  LeaderboardServer(const Certificate& cert, const fs::path& dir);
+  ~LeaderboardServer();
+  LeaderboardServer(const LeaderboardServer&) = delete;
+  LeaderboardServer& operator=(const LeaderboardServer&) = delete;
+  int port() const { return port_; }
+
+ private:
+  pid_t pid_ = -1;
+  int port_ = 0;
+};
+
+// Serves each accepted TLS connection with the next queued script, one connection at a time,
+// after reading the request. With no script left it closes the connection at once.
+class ScriptedTlsServer {
+ public:
+  struct Step {
+    enum class Kind { Send, Pause, Hold } kind;
+    std::string bytes;                  // Send
+    std::chrono::milliseconds pause{};  // Pause
+  };
+  using Script = std::vector<Step>;
+
+  explicit ScriptedTlsServer(const Certificate& cert);
+  ~ScriptedTlsServer();
+  ScriptedTlsServer(const ScriptedTlsServer&) = delete;
+  ScriptedTlsServer& operator=(const ScriptedTlsServer&) = delete;
+
+  int port() const { return port_; }
+  void push(Script script);
+  std::vector<std::string> requests();  // each request as received, headers and body
+
+  static Step send(std::string bytes) { return {Step::Kind::Send, std::move(bytes), {}}; }
+  static Step pause(std::chrono::milliseconds ms) { return {Step::Kind::Pause, {}, ms}; }
+  static Step hold() { return {Step::Kind::Hold, {}, {}}; }  // silent until the client leaves
+  // A complete reply with Content-Length.
+  static Script reply(int status, const std::string& body);
+
+ private:
+  void serve();
+  void handle(int fd);
+
+  void* ctx_ = nullptr;  // SSL_CTX
+  int listener_ = -1;
+  int port_ = 0;
+  std::atomic<bool> stopping_{false};
+  std::mutex mutex_;
+  std::deque<Script> scripts_;
+  std::vector<std::string> requests_;
+  std::thread thread_;
+};
