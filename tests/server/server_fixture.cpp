@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -58,6 +59,7 @@ TempDir::TempDir() {
 }
 
 TempDir::~TempDir() {
+    if (std::getenv("STRELVIK_TEST_KEEP_FILES")) return;  // to read a failed run's server logs
     std::error_code ec;
     fs::remove_all(path_, ec);
 }
