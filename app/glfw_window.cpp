@@ -41,6 +41,9 @@ GLFWwindow* create_main_window(std::string& error) {
   glfwWindowHint(GLFW_OPENGL_FORWARD_COMPAT, GLFW_TRUE);
   glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);  // shown once the context works, as the start-up order asks
   glfwWindowHint(GLFW_RESIZABLE, GLFW_TRUE);
+  // The X11 class ties the window to the desktop entry (StartupWMClass) for its icon and name.
+  glfwWindowHintString(GLFW_X11_CLASS_NAME, "strelvik");
+  glfwWindowHintString(GLFW_X11_INSTANCE_NAME, "strelvik");
   GLFWwindow* window = glfwCreateWindow(kWindowWidth, kWindowHeight, kWindowTitle, nullptr, nullptr);
   if (window == nullptr) {
     error = "cannot create the window with an OpenGL 3.3 core context: " + last_error_or("unknown reason");

@@ -1,12 +1,74 @@
 #!/usr/bin/env bash
-# Builds whatever is missing (packages, release build) and starts the benchmark.
-# Arguments go to the runner; without any it runs single-core, then multi-core.
+# Builds whatever is missing (packages, release build) and starts the benchmark: the window when
+# a display is available, else the headless runner. Arguments go to the runner (without any and
+# without a display it runs single-core, then multi-core).
+#
+# Unless STRELVIK_LEADERBOARD_URL is set, a local leaderboard server is started first on
+# 127.0.0.1 at a free port, with its SQLite database and a self-signed certificate kept under
+# build/release/local-leaderboard/, and stopped again when the program exits.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-[[ -f build/release/CMakeCache.txt ]] || cmake --preset release >/dev/null
-cmake --build --preset release -j "$(nproc)" --target strelvik-cli >/dev/null
-if [[ $# -eq 0 ]]; then
-  set -- both
+cmake --preset release >/dev/null
+targets=(strelvik-cli)
+window=0
+if [[ $# -eq 0 && -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]]; then
+  window=1
+  targets+=(strelvik)
 fi
-exec build/release/bin/strelvik-cli "$@"
+[[ -n "${STRELVIK_LEADERBOARD_URL:-}" ]] || targets+=(strelvik-leaderboard)
+cmake --build --preset release -j "$(nproc)" --target "${targets[@]}" >/dev/null
+bin=build/release/bin
+
+server=""
+stop_server() {
+  if [[ -n "$server" ]]; then
+    kill -TERM "$server" 2>/dev/null || true
+    wait "$server" 2>/dev/null || true
+  fi
+}
+trap stop_server EXIT
+
+if [[ -z "${STRELVIK_LEADERBOARD_URL:-}" ]]; then
+  data=build/release/local-leaderboard
+  mkdir -p "$data"
+  if [[ ! -s "$data/cert.pem" || ! -s "$data/key.pem" ]]; then
+    openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 3650 \
+      -keyout "$data/key.pem" -out "$data/cert.pem" -subj /CN=localhost \
+      -addext subjectAltName=IP:127.0.0.1,DNS:localhost 2>/dev/null
+  fi
+  "$bin/strelvik-leaderboard" --listen 127.0.0.1:0 --cert "$data/cert.pem" --key "$data/key.pem" \
+    --database "$data/leaderboard.sqlite" >"$data/server.log" 2>&1 &
+  server=$!
+  url=""
+  for _ in $(seq 200); do
+    url=$(grep -o 'https://127\.0\.0\.1:[0-9]*' "$data/server.log" | head -n 1 || true)
+    [[ -n "$url" ]] && break
+    kill -0 "$server" 2>/dev/null || break
+    sleep 0.05
+  done
+  if [[ -z "$url" ]]; then
+    echo "run.sh: the local leaderboard did not start (see $data/server.log)" >&2
+    exit 1
+  fi
+  export STRELVIK_LEADERBOARD_URL="$url" STRELVIK_LEADERBOARD_CA="$PWD/$data/cert.pem"
+fi
+
+if [[ $window -eq 1 ]]; then
+  program=("$bin/strelvik")
+else
+  [[ $# -gt 0 ]] || set -- both
+  program=("$bin/strelvik-cli" "$@")
+fi
+# The program handles Ctrl-C itself (the terminal sends it to the whole group); a SIGTERM sent to
+# this script is passed on, so the program always shuts down in order before the server stops.
+trap '' INT
+trap 'kill -TERM "$child" 2>/dev/null || true' TERM
+"${program[@]}" &
+child=$!
+status=0
+while true; do
+  wait "$child" && status=0 || status=$?
+  kill -0 "$child" 2>/dev/null || break
+done
+exit "$status"
