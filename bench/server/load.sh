@@ -32,7 +32,7 @@ start_server() {  # $@: extra flags; sets pid and port
     --threads $((connections + 8)) "$@" >"$work/access.log" 2>"$work/server.err" &
   pid=$!
   for _ in $(seq 100); do
-    port=$(sed -n 's/.*listening on .*:\([0-9]*\)$/\1/p' "$work/access.log" | head -1)
+    port=$(sed -n 's/.*listening on .*:\([0-9]*\)$/\1/p' "$work/access.log" 2>/dev/null | head -1 || true)
     [[ -n $port ]] && return
     sleep 0.05
   done
