@@ -20,6 +20,8 @@ void add_run_options(CLI::App& sub, RunOptions& options, std::string& size) {
   sub.add_option("--tile", options.tile, "Custom tile edge in pixels")->check(CLI::Range(1, 1 << 16));
   sub.add_flag("--json", options.json, "JSON Lines on stdout, human-readable text on stderr");
   sub.add_flag("!--no-history", options.record_history, "Do not record verified runs in the history");
+  sub.add_flag("!--no-submit", options.submit,
+               "Do not submit verified runs to the online leaderboard (also STRELVIK_NO_SUBMIT=1)");
 }
 
 }  // namespace
@@ -48,6 +50,11 @@ Command parse_command_line(int argc, const char* const* argv) {
       ->check(CLI::PositiveNumber);
   history_sub->add_flag("--json", history.json, "Machine-readable output");
 
+  LeaderboardRequest leaderboard;
+  CLI::App* leaderboard_sub = app.add_subcommand("leaderboard", "Show the online leaderboard, this machine's rows marked");
+  leaderboard_sub->add_option("kind", leaderboard.kind, "single or multi (default: both)")
+      ->check(CLI::IsMember({"single", "multi"}));
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -66,6 +73,9 @@ Command parse_command_line(int argc, const char* const* argv) {
   }
   if (history_sub->parsed()) {
     return history;
+  }
+  if (leaderboard_sub->parsed()) {
+    return leaderboard;
   }
   run.kind = single->parsed() ? RunKind::Single : multi->parsed() ? RunKind::Multi : RunKind::Both;
   if (!size.empty()) {

@@ -10,6 +10,11 @@ struct InfoRequest {
   bool json = false;
 };
 
+// `leaderboard [single|multi]`: both kinds when none is given.
+struct LeaderboardRequest {
+  std::optional<std::string> kind;
+};
+
 struct HistoryRequest {
   std::optional<int> delete_number;
   bool json = false;
@@ -21,7 +26,7 @@ struct EarlyExit {
   std::string text;
 };
 
-using Command = std::variant<RunOptions, InfoRequest, HistoryRequest, EarlyExit>;
+using Command = std::variant<RunOptions, InfoRequest, HistoryRequest, LeaderboardRequest, EarlyExit>;
 
 // Bad usage gives an EarlyExit with code 2 and one clear message; nothing runs.
 Command parse_command_line(int argc, const char* const* argv);

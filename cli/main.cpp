@@ -6,21 +6,34 @@
 #include "cli/command_line.h"
 #include "cli/history_command.h"
 #include "cli/info_command.h"
+#include "cli/leaderboard_command.h"
 #include "cli/run_command.h"
 #include "history/record_result.h"
+#include "leaderboard/leaderboard_client.h"
 #include "system/probe.h"
 
 namespace {
 
-RunRecorder history_recorder() {
-  // The processor name is stored with every result, as the window stores it.
-  const std::string cpu_name = trim_leading_spaces(make_platform_system_sources()->cpu_brand());
+// The processor name is stored and submitted with every result, as the window does it.
+std::string this_cpu_name() { return trim_leading_spaces(make_platform_system_sources()->cpu_brand()); }
+
+RunRecorder history_recorder(const std::string& cpu_name) {
   return [cpu_name](const RunReport& report) {
     const RecordOutcome outcome = record_result(report.result, cpu_name);
     for (const std::string& message : outcome.messages) {
       std::fprintf(stderr, "strelvik-cli: %s\n", message.c_str());
     }
     return outcome.recorded;
+  };
+}
+
+// Each submission uses a client of its own and waits for it: the runner has nothing else to do.
+RunSubmitter leaderboard_submitter(const std::string& cpu_name, const LeaderboardSettings& settings) {
+  return [cpu_name, settings](const RunReport& report) {
+    LeaderboardClient client(settings);
+    client.submit(cpu_name, report.result.type, report.result.score, report.result.threads);
+    client.stop_all();
+    return client.submit_status_text();
   };
 }
 
@@ -42,6 +55,14 @@ int main(int argc, char** argv) {
   if (const auto* history = std::get_if<HistoryRequest>(&command)) {
     return run_history_command(history->delete_number, history->json, std::cout, std::cerr);
   }
+  if (const auto* leaderboard = std::get_if<LeaderboardRequest>(&command)) {
+    LeaderboardClient client;
+    return run_leaderboard_command(client, leaderboard->kind, this_cpu_name(), std::cout, std::cerr);
+  }
   const auto& run = std::get<RunOptions>(command);
-  return run_benchmarks(run, run.record_history ? history_recorder() : RunRecorder{});
+  const std::string cpu_name = this_cpu_name();
+  const LeaderboardSettings settings = leaderboard_settings_from_environment();
+  const bool submit = run.submit && settings.submissions_enabled;
+  return run_benchmarks(run, run.record_history ? history_recorder(cpu_name) : RunRecorder{},
+                        submit ? leaderboard_submitter(cpu_name, settings) : RunSubmitter{});
 }

@@ -42,7 +42,7 @@ void wait_for_run(BenchmarkEngine& engine, ProgressReporter& progress) {
 
 }  // namespace
 
-int run_benchmarks(const RunOptions& options, const RunRecorder& recorder) {
+int run_benchmarks(const RunOptions& options, const RunRecorder& recorder, const RunSubmitter& submitter) {
   install_interrupt_handlers();
   std::FILE* human = options.json ? stderr : stdout;
   const bool interactive = isatty(STDERR_FILENO) != 0;
@@ -79,8 +79,12 @@ int run_benchmarks(const RunOptions& options, const RunRecorder& recorder) {
     report.image_sha256 = verification.sha256;
     report.verified = verification.verified;
     report.custom = is_custom_run(config, hardware_threads);
-    if (recorder && !report.custom && report.verified.value_or(false)) {
+    if (recorder && is_submittable(report)) {
       report.recorded = recorder(report);
+    }
+    // A series is submitted once, by its median run, after the last run.
+    if (submitter && options.repeat == 1 && is_submittable(report)) {
+      report.submit_status = submitter(report);
     }
 
     std::fputs(run_report_text(report).c_str(), human);
@@ -101,7 +105,10 @@ int run_benchmarks(const RunOptions& options, const RunRecorder& recorder) {
     }
   }
   if (options.repeat > 1 && exit_code == 0) {
-    for (const RunSummary& summary : summarize(reports)) {
+    for (RunSummary& summary : summarize(reports)) {
+      if (const auto median = median_run(reports, summary.kind); submitter && median) {
+        summary.submit_status = submitter(reports[*median]);
+      }
       std::fputs(run_summary_text(summary).c_str(), human);
       if (options.json) {
         std::cout << run_summary_json(summary).dump() << std::endl;

@@ -9,6 +9,11 @@
 // verified standard runs; custom and unverified runs are never recorded.
 using RunRecorder = std::function<bool(const RunReport&)>;
 
+// Submits a run to the online leaderboard, waits for the outcome and returns its status text
+// ("Submitted OK (...)" or "Submit error: ..."). Called after recording, only for verified
+// standard runs; with --repeat only for the median run of each kind, once the series is done.
+using RunSubmitter = std::function<std::string(const RunReport&)>;
+
 // Exit codes: 0 done, 1 a run could not run (or the image could not be written), 3 an image did
-// not match the reference, 128 + signal when interrupted.
-int run_benchmarks(const RunOptions& options, const RunRecorder& recorder);
+// not match the reference, 128 + signal when interrupted. A failed submission does not change it.
+int run_benchmarks(const RunOptions& options, const RunRecorder& recorder, const RunSubmitter& submitter = {});

@@ -21,6 +21,7 @@ struct RunOptions {
   std::int32_t tile = 32;
   bool json = false;
   bool record_history = true;  // --no-history turns it off
+  bool submit = true;          // --no-submit turns it off
 };
 
 // The configurations to run, in order: single before multi, each repeated.

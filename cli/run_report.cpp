@@ -19,6 +19,7 @@ nlohmann::ordered_json run_report_json(const RunReport& report) {
   object["verified"] = report.verified ? nlohmann::ordered_json(*report.verified) : nlohmann::ordered_json();
   object["custom"] = report.custom;
   object["recorded"] = report.recorded;
+  object["submit_status"] = report.submit_status ? nlohmann::ordered_json(*report.submit_status) : nlohmann::ordered_json();
   return object;
 }
 
@@ -39,6 +40,9 @@ std::string run_report_text(const RunReport& report) {
     text += "  NOT VERIFIED: this machine computed a wrong image (unstable overclock or broken build?).\n"
             "  The score is meaningless and is not recorded.\n";
   }
+  if (report.submit_status) {
+    text += "  leaderboard: " + *report.submit_status + "\n";
+  }
   return text;
 }
 
@@ -49,6 +53,24 @@ double median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
   const std::size_t mid = values.size() / 2;
   return values.size() % 2 == 1 ? values[mid] : (values[mid - 1] + values[mid]) / 2.0;
+}
+
+bool is_submittable(const RunReport& report) { return !report.custom && report.verified.value_or(false); }
+
+std::optional<std::size_t> median_run(const std::vector<RunReport>& reports, const std::string& kind) {
+  std::vector<std::size_t> runs;
+  for (std::size_t i = 0; i < reports.size(); ++i) {
+    if (reports[i].result.type == kind && is_submittable(reports[i])) {
+      runs.push_back(i);
+    }
+  }
+  if (runs.empty()) {
+    return std::nullopt;
+  }
+  // Stable: among equal scores the earliest run is taken.
+  std::stable_sort(runs.begin(), runs.end(),
+                   [&](std::size_t a, std::size_t b) { return reports[a].result.score < reports[b].result.score; });
+  return runs[(runs.size() - 1) / 2];
 }
 
 std::vector<RunSummary> summarize(const std::vector<RunReport>& reports) {
@@ -92,6 +114,7 @@ nlohmann::ordered_json run_summary_json(const RunSummary& s) {
   object["min_time_seconds"] = s.min_time;
   object["max_time_seconds"] = s.max_time;
   object["spread_percent"] = s.spread_percent;
+  object["submit_status"] = s.submit_status ? nlohmann::ordered_json(*s.submit_status) : nlohmann::ordered_json();
   return object;
 }
 
@@ -100,5 +123,8 @@ std::string run_summary_text(const RunSummary& s) {
   std::snprintf(text, sizeof text,
                 "%s over %d runs: median score %.1f (min %.0f, max %.0f), median time %.3f s, spread %.2f%%\n",
                 s.kind.c_str(), s.runs, s.median_score, s.min_score, s.max_score, s.median_time, s.spread_percent);
+  if (s.submit_status) {
+    return text + ("  leaderboard (median run): " + *s.submit_status + "\n");
+  }
   return text;
 }

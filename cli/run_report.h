@@ -15,6 +15,7 @@ struct RunReport {
   std::optional<bool> verified;  // empty for a custom workload
   bool custom = false;
   bool recorded = false;  // appended to the history
+  std::optional<std::string> submit_status;  // the leaderboard's status text; empty when not submitted
 };
 
 // Keys in a fixed order, so that scripts and people see the same layout every time.
@@ -27,6 +28,7 @@ struct RunSummary {
   double median_score = 0, min_score = 0, max_score = 0;
   double median_time = 0, min_time = 0, max_time = 0;
   double spread_percent = 0;  // (max time - min time) / median time
+  std::optional<std::string> submit_status;  // of the series' median run, when it was submitted
 };
 
 // One summary per kind present in `reports`, single first.
@@ -35,3 +37,10 @@ nlohmann::ordered_json run_summary_json(const RunSummary& summary);
 std::string run_summary_text(const RunSummary& summary);
 
 double median(std::vector<double> values);
+
+// A run the leaderboard may receive: standard workload and verified image.
+bool is_submittable(const RunReport& report);
+
+// Of a series of runs of one kind, the submittable run whose score is the median (the lower
+// of the two middle ones for an even count, so that a series never claims more than it showed).
+std::optional<std::size_t> median_run(const std::vector<RunReport>& reports, const std::string& kind);

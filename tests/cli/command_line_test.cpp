@@ -108,8 +108,9 @@ TEST(RunReport, JsonHasTheDocumentedKeysInOrder) {
   }
   EXPECT_EQ(keys, (std::vector<std::string>{"type", "score", "time_seconds", "threads", "date", "width", "height",
                                             "samples", "max_depth", "tile_size", "image_sha256", "verified",
-                                            "custom", "recorded"}));
+                                            "custom", "recorded", "submit_status"}));
   EXPECT_TRUE(custom["verified"].is_null());
+  EXPECT_TRUE(custom["submit_status"].is_null());
   report.verified = false;
   EXPECT_EQ(run_report_json(report)["verified"], false);
   EXPECT_NE(run_report_text(report).find("NOT VERIFIED"), std::string::npos);

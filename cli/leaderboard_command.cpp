@@ -1,0 +1,42 @@
+#include "cli/leaderboard_command.h"
+
+#include <cstdio>
+#include <ostream>
+
+std::string leaderboard_table_text(const std::vector<LeaderboardRow>& rows, const std::string& cpu_name) {
+  if (rows.empty()) return "No data yet\n";
+  std::string text;
+  char line[512];
+  std::snprintf(line, sizeof line, "  %4s  %-48s %9s %6s\n", "#", "CPU", "Score", "Runs");
+  text += line;
+  bool marked = false;
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const LeaderboardRow& row = rows[i];
+    const bool mine = row.cpu == cpu_name;  // exact bytes: case or trailing spaces make another processor
+    marked = marked || mine;
+    std::snprintf(line, sizeof line, "%c %4zu  %-48s %9d %6d\n", mine ? '*' : ' ', i + 1, row.cpu.c_str(),
+                  row.avg_score, row.runs);
+    text += line;
+  }
+  if (marked) text += "* this machine\n";
+  return text;
+}
+
+int run_leaderboard_command(LeaderboardClient& client, const std::optional<std::string>& kind,
+                            const std::string& cpu_name, std::ostream& out, std::ostream& err) {
+  int exit_code = 0;
+  const std::vector<std::string> kinds = kind ? std::vector<std::string>{*kind} : std::vector<std::string>{"single", "multi"};
+  for (std::size_t i = 0; i < kinds.size(); ++i) {
+    client.fetch(kinds[i]);
+    client.stop_all();  // waits for the request; it ends within its time-outs
+    if (i > 0) out << '\n';
+    out << (kinds[i] == "single" ? "Single-core" : "Multi-core") << " leaderboard\n";
+    if (const std::string error = client.fetch_error_text(); !error.empty()) {
+      err << "strelvik-cli: " << kinds[i] << " leaderboard: " << error << '\n';
+      exit_code = 1;
+      continue;
+    }
+    out << leaderboard_table_text(client.rows(kinds[i]), cpu_name);
+  }
+  return exit_code;
+}

@@ -1,0 +1,93 @@
+// The runner against a leaderboard server started on loopback over HTTPS, as the README shows it.
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <sstream>
+
+#include "../leaderboard/leaderboard_fixture.h"
+#include "cli/leaderboard_command.h"
+#include "system/probe.h"
+
+namespace {
+
+struct Outcome {
+  int exit_code = -1;
+  std::string out;
+  std::string err;
+};
+
+fs::path runner() { return fs::read_symlink("/proc/self/exe").parent_path() / "strelvik-cli"; }
+
+// `env` is prefixed to the command line: VAR=value pairs for the runner alone.
+Outcome run(const std::string& env, const std::string& args, const fs::path& dir) {
+  const fs::path out = dir / "out.txt";
+  const fs::path err = dir / "err.txt";
+  const std::string command = env + " " + runner().string() + " " + args + " >" + out.string() + " 2>" + err.string();
+  const int status = std::system(command.c_str());
+  return Outcome{WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_file(out), read_file(err)};
+}
+
+class RunnerWithLeaderboard : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    signal(SIGPIPE, SIG_IGN);
+    use_no_proxy();
+    unsetenv("STRELVIK_NO_SUBMIT");
+  }
+
+  TempDir dir;
+  Certificate cert = make_self_signed_certificate(dir.path(), "server");
+  LeaderboardServer server{cert, dir.path()};
+  const std::string env = "STRELVIK_LEADERBOARD_URL=https://127.0.0.1:" + std::to_string(server.port()) +
+                          " STRELVIK_LEADERBOARD_CA=" + cert.cert.string();
+  const std::string cpu = trim_leading_spaces(make_platform_system_sources()->cpu_brand());
+};
+
+TEST_F(RunnerWithLeaderboard, ListsBothKindsWithThisMachinesRowMarked) {
+  LeaderboardClient seed(test_settings(server.port(), cert.cert));
+  seed.submit("Other CPU", "multi", 9000, 8);
+  seed.stop_all();
+  seed.submit(cpu, "multi", 8123, 16);
+  seed.stop_all();
+  ASSERT_EQ(seed.submit_status_text(), "Submitted OK (multi 8123)");
+
+  const Outcome outcome = run(env, "leaderboard", dir.path());
+  EXPECT_EQ(outcome.exit_code, 0) << outcome.err;
+  EXPECT_EQ(outcome.err, "");
+  EXPECT_EQ(outcome.out, "Single-core leaderboard\nNo data yet\n\nMulti-core leaderboard\n" +
+                             leaderboard_table_text({{"Other CPU", 9000, 1}, {cpu, 8123, 1}}, cpu));
+  EXPECT_NE(outcome.out.find("* this machine"), std::string::npos);
+}
+
+TEST_F(RunnerWithLeaderboard, CustomRunsAreNeverSubmitted) {
+  const Outcome outcome = run(env, "single --size 64x48 --spp 1 --depth 4 --tile 16 --json --no-history", dir.path());
+  ASSERT_EQ(outcome.exit_code, 0) << outcome.err;
+  const auto line = nlohmann::json::parse(outcome.out);
+  EXPECT_TRUE(line["submit_status"].is_null());
+  const Outcome listed = run(env, "leaderboard single", dir.path());
+  EXPECT_EQ(listed.out, "Single-core leaderboard\nNo data yet\n");
+}
+
+TEST_F(RunnerWithLeaderboard, UnusableAddressesAreReportedWithoutARequest) {
+  Outcome outcome = run("STRELVIK_LEADERBOARD_URL=https://lb.strelvik.example", "leaderboard multi", dir.path());
+  EXPECT_EQ(outcome.exit_code, 1);
+  EXPECT_EQ(outcome.err, "strelvik-cli: multi leaderboard: Leaderboard not configured\n");
+
+  outcome = run("STRELVIK_LEADERBOARD_URL=http://127.0.0.1:" + std::to_string(server.port()), "leaderboard single",
+                dir.path());
+  EXPECT_EQ(outcome.exit_code, 1);
+  EXPECT_EQ(outcome.err, "strelvik-cli: single leaderboard: leaderboard address must be https://HOST or "
+                         "https://HOST:PORT, not 'http://127.0.0.1:" + std::to_string(server.port()) + "'\n");
+
+  // Without the test authority the server's certificate is not trusted.
+  outcome = run("STRELVIK_LEADERBOARD_URL=https://127.0.0.1:" + std::to_string(server.port()), "leaderboard single",
+                dir.path());
+  EXPECT_EQ(outcome.exit_code, 1);
+  EXPECT_EQ(outcome.err, "strelvik-cli: single leaderboard: HttpSendRequest failed\n");
+}
+
+}  // namespace

@@ -1,0 +1,76 @@
+// What the runner submits to the leaderboard and how it shows the leaderboard, without a network.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "cli/command_line.h"
+#include "cli/leaderboard_command.h"
+#include "cli/run_report.h"
+
+namespace {
+
+Command parse(std::vector<const char*> args) {
+  args.insert(args.begin(), "strelvik-cli");
+  return parse_command_line(static_cast<int>(args.size()), args.data());
+}
+
+RunReport run(const char* kind, int score, bool verified = true, bool custom = false) {
+  RunReport r;
+  r.result = BenchmarkResult{kind, score, 1.0, 1, ""};
+  r.verified = verified;
+  r.custom = custom;
+  return r;
+}
+
+TEST(LeaderboardCommandLine, NoSubmitAndTheLeaderboardSubcommand) {
+  EXPECT_TRUE(std::get<RunOptions>(parse({"multi"})).submit);
+  EXPECT_FALSE(std::get<RunOptions>(parse({"both", "--repeat", "3", "--no-submit"})).submit);
+  EXPECT_FALSE(std::get<LeaderboardRequest>(parse({"leaderboard"})).kind);
+  EXPECT_EQ(std::get<LeaderboardRequest>(parse({"leaderboard", "single"})).kind, "single");
+  for (std::vector<const char*> bad : {std::vector<const char*>{"leaderboard", "Single"}, {"leaderboard", "both"},
+                                       {"leaderboard", "--no-submit"}, {"leaderboard", "multi", "single"}}) {
+    const Command command = parse(bad);
+    ASSERT_TRUE(std::holds_alternative<EarlyExit>(command)) << bad[1];
+    EXPECT_EQ(std::get<EarlyExit>(command).code, 2);
+  }
+}
+
+TEST(SeriesSubmission, TheMedianVerifiedStandardRunOfEachKind) {
+  std::vector<RunReport> reports{run("multi", 900), run("multi", 1000), run("multi", 800), run("single", 50),
+                                 run("multi", 5000, true, true), run("multi", 7000, false)};
+  // Custom and unverified runs take no part: the median of 800, 900 and 1000.
+  EXPECT_EQ(median_run(reports, "multi"), 0u);
+  EXPECT_EQ(median_run(reports, "single"), 3u);
+  // An even count takes the lower middle score, never an average no run produced.
+  reports.push_back(run("multi", 950));
+  EXPECT_EQ(median_run(reports, "multi"), 0u);
+  EXPECT_FALSE(median_run({run("single", 5, false), run("single", 6, true, true)}, "single"));
+  EXPECT_FALSE(median_run(reports, "quad"));
+}
+
+TEST(LeaderboardTable, MarksOnlyThisMachinesExactName) {
+  const std::vector<LeaderboardRow> rows{{"Example CPU", 8123, 2}, {"example cpu", 8000, 1}, {"Example CPU ", 7000, 3}};
+  const std::string text = leaderboard_table_text(rows, "Example CPU");
+  EXPECT_EQ(text,
+            "     #  CPU                                                  Score   Runs\n"
+            "*    1  Example CPU                                           8123      2\n"
+            "     2  example cpu                                           8000      1\n"
+            "     3  Example CPU                                           7000      3\n"
+            "* this machine\n");
+  EXPECT_EQ(leaderboard_table_text(rows, "Other").find('*'), std::string::npos);
+  EXPECT_EQ(leaderboard_table_text({}, "Example CPU"), "No data yet\n");
+}
+
+TEST(RunReportSubmission, StatusInTextAndJson) {
+  RunReport report = run("multi", 8123);
+  report.submit_status = "Submitted OK (multi 8123)";
+  EXPECT_EQ(run_report_json(report)["submit_status"], "Submitted OK (multi 8123)");
+  EXPECT_NE(run_report_text(report).find("  leaderboard: Submitted OK (multi 8123)\n"), std::string::npos);
+  RunSummary summary;
+  summary.kind = "multi";
+  EXPECT_TRUE(run_summary_json(summary)["submit_status"].is_null());
+  summary.submit_status = "Submit error: HTTP 429";
+  EXPECT_EQ(run_summary_json(summary)["submit_status"], "Submit error: HTTP 429");
+}
+
+}  // namespace
