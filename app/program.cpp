@@ -56,23 +56,33 @@ static void draw_frame(GLFWwindow* window, App& app) {
 }
 
 static void run_frame_loop(GLFWwindow* window, App& app) {
+  using Clock = std::chrono::steady_clock;
   FramePacer pacer(frame_rates_from_environment());
+  // STRELVIK_REPORT_FRAMES: one line on stderr at exit with the frame rate and where the time
+  // went, for measuring what the window costs the machine it measures.
   const bool report_frames = std::getenv("STRELVIK_REPORT_FRAMES") != nullptr;
-  const auto loop_start = std::chrono::steady_clock::now();
+  const Clock::time_point loop_start = Clock::now();
+  Clock::duration drawing{}, waiting{};
   long frames = 0;
   for (;;) {
     glfwPollEvents();
     if (shutdown_requested()) glfwSetWindowShouldClose(window, GLFW_TRUE);
     // Checked after the events are taken, so no frame is drawn once the window was closed.
     if (glfwWindowShouldClose(window)) break;
+    const Clock::time_point frame_start = Clock::now();
     draw_frame(window, app);
-    ++frames;
+    const Clock::time_point drawn = Clock::now();
     pacer.wait_for_next_frame(app.engine.running.load());
+    drawing += drawn - frame_start;
+    waiting += Clock::now() - drawn;
+    ++frames;
   }
-  if (report_frames) {
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - loop_start).count();
-    std::fprintf(stderr, "strelvik: %ld frames in %.2f s (%.1f per second)\n", frames, seconds,
-                 seconds > 0 ? frames / seconds : 0.0);
+  if (report_frames && frames > 0) {
+    const auto seconds = [](Clock::duration d) { return std::chrono::duration<double>(d).count(); };
+    const double total = seconds(Clock::now() - loop_start);
+    std::fprintf(stderr, "strelvik: %ld frames in %.2f s (%.1f per second; cap %.0f idle, %.0f running); "
+                 "per frame %.1f ms drawing, %.1f ms waiting\n",
+                 frames, total, frames / total, pacer.rates().idle, pacer.rates().running, seconds(drawing) * 1000.0 / frames, seconds(waiting) * 1000.0 / frames);
   }
 }
 
