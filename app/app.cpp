@@ -7,7 +7,8 @@ void start_app_services(App& app, const MachineProbe& probe) {
   probe.query_graphics(app.system_info);
   app.history.load();
   set_initial_scores(app);
-  // LEADERBOARD GAP: app.leaderboard.fetch("single"); app.leaderboard.fetch("multi");
+  app.leaderboard.fetch("single");
+  app.leaderboard.fetch("multi");
 }
 
 void set_initial_scores(App& app) {
@@ -22,6 +23,6 @@ void set_initial_scores(App& app) {
 }
 
 void stop_app_services(App& app) {
-  // LEADERBOARD GAP: app.leaderboard.stop_all();
+  app.leaderboard.stop_all();
   app.engine.cancel();
 }

@@ -6,6 +6,7 @@
 
 #include "engine/benchmark_engine.h"
 #include "history/results_history.h"
+#include "leaderboard/leaderboard_client.h"
 #include "system/cpu_usage_monitor.h"
 #include "system/system_info.h"
 
@@ -28,7 +29,8 @@ struct App {
   ImFont* font_heading = nullptr;
   float dpi_scale = 1.0f;
   CpuUsageMonitor cpu_monitor;
-  // LEADERBOARD GAP: `LeaderboardClient leaderboard;` goes here, last, once leaderboard/ exists.
+  // Last: destroyed first, its destructor joining any request still in flight.
+  LeaderboardClient leaderboard;
 };
 
 // Where start-up gets the machine's facts; the platform's probe by default, fakes in tests.

@@ -6,9 +6,11 @@
 #include <filesystem>
 #include <thread>
 
+#include <fstream>
+
 #include "app/app.h"
 #include "app/null_gpu_backend.h"
-#include "tests/history/temp_dir.h"
+#include "tests/leaderboard/leaderboard_fixture.h"
 
 static SystemInfo fake_machine() {
   SystemInfo info;
@@ -28,10 +30,22 @@ static std::string run_json(const char* type, int score) {
          type + R"("})";
 }
 
+// Every App here talks to a scripted HTTPS server on loopback, as the window would to a
+// leaderboard, with a temporary history file.
 class AppStartup : public ::testing::Test {
  protected:
-  void SetUp() override { setenv("STRELVIK_HISTORY", history_path.c_str(), 1); }
-  void TearDown() override { unsetenv("STRELVIK_HISTORY"); }
+  void SetUp() override {
+    use_no_proxy();
+    setenv("STRELVIK_HISTORY", history_path.c_str(), 1);
+    const std::string url = "https://127.0.0.1:" + std::to_string(leaderboard.port());
+    setenv("STRELVIK_LEADERBOARD_URL", url.c_str(), 1);
+    setenv("STRELVIK_LEADERBOARD_CA", cert.cert.c_str(), 1);
+  }
+  void TearDown() override {
+    unsetenv("STRELVIK_HISTORY");
+    unsetenv("STRELVIK_LEADERBOARD_URL");
+    unsetenv("STRELVIK_LEADERBOARD_CA");
+  }
   void write_history(std::initializer_list<std::string> runs) {
     std::string text = R"({"runs":[)";
     bool first = true;
@@ -39,12 +53,16 @@ class AppStartup : public ::testing::Test {
       text += (first ? "" : ",") + run;
       first = false;
     }
-    write_text(history_path, text + "]}");
+    std::ofstream(history_path) << text << "]}";
   }
 
   TempDir dir;
-  std::string history_path = dir.file("history.json");
+  std::string history_path = (dir.path() / "history.json").string();
+  Certificate cert = make_self_signed_certificate(dir.path(), "leaderboard");
+  ScriptedTlsServer leaderboard{cert};
 };
+
+static const char* kRows = R"({"leaderboard":[{"cpu":"Test CPU 9000","avg_score":1234,"runs":3}]})";
 
 TEST_F(AppStartup, ANewAppHoldsTheDefaultsAndTouchesNoFile) {
   App app;
@@ -61,6 +79,27 @@ TEST_F(AppStartup, ANewAppHoldsTheDefaultsAndTouchesNoFile) {
   EXPECT_FALSE(app.engine.running.load());
   EXPECT_EQ(app.history.path(), history_path);
   EXPECT_FALSE(std::filesystem::exists(history_path));
+  EXPECT_EQ(app.leaderboard.pending.load(), 0);
+  EXPECT_TRUE(leaderboard.requests().empty());  // no request before start-up asks for one
+}
+
+TEST_F(AppStartup, StartUpFetchesBothLeaderboardsAndShutdownWaitsForThem) {
+  // The second reply comes late: shutdown must wait for it rather than cut it off.
+  leaderboard.push(ScriptedTlsServer::reply(200, kRows));
+  ScriptedTlsServer::Script late = {ScriptedTlsServer::pause(std::chrono::milliseconds(400))};
+  for (const auto& step : ScriptedTlsServer::reply(200, kRows)) late.push_back(step);
+  leaderboard.push(late);
+  App app;
+  start_app_services(app, kFakeProbe);
+  stop_app_services(app);
+  EXPECT_EQ(app.leaderboard.pending.load(), 0);
+  const std::vector<std::string> requests = leaderboard.requests();
+  ASSERT_EQ(requests.size(), 2u);
+  const bool single_first = requests[0].find("type=single") != std::string::npos;
+  EXPECT_NE(requests[single_first ? 1 : 0].find("type=multi"), std::string::npos);
+  EXPECT_EQ(app.leaderboard.rows("single").size(), 1u);
+  EXPECT_EQ(app.leaderboard.rows("multi").size(), 1u);
+  EXPECT_EQ(app.leaderboard.fetch_error_text(), "");
 }
 
 TEST_F(AppStartup, StartUpFillsTheMachineFactsAndLoadsTheHistory) {

@@ -151,7 +151,7 @@ class WindowProgram : public ::testing::Test {
   // A leaderboard server on a free loopback port with its own certificate and SQLite file.
   void start_leaderboard() {
     const std::string server = (bin_dir() / "strelvik-leaderboard").string();
-    if (!std::filesystem::exists(server)) return;
+    ASSERT_TRUE(std::filesystem::exists(server)) << server;
     ASSERT_EQ(run({"openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
                    "-keyout", path("key.pem"), "-out", path("cert.pem"), "-days", "2", "-subj", "/CN=localhost",
                    "-addext", "subjectAltName=IP:127.0.0.1,DNS:localhost"},
@@ -297,6 +297,11 @@ TEST_F(WindowProgram, OpensThemedThreeColumnWindowAndClosesCleanlyOnSigterm) {
   double frames = 0, seconds = 0;
   ASSERT_EQ(std::sscanf(line, "strelvik: %lf frames in %lf s", &frames, &seconds), 2) << err;
   EXPECT_LE(frames / seconds, 11.0) << err;
+
+  // Start-up fetched both leaderboards from the loopback server.
+  const std::string access = read_file(path("leaderboard.out"));
+  EXPECT_NE(access.find("/api.php?type=single"), std::string::npos) << access;
+  EXPECT_NE(access.find("/api.php?type=multi"), std::string::npos) << access;
 
   // Keep the picture for whoever wants to look at it (the README's screenshot comes from here).
   if (const char* keep = std::getenv("STRELVIK_SCREENSHOT")) {
