@@ -105,6 +105,10 @@ int run_program() {
   IMGUI_CHECKVERSION();
   ImGui::CreateContext();
   ImGui::GetIO().ConfigFlags |= ImGuiConfigFlags_NavEnableKeyboard;
+  // No imgui.ini: the library would write it into the current directory (the user's home when
+  // started from the desktop), and it could hold nothing this window uses, since every window's
+  // place and size is set each frame.
+  ImGui::GetIO().IniFilename = nullptr;
   apply_theme();
   ImGui_ImplGlfw_InitForOpenGL(window, true);
   if (!ImGui_ImplOpenGL3_Init("#version 330")) {

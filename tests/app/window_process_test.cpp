@@ -39,7 +39,7 @@ static std::string read_file(const std::string& path) {
 
 // Starts a program with extra environment entries (an empty value removes the variable).
 static pid_t spawn(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
-                   const std::string& out, const std::string& err) {
+                   const std::string& out, const std::string& err, const std::string& cwd = "") {
   std::vector<std::string> entries;
   for (char** e = environ; *e != nullptr; ++e) {
     const std::string entry = *e;
@@ -58,6 +58,7 @@ static pid_t spawn(const std::vector<std::string>& argv, const std::map<std::str
   posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (!cwd.empty()) posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
   pid_t pid = -1;
   const int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
@@ -215,7 +216,7 @@ TEST_F(WindowProgram, OpensThemedThreeColumnWindowAndClosesCleanlyOnSigterm) {
   start_leaderboard();
   Child program;
   program.pid = spawn({(bin_dir() / "strelvik").string()}, program_env(screen.display()), path("out.log"),
-                      path("err.log"));
+                      path("err.log"), dir.path());
   ASSERT_GT(program.pid, 0);
 
   // Wait until the window shows its teal title: mapped, and at least one frame drawn.
@@ -297,6 +298,9 @@ TEST_F(WindowProgram, OpensThemedThreeColumnWindowAndClosesCleanlyOnSigterm) {
   double frames = 0, seconds = 0;
   ASSERT_EQ(std::sscanf(line, "strelvik: %lf frames in %lf s", &frames, &seconds), 2) << err;
   EXPECT_LE(frames / seconds, 11.0) << err;
+
+  // The window leaves no settings file in the directory it was started from.
+  EXPECT_FALSE(std::filesystem::exists(path("imgui.ini")));
 
   // Start-up fetched both leaderboards from the loopback server.
   const std::string access = read_file(path("leaderboard.out"));
