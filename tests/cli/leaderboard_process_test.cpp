@@ -48,7 +48,7 @@ class RunnerWithLeaderboard : public ::testing::Test {
 };
 
 TEST_F(RunnerWithLeaderboard, ListsBothKindsWithThisMachinesRowMarked) {
-  LeaderboardClient seed(test_settings(server.port(), cert.cert));
+  LeaderboardClient seed(server_settings(server.port(), cert.cert));
   seed.submit("Other CPU", "multi", 9000, 8);
   seed.stop_all();
   seed.submit(cpu, "multi", 8123, 16);

@@ -87,9 +87,14 @@ int free_loopback_port() {
   return ntohs(a.sin_port);
 }
 
-LeaderboardSettings test_settings(int port, const fs::path& ca) {
+LeaderboardSettings server_settings(int port, const fs::path& ca) {
   LeaderboardSettings s = make_leaderboard_settings("https://127.0.0.1:" + std::to_string(port), ca.c_str(), nullptr);
   if (!s.unusable_reason.empty()) throw std::runtime_error(s.unusable_reason);
+  return s;
+}
+
+LeaderboardSettings test_settings(int port, const fs::path& ca) {
+  LeaderboardSettings s = server_settings(port, ca);
   s.connect_timeout = std::chrono::milliseconds(2000);
   s.receive_timeout = std::chrono::seconds(1);
   return s;

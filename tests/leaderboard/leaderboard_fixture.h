@@ -9,6 +9,7 @@
 #include <chrono>
 #include <deque>
 #include <filesystem>
+#include <ostream>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -17,6 +18,11 @@
 #include "leaderboard/leaderboard_client.h"
 
 namespace fs = std::filesystem;
+
+// Rows in test failure messages.
+inline void PrintTo(const LeaderboardRow& r, std::ostream* os) {
+  *os << "{\"" << r.cpu << "\", " << r.avg_score << ", " << r.runs << "}";
+}
 
 class TempDir {
  public:
@@ -41,8 +47,11 @@ Certificate make_self_signed_certificate(const fs::path& dir, const std::string&
 // A loopback port on which nothing listens (for refused connections).
 int free_loopback_port();
 
-// Settings for https://127.0.0.1:PORT trusting `ca`, with time-outs short enough for tests.
+// Settings for https://127.0.0.1:PORT trusting `ca`, with time-outs short enough for stall tests.
 LeaderboardSettings test_settings(int port, const fs::path& ca);
+// The same with the production time-outs, for requests to the real server: a sanitizer build
+// of it under many concurrent requests can take longer than the short time-outs.
+LeaderboardSettings server_settings(int port, const fs::path& ca);
 
 // Clears the proxy variables so that loopback requests go straight to the test servers.
 void use_no_proxy();
