@@ -24,7 +24,7 @@ struct MaxFpsSetting {
 MaxFpsSetting parse_max_fps(const char* text);
 
 // The rates for a monitor refreshing at `refresh_hz` (0 or less when unknown: 60 Hz) and an
-// optional cap from STRELVIK_MAX_FPS, which bounds both rates.
+// optional cap from STRELVIK_MAX_FPS, which replaces the idle rate and bounds the running one.
 FrameRates choose_frame_rates(int refresh_hz, std::optional<int> max_fps);
 
 class FramePacer {
