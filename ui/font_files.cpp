@@ -56,16 +56,27 @@ static std::string match_family(FcConfig* config, const std::string& family) {
   return file;
 }
 
+static std::string find_in(FcConfig* config, const std::vector<std::string>& families) {
+  for (const std::string& family : families) {
+    std::string file = match_family(config, family);
+    if (!file.empty()) return file;
+  }
+  return {};
+}
+
 std::string find_font_file(const std::vector<std::string>& families) {
   FcConfig* config = FcInitLoadConfigAndFonts();
   if (config == nullptr) return {};
-  std::string file;
-  for (const std::string& family : families) {
-    file = match_family(config, family);
-    if (!file.empty()) break;
-  }
+  std::string file = find_in(config, families);
   FcConfigDestroy(config);
   return file;
 }
 
-FontFiles find_font_files() { return {find_font_file(body_font_families()), find_font_file(mono_font_families())}; }
+FontFiles find_font_files() {
+  // One configuration for both look-ups: loading it scans every font directory.
+  FcConfig* config = FcInitLoadConfigAndFonts();
+  if (config == nullptr) return {};
+  FontFiles files{find_in(config, body_font_families()), find_in(config, mono_font_families())};
+  FcConfigDestroy(config);
+  return files;
+}

@@ -87,6 +87,17 @@ TEST_F(MainWindow, TheTitleLineNamesTheProgramAndShowsRunningOnlyWhileTheEngineR
   EXPECT_FALSE(contains(gui.frame(*app), "RUNNING..."));
 }
 
+// A minimised window has no area: the loop keeps drawing, and the layout must not trip the
+// library's checks with its negative centre width.
+TEST_F(MainWindow, AWindowWithoutAreaStillDraws) {
+  start(1.0f);
+  ImGui::GetIO().DisplaySize = ImVec2(0, 0);
+  gui.frame(*app);
+  gui.frame(*app);
+  ImGui::GetIO().DisplaySize = ImVec2(1600, 900);
+  EXPECT_NE(gui.frame(*app).find("STRELVIK"), std::string::npos);
+}
+
 TEST_F(MainWindow, PanelsAreDrawnInColumnOrderAndHistoryIsTheFirstTab) {
   start(1.0f);
   const std::string text = gui.frame(*app);
