@@ -17,6 +17,7 @@
 #include "leaderboard/http_transport.h"
 
 #include <curl/curl.h>
+#include <signal.h>
 #include <openssl/err.h>
 #include <openssl/pem.h>
 #include <openssl/ssl.h>
@@ -192,7 +193,14 @@ std::string request(const LeaderboardSettings& settings, const std::string& path
 
 void init_http_transport() {
   static std::once_flag once;
-  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+  std::call_once(once, [] {
+    curl_global_init(CURL_GLOBAL_DEFAULT);
+    // Request threads run with CURLOPT_NOSIGNAL, so libcurl does not mask SIGPIPE around its
+    // writes; a server that closes while the request is written must give an error, not end
+    // the program. A handler the program installed itself is left alone.
+    struct sigaction current{};
+    if (sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) signal(SIGPIPE, SIG_IGN);
+  });
 }
 
 std::string http_get(const LeaderboardSettings& settings, const std::string& path) {

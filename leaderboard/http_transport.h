@@ -13,5 +13,6 @@ std::string http_get(const LeaderboardSettings& settings, const std::string& pat
 std::string http_post(const LeaderboardSettings& settings, const std::string& path, const std::string& body);
 
 // Called once on the main thread before any request thread exists: the TLS and transfer
-// libraries' global set-up is not safe to race. Later calls do nothing.
+// libraries' global set-up is not safe to race. Also ignores SIGPIPE unless the program has a
+// handler of its own. Later calls do nothing.
 void init_http_transport();
