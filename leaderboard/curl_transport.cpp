@@ -17,11 +17,11 @@
 #include "leaderboard/http_transport.h"
 
 #include <curl/curl.h>
-#include <signal.h>
 #include <openssl/err.h>
 #include <openssl/pem.h>
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
+#include <signal.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -152,6 +152,8 @@ std::string request(const LeaderboardSettings& settings, const std::string& path
                curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L),
                curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, on_progress),
                curl_easy_setopt(h, CURLOPT_XFERINFODATA, &transfer),
+               // A proxy's "200 Connection established" must not count as the server's reply.
+               curl_easy_setopt(h, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L),
                curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, on_header),
                curl_easy_setopt(h, CURLOPT_HEADERDATA, &transfer),
                curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, on_body),

@@ -90,4 +90,13 @@ TEST_F(RunnerWithLeaderboard, UnusableAddressesAreReportedWithoutARequest) {
   EXPECT_EQ(outcome.err, "strelvik-cli: single leaderboard: HttpSendRequest failed\n");
 }
 
+TEST_F(RunnerWithLeaderboard, RequestsGoThroughTheSystemsProxySettings) {
+  const std::string proxy = " https_proxy=http://127.0.0.1:" + std::to_string(free_loopback_port());
+  Outcome outcome = run(env + proxy, "leaderboard single", dir.path());
+  EXPECT_EQ(outcome.exit_code, 1);
+  EXPECT_EQ(outcome.err, "strelvik-cli: single leaderboard: HttpSendRequest failed\n");
+  outcome = run(env + proxy + " no_proxy=127.0.0.1", "leaderboard single", dir.path());
+  EXPECT_EQ(outcome.exit_code, 0) << outcome.err;
+}
+
 }  // namespace
