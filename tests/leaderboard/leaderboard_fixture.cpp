@@ -17,76 +17,6 @@
 #include <sstream>
 #include <stdexcept>
 
-extern char** environ;
-
-namespace {
-
-pid_t spawn(const std::vector<std::string>& argv, const fs::path& out, const fs::path& err) {
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-  std::vector<char*> args;
-  for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
-  pid_t pid = -1;
-  const int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (rc != 0) throw std::runtime_error("cannot start " + argv[0]);
-  return pid;
-}
-
-int wait_exit(pid_t pid) {
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0) {
-  }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-}  // namespace
-
-TempDir::TempDir() {
-  std::string pattern = (fs::temp_directory_path() / "strelvik-lbc-XXXXXX").string();
-  if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
-}
-
-TempDir::~TempDir() {
-  std::error_code ec;
-  fs::remove_all(path_, ec);
-}
-
-std::string read_file(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-Certificate make_self_signed_certificate(const fs::path& dir, const std::string& name) {
-  Certificate c{dir / (name + "-cert.pem"), dir / (name + "-key.pem")};
-  const fs::path log = dir / (name + "-openssl.log");
-  const int rc = wait_exit(spawn({"openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
-                                  "-nodes", "-keyout", c.key.string(), "-out", c.cert.string(), "-days", "2", "-subj",
-                                  "/CN=localhost", "-addext", "subjectAltName=IP:127.0.0.1,DNS:localhost"},
-                                 log, log));
-  if (rc != 0) throw std::runtime_error("openssl failed: " + read_file(log));
-  return c;
-}
-
-int free_loopback_port() {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof a;
-  bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-  close(fd);
-  return ntohs(a.sin_port);
-}
-
 LeaderboardSettings server_settings(int port, const fs::path& ca) {
   LeaderboardSettings s = make_leaderboard_settings("https://127.0.0.1:" + std::to_string(port), ca.c_str(), nullptr);
   if (!s.unusable_reason.empty()) throw std::runtime_error(s.unusable_reason);
@@ -111,7 +41,7 @@ LeaderboardServer::LeaderboardServer(const Certificate& cert, const fs::path& di
   const std::string id = std::to_string(++counter);
   const fs::path out = dir / ("server-" + id + ".out");
   const fs::path err = dir / ("server-" + id + ".err");
-  pid_ = spawn({STRELVIK_SERVER_BIN, "--listen", "127.0.0.1:0", "--cert", cert.cert.string(), "--key",
+  pid_ = spawn_program({STRELVIK_SERVER_BIN, "--listen", "127.0.0.1:0", "--cert", cert.cert.string(), "--key",
                 cert.key.string(), "--database", (dir / ("leaderboard-" + id + ".sqlite")).string(), "--rate-limit",
                 "0"},
                out, err);

@@ -16,36 +16,12 @@
 #include <vector>
 
 #include "leaderboard/leaderboard_client.h"
-
-namespace fs = std::filesystem;
+#include "tests/support/test_processes.h"
 
 // Rows in test failure messages.
 inline void PrintTo(const LeaderboardRow& r, std::ostream* os) {
   *os << "{\"" << r.cpu << "\", " << r.avg_score << ", " << r.runs << "}";
 }
-
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
-};
-
-std::string read_file(const fs::path& path);
-
-// A self-signed certificate for 127.0.0.1 and localhost.
-struct Certificate {
-  fs::path cert, key;
-};
-Certificate make_self_signed_certificate(const fs::path& dir, const std::string& name);
-
-// A loopback port on which nothing listens (for refused connections).
-int free_loopback_port();
 
 // Settings for https://127.0.0.1:PORT trusting `ca`, with time-outs short enough for stall tests.
 LeaderboardSettings test_settings(int port, const fs::path& ca);

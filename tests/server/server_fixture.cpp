@@ -16,80 +16,6 @@
 #include <stdexcept>
 #include <thread>
 
-extern char** environ;
-
-namespace {
-
-std::string read_file(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-pid_t spawn(const std::vector<std::string>& argv, const fs::path& out, const fs::path& err) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-    std::vector<char*> args;
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    pid_t pid = -1;
-    const int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) throw std::runtime_error("cannot start " + argv[0]);
-    return pid;
-}
-
-int wait_exit(pid_t pid) {
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0) {
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-}  // namespace
-
-TempDir::TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "strelvik-lb-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-}
-
-TempDir::~TempDir() {
-    if (std::getenv("STRELVIK_TEST_KEEP_FILES")) return;  // to read a failed run's server logs
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-}
-
-int run_program(const std::vector<std::string>& argv, const fs::path& log) {
-    return wait_exit(spawn(argv, log, log));
-}
-
-Certificate make_self_signed_certificate(const fs::path& dir) {
-    Certificate c{dir / "cert.pem", dir / "key.pem"};
-    const int rc = run_program({"openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
-                                "-nodes", "-keyout", c.key.string(), "-out", c.cert.string(), "-days", "2", "-subj",
-                                "/CN=localhost", "-addext", "subjectAltName=IP:127.0.0.1,DNS:localhost"},
-                               dir / "openssl.log");
-    if (rc != 0) throw std::runtime_error("openssl failed: " + read_file(dir / "openssl.log"));
-    return c;
-}
-
-int free_loopback_port() {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    close(fd);
-    return ntohs(a.sin_port);
-}
-
 // ---- PostgreSQL ---------------------------------------------------------------------------
 
 std::vector<std::string> PostgresCluster::as_owner(std::vector<std::string> argv) const {
@@ -161,7 +87,7 @@ ServerProcess::ServerProcess(const std::vector<std::string>& flags, const fs::pa
     stdout_path_ = log_dir / ("server-" + id + ".out");
     std::vector<std::string> argv{STRELVIK_SERVER_BIN, "--listen", "127.0.0.1:0"};
     argv.insert(argv.end(), flags.begin(), flags.end());
-    pid_ = spawn(argv, stdout_path_, log_dir / ("server-" + id + ".err"));
+    pid_ = spawn_program(argv, stdout_path_, log_dir / ("server-" + id + ".err"));
     // Sanitizer builds start slowly; the banner line says where the server listens.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (std::chrono::steady_clock::now() < deadline) {
@@ -205,7 +131,7 @@ std::string ServerProcess::access_log() const { return read_file(stdout_path_); 
 int run_server_expecting_exit(const std::vector<std::string>& flags, const fs::path& log_dir, std::chrono::seconds limit) {
     std::vector<std::string> argv{STRELVIK_SERVER_BIN};
     argv.insert(argv.end(), flags.begin(), flags.end());
-    const pid_t pid = spawn(argv, log_dir / "refused.out", log_dir / "refused.err");
+    const pid_t pid = spawn_program(argv, log_dir / "refused.out", log_dir / "refused.err");
     const auto deadline = std::chrono::steady_clock::now() + limit;
     int status = 0;
     while (std::chrono::steady_clock::now() < deadline) {

@@ -12,28 +12,7 @@
 #include <string>
 #include <vector>
 
-namespace fs = std::filesystem;
-
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
-
-// Runs a program (argv[0] looked up in PATH), waits, returns its exit code; output goes to `log`.
-int run_program(const std::vector<std::string>& argv, const fs::path& log);
-
-// A certificate for 127.0.0.1 and localhost, valid for two days.
-struct Certificate {
-    fs::path cert, key;
-};
-Certificate make_self_signed_certificate(const fs::path& dir);
+#include "tests/support/test_processes.h"
 
 // initdb + pg_ctl on a temporary data and socket folder and a free loopback port, as the
 // postgres user when running as root (the server refuses root). Stopped by the destructor.
@@ -82,4 +61,3 @@ int run_server_expecting_exit(const std::vector<std::string>& flags, const fs::p
 // An HTTPS client that trusts only the test certificate.
 std::unique_ptr<httplib::Client> https_client(int port, const Certificate& cert);
 
-int free_loopback_port();

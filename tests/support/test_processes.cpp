@@ -1,0 +1,95 @@
+#include "tests/support/test_processes.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+extern char** environ;
+
+TempDir::TempDir() {
+  std::string pattern = (fs::temp_directory_path() / "strelvik-test-XXXXXX").string();
+  if (!mkdtemp(pattern.data())) {
+    throw std::runtime_error("mkdtemp failed");
+  }
+  path_ = pattern;
+}
+
+TempDir::~TempDir() {
+  if (std::getenv("STRELVIK_TEST_KEEP_FILES")) {
+    return;
+  }
+  std::error_code ec;
+  fs::remove_all(path_, ec);
+}
+
+std::string read_file(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+pid_t spawn_program(const std::vector<std::string>& argv, const fs::path& out, const fs::path& err) {
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+  std::vector<char*> args;
+  for (const std::string& arg : argv) {
+    args.push_back(const_cast<char*>(arg.c_str()));
+  }
+  args.push_back(nullptr);
+  pid_t pid = -1;
+  const int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (rc != 0) {
+    throw std::runtime_error("cannot start " + argv[0]);
+  }
+  return pid;
+}
+
+int wait_exit(pid_t pid) {
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0) {
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int run_program(const std::vector<std::string>& argv, const fs::path& log) {
+  return wait_exit(spawn_program(argv, log, log));
+}
+
+Certificate make_self_signed_certificate(const fs::path& dir, const std::string& name) {
+  Certificate c{dir / (name + "-cert.pem"), dir / (name + "-key.pem")};
+  const fs::path log = dir / (name + "-openssl.log");
+  const int rc = run_program({"openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+                              "-nodes", "-keyout", c.key.string(), "-out", c.cert.string(), "-days", "2", "-subj",
+                              "/CN=localhost", "-addext", "subjectAltName=IP:127.0.0.1,DNS:localhost"},
+                             log);
+  if (rc != 0) {
+    throw std::runtime_error("openssl failed: " + read_file(log));
+  }
+  return c;
+}
+
+int free_loopback_port() {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+  close(fd);
+  return ntohs(address.sin_port);
+}
