@@ -19,19 +19,7 @@ struct Shared {
 };
 Shared* shared = nullptr;
 
-class SharedEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    signal(SIGPIPE, SIG_IGN);
-    use_no_proxy();
-    shared = new Shared;
-  }
-  void TearDown() override {
-    delete shared;
-    shared = nullptr;
-  }
-};
-const auto* const environment = ::testing::AddGlobalTestEnvironment(new SharedEnvironment);
+const auto* const environment = ::testing::AddGlobalTestEnvironment(new SharedEnvironment<Shared>(shared));
 
 TEST(LeaderboardOverHttps, SubmissionsRefreshTheirKindAndTheStartUpPairFetchesBoth) {
   TempDir dir;

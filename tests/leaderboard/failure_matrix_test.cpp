@@ -20,19 +20,7 @@ struct Shared {
 };
 Shared* shared = nullptr;
 
-class SharedEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    signal(SIGPIPE, SIG_IGN);  // the scripted server writes to clients that may have left
-    use_no_proxy();
-    shared = new Shared;
-  }
-  void TearDown() override {
-    delete shared;
-    shared = nullptr;
-  }
-};
-const auto* const environment = ::testing::AddGlobalTestEnvironment(new SharedEnvironment);
+const auto* const environment = ::testing::AddGlobalTestEnvironment(new SharedEnvironment<Shared>(shared));
 
 const std::string kGoodBoard = R"({"leaderboard":[{"cpu":"Good CPU","avg_score":4000,"runs":3}]})";
 const std::vector<LeaderboardRow> kGoodRows{{"Good CPU", 4000, 3}};

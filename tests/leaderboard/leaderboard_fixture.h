@@ -15,6 +15,9 @@
 #include <thread>
 #include <vector>
 
+#include <gtest/gtest.h>
+#include <signal.h>
+
 #include "leaderboard/leaderboard_client.h"
 #include "tests/support/test_processes.h"
 
@@ -84,4 +87,25 @@ class ScriptedTlsServer {
   std::deque<Script> scripts_;
   std::vector<std::string> requests_;
   std::thread thread_;
+};
+
+// One T for the whole test program (servers and certificates are slow to make), created before
+// the first test and deleted after the last. SIGPIPE is ignored: the scripted server writes to
+// clients that may have left.
+template <class T>
+class SharedEnvironment : public ::testing::Environment {
+ public:
+  explicit SharedEnvironment(T*& slot) : slot_(slot) {}
+  void SetUp() override {
+    signal(SIGPIPE, SIG_IGN);
+    use_no_proxy();
+    slot_ = new T;
+  }
+  void TearDown() override {
+    delete slot_;
+    slot_ = nullptr;
+  }
+
+ private:
+  T*& slot_;
 };
