@@ -35,10 +35,6 @@ class PreviewImage {
   std::size_t pixel_count() const { return words_.size(); }
   std::size_t size_bytes() const { return words_.size() * 4; }
 
-  std::uint32_t load_pixel(std::size_t index) const {
-    return std::atomic_ref<std::uint32_t>(words_[index]).load(std::memory_order_relaxed);
-  }
-
   // Copies pixels [first, first + count) as RGBA bytes into `out`, safe while workers write.
   void copy_bytes(std::size_t first, std::size_t count, std::uint8_t* out) const;
   std::vector<std::uint8_t> snapshot() const;
