@@ -1,14 +1,33 @@
 #include "app/app.h"
 
 #include <algorithm>
+#include <utility>
+
+#include "verify/image_verification.h"
+
+WindowWorkload WindowWorkload::standard() { return WindowWorkload{standard_config(1), kStandardImageSha256}; }
+
+App::App() : App(WindowWorkload::standard()) {}
+
+App::App(WindowWorkload workload_) : workload(std::move(workload_)) {}
 
 void start_app_services(App& app, const MachineProbe& probe) {
   app.system_info = probe.collect();
   probe.query_graphics(app.system_info);
   app.history.load();
+  collect_history_notices(app);
   set_initial_scores(app);
   app.leaderboard.fetch("single");
   app.leaderboard.fetch("multi");
+}
+
+void collect_history_notices(App& app) {
+  for (std::string& notice : app.history.take_notices()) app.history_notices.push_back(std::move(notice));
+}
+
+void follow_history_file(App& app) {
+  app.history.reload_if_changed();
+  collect_history_notices(app);
 }
 
 void set_initial_scores(App& app) {

@@ -3,7 +3,10 @@
 // each frame. Created on the entry function's stack after the window and the GUI context exist,
 // destroyed after both are gone (app/main.cpp gives the order).
 #include <cstdint>
+#include <string>
+#include <vector>
 
+#include "engine/benchmark_config.h"
 #include "engine/benchmark_engine.h"
 #include "history/results_history.h"
 #include "leaderboard/leaderboard_client.h"
@@ -13,7 +16,18 @@
 struct ImFont;
 class IGpuBackend;
 
+// What the window's runs render, and the SHA-256 their finished image must have to count. The
+// program always uses the standard workload; tests substitute a smaller one with its own hash.
+struct WindowWorkload {
+  BenchmarkConfig config = standard_config(1);  // the thread count is set per run
+  std::string reference_sha256;
+  static WindowWorkload standard();
+};
+
 struct App {
+  App();
+  explicit App(WindowWorkload workload);
+
   SystemInfo system_info;
   BenchmarkEngine engine;
   ResultsHistory history;
@@ -29,6 +43,22 @@ struct App {
   ImFont* font_heading = nullptr;
   float dpi_scale = 1.0f;
   CpuUsageMonitor cpu_monitor;
+
+  WindowWorkload workload;
+  // The seconds the progress line shows once no run is in progress: the last run's measured
+  // time, or how far a cancelled run got.
+  double shown_run_seconds = 0.0;
+  // The preview texture was last updated while a run was in progress; the first frame after the
+  // run uploads the finished image once more.
+  bool preview_follows_run = false;
+  // The kind ("single" or "multi") of a run whose image differed from the reference: the
+  // machine computed wrongly. Its score is shown with a warning, and it was neither recorded
+  // nor submitted. Empty when the last runs were right; cleared when the next run starts.
+  std::string unverified_kind;
+  // Why the last run could not be carried out (the system refused a thread); cleared likewise.
+  std::string run_failure;
+  // Messages from the history file for the user (a file kept aside, a failed save).
+  std::vector<std::string> history_notices;
   // Last: destroyed first, its destructor joining any request still in flight.
   LeaderboardClient leaderboard;
 };
@@ -43,6 +73,13 @@ struct MachineProbe {
 // load, initial scores, and the two leaderboard fetches (single first), which run in the
 // background.
 void start_app_services(App& app, const MachineProbe& probe = {});
+
+// Moves the history's messages for the user (a file kept aside, a failed save) into the App.
+void collect_history_notices(App& app);
+
+// Loads the history again when another program (the runner) changed its file, and collects the
+// history's messages for the user. Called once per frame: one stat() of the file.
+void follow_history_file(App& app);
 
 // The highest stored score of each kind; a type counts only when it is exactly "single" or
 // "multi", and scores of 0 or below never count.

@@ -3,6 +3,7 @@
 #include <imgui.h>
 
 #include "app/app.h"
+#include "ui/item_rects.h"
 #include "ui/palette.h"
 #include "ui/panels.h"
 
@@ -36,6 +37,8 @@ static void draw_title_line(App& app) {
 }
 
 void draw_main_window(App& app) {
+  begin_item_rects();
+  follow_history_file(app);
   const ImGuiViewport* viewport = ImGui::GetMainViewport();
   ImGui::SetNextWindowPos(viewport->WorkPos, ImGuiCond_Always);
   ImGui::SetNextWindowSize(viewport->WorkSize, ImGuiCond_Always);
@@ -67,11 +70,15 @@ void draw_main_window(App& app) {
 
   ImGui::BeginChild("##right", ImVec2(widths.right, -1), true);
   if (ImGui::BeginTabBar("##right_tabs")) {
-    if (ImGui::BeginTabItem("History")) {
+    const bool history_open = ImGui::BeginTabItem("History");
+    record_item_rect("History tab");
+    if (history_open) {
       draw_history_panel(app);
       ImGui::EndTabItem();
     }
-    if (ImGui::BeginTabItem("Leaderboard")) {
+    const bool leaderboard_open = ImGui::BeginTabItem("Leaderboard");
+    record_item_rect("Leaderboard tab");
+    if (leaderboard_open) {
       draw_leaderboard_panel(app);
       ImGui::EndTabItem();
     }

@@ -1,0 +1,32 @@
+#include "ui/item_rects.h"
+
+#include <imgui.h>
+
+#include <cstdio>
+
+static ItemRects g_rects;
+
+void begin_item_rects() { g_rects.clear(); }
+
+void record_item_rect(const std::string& name) {
+  const ImVec2 min = ImGui::GetItemRectMin();
+  const ImVec2 max = ImGui::GetItemRectMax();
+  g_rects[name] = ItemRect{min.x, min.y, max.x, max.y};
+}
+
+const ItemRects& item_rects() { return g_rects; }
+
+const ItemRect* find_item_rect(const std::string& name) {
+  const auto found = g_rects.find(name);
+  return found == g_rects.end() ? nullptr : &found->second;
+}
+
+std::string format_item_rects(const ItemRects& rects) {
+  std::string text;
+  char line[64];
+  for (const auto& [name, rect] : rects) {
+    std::snprintf(line, sizeof line, "\t%.0f %.0f %.0f %.0f\n", rect.x0, rect.y0, rect.x1, rect.y1);
+    text += name + line;
+  }
+  return text;
+}

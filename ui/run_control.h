@@ -1,0 +1,26 @@
+#pragma once
+// Starting runs and taking their results: what the benchmark panel's buttons and its result
+// intake do, apart from the drawing.
+#include <cstdint>
+
+#include "engine/benchmark_config.h"
+
+struct App;
+
+// Prepares the preview texture for the workload's size and starts a run on `threads` workers.
+// The caller has checked that no run is in progress.
+void start_run(App& app, std::int32_t threads);
+
+// Stores a taken result in the history and submits it to the leaderboard.
+void record_result(App& app, const BenchmarkResult& result);
+
+// What became of a finished run taken from the engine.
+struct FinishedRun {
+  BenchmarkResult result;
+  bool verified = false;  // the image matched the workload's reference; only then is it recorded
+};
+
+// Takes the engine's result, checks the finished image against the reference before anything
+// can overwrite it, shows the score, and records and submits the run only when the image is
+// right; otherwise marks the kind unverified. The engine must be idle with result_ready set.
+FinishedRun take_finished_run(App& app);
