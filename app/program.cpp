@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <string>
 
 #include "app/app.h"
@@ -23,6 +24,7 @@
 #include "backends/imgui_impl_glfw.h"
 #include "backends/imgui_impl_opengl3.h"
 #include "ui/fonts.h"
+#include "ui/item_rects.h"
 #include "ui/main_window.h"
 #include "ui/theme.h"
 
@@ -55,7 +57,25 @@ static void draw_frame(GLFWwindow* window, App& app) {
   glfwSwapBuffers(window);
 }
 
-static void run_frame_loop(GLFWwindow* window, App& app) {
+// STRELVIK_ITEM_RECTS=FILE: where the clickable items are, rewritten whenever they move, so a
+// script can click by name (the real-window test does).
+class ItemRectsFile {
+ public:
+  explicit ItemRectsFile(const char* path) : path_(path != nullptr ? path : "") {}
+  void update() {
+    if (path_.empty() || item_rects() == written_) return;
+    written_ = item_rects();
+    const std::string temp = path_ + ".tmp";
+    std::ofstream(temp, std::ios::trunc) << format_item_rects(written_);
+    std::rename(temp.c_str(), path_.c_str());
+  }
+
+ private:
+  std::string path_;
+  ItemRects written_;
+};
+
+static void run_frame_loop(GLFWwindow* window, App& app, const ProgramOptions& options) {
   using Clock = std::chrono::steady_clock;
   FramePacer pacer(frame_rates_from_environment());
   // STRELVIK_REPORT_FRAMES: one line on stderr at exit with the frame rate and where the time
@@ -64,6 +84,7 @@ static void run_frame_loop(GLFWwindow* window, App& app) {
   const Clock::time_point loop_start = Clock::now();
   Clock::duration drawing{}, waiting{};
   long frames = 0;
+  ItemRectsFile rects_file(std::getenv("STRELVIK_ITEM_RECTS"));
   for (;;) {
     glfwPollEvents();
     if (shutdown_requested()) glfwSetWindowShouldClose(window, GLFW_TRUE);
@@ -71,6 +92,8 @@ static void run_frame_loop(GLFWwindow* window, App& app) {
     if (glfwWindowShouldClose(window)) break;
     const Clock::time_point frame_start = Clock::now();
     draw_frame(window, app);
+    rects_file.update();
+    if (options.after_frame && !options.after_frame(app)) glfwSetWindowShouldClose(window, GLFW_TRUE);
     const Clock::time_point drawn = Clock::now();
     pacer.wait_for_next_frame(app.engine.running.load());
     drawing += drawn - frame_start;
@@ -86,7 +109,7 @@ static void run_frame_loop(GLFWwindow* window, App& app) {
   }
 }
 
-int run_program() {
+int run_program(const ProgramOptions& options) {
   std::string error;
   if (!start_window_system(error)) {
     std::fprintf(stderr, "strelvik: %s\n", error.c_str());
@@ -120,12 +143,12 @@ int run_program() {
     return 1;
   }
 
-  App app;
+  App app(options.workload);
   app.gpu = &g_preview_texture;
   load_fonts(app, dpi_scale_from_content_scale(window_content_scale(window)), find_font_files());
   start_app_services(app);
 
-  run_frame_loop(window, app);
+  run_frame_loop(window, app, options);
 
   stop_app_services(app);
   ImGui_ImplOpenGL3_Shutdown();

@@ -3,4 +3,15 @@
 // subsystems need. Returns the process exit code: 0 after a normal close (the close button,
 // SIGTERM or SIGINT), 1 when the window or its OpenGL context cannot be created, with one line
 // on stderr saying why.
-int run_program();
+#include <functional>
+
+#include "app/app.h"
+
+struct ProgramOptions {
+  WindowWorkload workload = WindowWorkload::standard();
+  // Measurement programs drive the window through this: called after every frame, it returns
+  // false to close the window. The shipped program leaves it empty.
+  std::function<bool(App&)> after_frame;
+};
+
+int run_program(const ProgramOptions& options = {});
