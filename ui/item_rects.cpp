@@ -1,6 +1,7 @@
 #include "ui/item_rects.h"
 
 #include <imgui.h>
+#include <imgui_internal.h>
 
 #include <cstdio>
 
@@ -11,7 +12,8 @@ void begin_item_rects() { g_rects.clear(); }
 void record_item_rect(const std::string& name) {
   const ImVec2 min = ImGui::GetItemRectMin();
   const ImVec2 max = ImGui::GetItemRectMax();
-  g_rects[name] = ItemRect{min.x, min.y, max.x, max.y};
+  const bool disabled = (GImGui->LastItemData.InFlags & ImGuiItemFlags_Disabled) != 0;
+  g_rects[name] = ItemRect{min.x, min.y, max.x, max.y, disabled};
 }
 
 const ItemRects& item_rects() { return g_rects; }
@@ -25,7 +27,8 @@ std::string format_item_rects(const ItemRects& rects) {
   std::string text;
   char line[64];
   for (const auto& [name, rect] : rects) {
-    std::snprintf(line, sizeof line, "\t%.0f %.0f %.0f %.0f\n", rect.x0, rect.y0, rect.x1, rect.y1);
+    std::snprintf(line, sizeof line, "\t%.0f %.0f %.0f %.0f%s\n", rect.x0, rect.y0, rect.x1, rect.y1,
+                  rect.disabled ? " disabled" : "");
     text += name + line;
   }
   return text;

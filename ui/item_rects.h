@@ -7,6 +7,7 @@
 
 struct ItemRect {
   float x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+  bool disabled = false;  // drawn inside a disabled block: clicks do nothing
   float center_x() const { return (x0 + x1) * 0.5f; }
   float center_y() const { return (y0 + y1) * 0.5f; }
   bool operator==(const ItemRect&) const = default;
