@@ -77,7 +77,9 @@ class ItemRectsFile {
 
 static void run_frame_loop(GLFWwindow* window, App& app, const ProgramOptions& options) {
   using Clock = std::chrono::steady_clock;
-  FramePacer pacer(frame_rates_from_environment());
+  FrameRates rates = frame_rates_from_environment();
+  if (options.running_frame_rate) rates.running = *options.running_frame_rate;
+  FramePacer pacer(rates);
   // STRELVIK_REPORT_FRAMES: one line on stderr at exit with the frame rate and where the time
   // went, for measuring what the window costs the machine it measures.
   const bool report_frames = std::getenv("STRELVIK_REPORT_FRAMES") != nullptr;

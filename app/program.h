@@ -4,6 +4,7 @@
 // SIGTERM or SIGINT), 1 when the window or its OpenGL context cannot be created, with one line
 // on stderr saying why.
 #include <functional>
+#include <optional>
 
 #include "app/app.h"
 
@@ -12,6 +13,8 @@ struct ProgramOptions {
   // Measurement programs drive the window through this: called after every frame, it returns
   // false to close the window. The shipped program leaves it empty.
   std::function<bool(App&)> after_frame;
+  // Replaces the frame rate while a run is in progress, to measure what it costs.
+  std::optional<double> running_frame_rate;
 };
 
 int run_program(const ProgramOptions& options = {});

@@ -1,0 +1,160 @@
+// What the window costs the run it shows: the same workload timed headless and in the real
+// window (start it under a display, e.g. Xvfb), alternating, at several frame rates during the
+// run. Prints each run, then per frame rate the median time against the headless median and the
+// median of the paired ratios, and the interface thread's CPU time per second of run.
+//
+//   bench_window_interference --width 640 --height 360 --spp 40 --reps 5 --fps 60,30,15,10
+#include <time.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/program.h"
+#include "bench/bench_util.h"
+#include "engine/benchmark_engine.h"
+#include "ui/run_control.h"
+#include "verify/sha256.h"
+
+namespace {
+
+double thread_cpu_seconds() {
+  timespec ts{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+  return ts.tv_sec + ts.tv_nsec * 1e-9;
+}
+
+double process_cpu_seconds() {
+  timespec ts{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+  return ts.tv_sec + ts.tv_nsec * 1e-9;
+}
+
+struct Measured {
+  double seconds = 0;         // the engine's measured time of the run
+  double ui_cpu_per_s = 0;    // interface thread CPU seconds per second of run
+  double process_cpu_per_s = 0;
+  long frames = 0;
+  bool verified = true;
+};
+
+Measured headless(BenchmarkConfig config, std::string* hash) {
+  BenchmarkEngine engine;
+  const double cpu0 = process_cpu_seconds();
+  const auto wall0 = std::chrono::steady_clock::now();
+  engine.start(config);
+  while (engine.running.load()) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wall0).count();
+  Measured m;
+  m.seconds = engine.take_result().time_seconds;
+  m.process_cpu_per_s = (process_cpu_seconds() - cpu0) / wall;
+  if (hash != nullptr) *hash = sha256_hex(engine.pixels.snapshot());
+  return m;
+}
+
+Measured windowed(const BenchmarkConfig& config, const std::string& reference, double fps) {
+  Measured m;
+  long frame = 0;
+  bool started = false;
+  double ui0 = 0, cpu0 = 0;
+  std::chrono::steady_clock::time_point wall0;
+  ProgramOptions options;
+  options.workload = WindowWorkload{config, reference};
+  options.running_frame_rate = fps;
+  options.after_frame = [&](App& app) {
+    ++frame;
+    if (!started) {
+      if (frame < 30) return true;  // let start-up settle
+      started = true;
+      ui0 = thread_cpu_seconds();
+      cpu0 = process_cpu_seconds();
+      wall0 = std::chrono::steady_clock::now();
+      m.frames = frame;
+      start_run(app, config.thread_count);
+      return true;
+    }
+    if (app.single_score == 0 && app.multi_score == 0) return true;  // not taken yet
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wall0).count();
+    m.seconds = app.shown_run_seconds;
+    m.ui_cpu_per_s = (thread_cpu_seconds() - ui0) / wall;
+    m.process_cpu_per_s = (process_cpu_seconds() - cpu0) / wall;
+    m.frames = frame - m.frames;
+    m.verified = app.unverified_kind.empty();
+    return false;
+  };
+  run_program(options);
+  return m;
+}
+
+std::vector<double> parse_list(const std::string& text) {
+  std::vector<double> out;
+  std::stringstream in(text);
+  std::string item;
+  while (std::getline(in, item, ',')) out.push_back(std::atof(item.c_str()));
+  return out;
+}
+
+std::string string_flag(int argc, char** argv, const char* name, const char* fallback) {
+  for (int i = 1; i + 1 < argc; ++i) {
+    if (std::string(argv[i]) == name) return argv[i + 1];
+  }
+  return fallback;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int threads = int_flag(argc, argv, "--threads", hardware_thread_count());
+  const BenchmarkConfig config{int_flag(argc, argv, "--spp", 40), 50, 32, threads, int_flag(argc, argv, "--width", 640),
+                               int_flag(argc, argv, "--height", 360)};
+  const int reps = int_flag(argc, argv, "--reps", 5);
+  const std::vector<double> rates = parse_list(string_flag(argc, argv, "--fps", "60,30,15,10"));
+
+  // The window records and would submit its runs: a private history, and no leaderboard.
+  const std::string history = "/tmp/strelvik-interference-" + std::to_string(getpid()) + ".json";
+  setenv("STRELVIK_HISTORY", history.c_str(), 1);
+  setenv("STRELVIK_NO_SUBMIT", "1", 1);
+  setenv("STRELVIK_LEADERBOARD_URL", "https://leaderboard.example", 1);
+
+  std::string reference;
+  headless(config, &reference);  // warm-up, and the image every run must reproduce
+  std::printf("workload %dx%d, %d spp, %d threads; %d repetitions; running frame rates:", config.width,
+              config.height, config.samples_per_pixel, threads, reps);
+  for (double fps : rates) std::printf(" %.0f", fps);
+  std::printf("\n");
+
+  std::vector<double> headless_times;
+  std::vector<std::vector<double>> window_times(rates.size()), paired(rates.size()), ui_cpu(rates.size());
+  for (int rep = 0; rep < reps; ++rep) {
+    const Measured h = headless(config, nullptr);
+    headless_times.push_back(h.seconds);
+    std::printf("rep %d headless      %8.3f s  process %.2f CPU-s/s\n", rep, h.seconds, h.process_cpu_per_s);
+    for (std::size_t i = 0; i < rates.size(); ++i) {
+      const Measured w = windowed(config, reference, rates[i]);
+      window_times[i].push_back(w.seconds);
+      paired[i].push_back(w.seconds / h.seconds);
+      ui_cpu[i].push_back(w.ui_cpu_per_s);
+      std::printf("rep %d window %3.0f fps %8.3f s  interface %.4f CPU-s/s  process %.2f CPU-s/s  %ld frames%s\n",
+                  rep, rates[i], w.seconds, w.ui_cpu_per_s, w.process_cpu_per_s, w.frames,
+                  w.verified ? "" : "  WRONG IMAGE");
+    }
+    std::fflush(stdout);
+  }
+  std::remove(history.c_str());
+  std::remove((history + ".lock").c_str());
+
+  const double headless_median = median_of(headless_times);
+  std::printf("\nheadless median %.3f s (spread %.1f%%)\n", headless_median, spread_percent(headless_times));
+  for (std::size_t i = 0; i < rates.size(); ++i) {
+    const double median = median_of(window_times[i]);
+    std::printf("window %3.0f fps: median %.3f s (spread %.1f%%), %+.2f%% against headless medians, paired median "
+                "%+.2f%%, interface %.4f CPU-s/s\n",
+                rates[i], median, spread_percent(window_times[i]), (median / headless_median - 1.0) * 100.0,
+                (median_of(paired[i]) - 1.0) * 100.0, median_of(ui_cpu[i]));
+  }
+  return 0;
+}
