@@ -1,8 +1,53 @@
+// The top of the left column: the machine's facts, gathered once at start-up, as label and value
+// pairs. Long values (processor and adapter names) wrap within the value column.
 #include <imgui.h>
+
+#include <cstdio>
 
 #include "app/app.h"
 #include "ui/palette.h"
 #include "ui/panel_parts.h"
 #include "ui/panels.h"
 
-void draw_system_info_panel(App&, ImFont*) { draw_section_title("SYSTEM INFO", kTeal); }
+namespace {
+
+void draw_row(const char* label, const char* value, float value_x, ImFont* font) {
+  ImGui::TextColored(kLabelGrey, "%s", label);
+  ImGui::SameLine(value_x);
+  if (font != nullptr) ImGui::PushFont(font);
+  ImGui::TextWrapped("%s", value);
+  if (font != nullptr) ImGui::PopFont();
+}
+
+}  // namespace
+
+void draw_system_info_panel(App& app, ImFont* font) {
+  const SystemInfo& info = app.system_info;
+  draw_section_title("SYSTEM INFO", kTeal);
+  // Six body-font characters hold the longest label ("Cores") and a gap.
+  const float value_x = 6.0f * ImGui::GetFontSize();
+
+  char cores[32];
+  std::snprintf(cores, sizeof cores, "%uC / %uT", static_cast<unsigned>(info.physical_cores),
+                static_cast<unsigned>(info.logical_processors));
+  char clock[32];
+  std::snprintf(clock, sizeof clock, "%.2f GHz", info.clock_ghz);
+  char vram[32];
+  std::snprintf(vram, sizeof vram, "%llu MB", static_cast<unsigned long long>(info.vram_mb));
+  char ram[64];
+  std::snprintf(ram, sizeof ram, "%llu MB", static_cast<unsigned long long>(info.ram_total_mb));
+
+  draw_row("CPU", info.cpu_name.c_str(), value_x, font);
+  draw_row("Cores", cores, value_x, font);
+  draw_row("Freq", clock, value_x, font);
+  draw_row("L1", info.l1_cache.c_str(), value_x, font);
+  draw_row("L2", info.l2_cache.c_str(), value_x, font);
+  draw_row("L3", info.l3_cache.c_str(), value_x, font);
+  ImGui::Spacing();
+  draw_row("GPU", info.gpu_name.c_str(), value_x, font);
+  draw_row("VRAM", vram, value_x, font);
+  draw_row("RAM", ram, value_x, font);
+  ImGui::Spacing();
+  draw_row("OS", info.os_name.c_str(), value_x, font);
+  draw_row("PC", info.computer_name.c_str(), value_x, font);
+}

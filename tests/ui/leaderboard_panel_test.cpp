@@ -1,0 +1,145 @@
+// The leaderboard tab: which status the line shows, the Refresh button, the two tables and the
+// highlight of this machine's rows. The client is left unconfigured, so requests fail at once
+// without leaving the machine.
+#include <gtest/gtest.h>
+
+#include "tests/ui/panel_test_support.h"
+#include "ui/leaderboard_panel.h"
+#include "ui/palette.h"
+
+namespace {
+
+const ImVec4 kFetchErrorRed{0.6f, 0.2f, 0.2f, 1.0f};
+
+bool same_colour(const ImVec4& a, const ImVec4& b) { return a.x == b.x && a.y == b.y && a.z == b.z && a.w == b.w; }
+
+class LeaderboardPanel : public PanelTest {
+ protected:
+  // The App with the right column's "Leaderboard" tab selected.
+  void open_tab() {
+    make_app();
+    ASSERT_TRUE(click("Leaderboard tab"));
+    ASSERT_NE(find_item_rect("Refresh"), nullptr);
+  }
+
+  void set_status(const std::string& submit_status, const std::string& fetch_error) {
+    std::lock_guard lock(app->leaderboard.status_mutex);
+    app->leaderboard.submit_status = submit_status;
+    app->leaderboard.fetch_error = fetch_error;
+  }
+};
+
+}  // namespace
+
+TEST(LeaderboardStatusLine, TheFirstCaseThatAppliesIsShownInItsColour) {
+  StatusLine line = leaderboard_status_line(1, "Submit error: x", false, "Timeout");
+  EXPECT_EQ(line.text, "Loading...");
+  EXPECT_TRUE(same_colour(line.colour, kTeal));
+
+  line = leaderboard_status_line(0, "Submitted OK (single 1234)", false, "Timeout");
+  EXPECT_EQ(line.text, "Submitted OK (single 1234)");
+  EXPECT_TRUE(same_colour(line.colour, kLabelGrey));
+
+  // Only the lower-case word marks a failure.
+  line = leaderboard_status_line(0, "Submit error: Server rejected: {}", true, "");
+  EXPECT_TRUE(same_colour(line.colour, kErrorRed));
+  EXPECT_TRUE(same_colour(leaderboard_status_line(0, "Submit Error", true, "").colour, kLabelGrey));
+  EXPECT_TRUE(same_colour(leaderboard_status_line(0, "terrors", true, "").colour, kErrorRed));
+
+  line = leaderboard_status_line(0, "", false, "Timeout");
+  EXPECT_EQ(line.text, "Submissions off (STRELVIK_NO_SUBMIT=1)");
+  EXPECT_TRUE(same_colour(line.colour, kLabelGrey));
+
+  line = leaderboard_status_line(0, "", true, "Timeout");
+  EXPECT_EQ(line.text, "Timeout");
+  EXPECT_TRUE(same_colour(line.colour, kFetchErrorRed));
+
+  EXPECT_EQ(leaderboard_status_line(0, "", true, "").text, "");
+  EXPECT_EQ(leaderboard_status_line(-1, "", true, "").text, "");
+}
+
+TEST_F(LeaderboardPanel, WhileRequestsAreInFlightItSaysLoadingAndTheTablesHaveNoData) {
+  open_tab();
+  app->leaderboard.pending.store(2);
+  std::string text = frame();
+  EXPECT_TRUE(contains(text, "Loading..."));
+  EXPECT_TRUE(contains(text, "No data yet"));
+  ASSERT_TRUE(click("Multi-Core tab"));
+  EXPECT_TRUE(contains(frame(), "No data yet"));
+
+  // A submission's state, once set, hides a later fetch failure.
+  app->leaderboard.pending.store(0);
+  set_status("Submitted OK (multi 5000)", "Timeout was reached");
+  text = frame();
+  EXPECT_TRUE(contains(text, "Submitted OK (multi 5000)"));
+  EXPECT_FALSE(contains(text, "Timeout"));
+  EXPECT_FALSE(contains(text, "Loading..."));
+}
+
+TEST_F(LeaderboardPanel, RefreshStartsTwoFetchesAndTheirFailureIsShown) {
+  open_tab();
+  ASSERT_TRUE(click("Refresh"));
+  EXPECT_EQ(app->leaderboard.request_thread_count(), 2u);
+  app->leaderboard.stop_all();
+  EXPECT_TRUE(contains(frame(), "Leaderboard not configured"));
+}
+
+// Without a status the button must not move up onto the row of the column's own tabs.
+TEST_F(LeaderboardPanel, TheRefreshButtonKeepsItsRowWithOrWithoutAStatus) {
+  open_tab();
+  frame();
+  const ItemRect quiet = *find_item_rect("Refresh");
+  const ItemRect tabs = *find_item_rect("Leaderboard tab");
+  EXPECT_GT(quiet.y0, tabs.y1);
+  app->leaderboard.pending.store(1);
+  frame();
+  EXPECT_EQ(find_item_rect("Refresh")->y0, quiet.y0);
+  EXPECT_LT(find_item_rect("Refresh")->y1, find_item_rect("Single-Core tab")->y0);
+  app->leaderboard.pending.store(0);
+}
+
+TEST_F(LeaderboardPanel, WithSubmissionsOffTheLineSaysSoUntilASubmissionStatusExists) {
+  setenv("STRELVIK_NO_SUBMIT", "1", 1);
+  open_tab();
+  set_status("", "Timeout was reached");
+  std::string text = frame();
+  EXPECT_TRUE(contains(text, "Submissions off (STRELVIK_NO_SUBMIT=1)"));
+  EXPECT_FALSE(contains(text, "Timeout"));
+  set_status("Submit error: earlier", "");
+  text = frame();
+  EXPECT_TRUE(contains(text, "Submit error: earlier"));
+  EXPECT_FALSE(contains(text, "Submissions off"));
+}
+
+TEST_F(LeaderboardPanel, OnlyARowWithExactlyThisMachinesNameIsHighlighted) {
+  open_tab();
+  app->system_info.cpu_name = "Test CPU 9000";
+  {
+    std::lock_guard lock(app->leaderboard.data_mutex);
+    app->leaderboard.single_rows = {{"Other CPU", 9000, 5},
+                                    {"test cpu 9000", 8000, 4},
+                                    {"Test CPU 9000 ", 7000, 3},
+                                    {"Test CPU 9000", 6000, 2}};
+    app->leaderboard.multi_rows = {{"Multi CPU", 42000, 7}};
+  }
+  const std::string text = frame();
+  EXPECT_LT(text.find("Other CPU"), text.find("test cpu 9000"));  // the server's order
+  EXPECT_TRUE(contains(text, "6000"));
+  EXPECT_FALSE(contains(text, "Multi CPU"));
+
+  const ImGuiWindow* table = HeadlessGui::child("##lb_single");
+  ASSERT_NE(table, nullptr);
+  const std::vector<ImVec2> highlight = vertices_of(table, IM_COL32(0, 212, 170, 32));
+  ASSERT_EQ(highlight.size(), 4u);  // one row's background
+  // Its name alone is teal, and the highlighted background is the row that holds it.
+  const std::vector<GlyphBox> own_name = glyphs_of(table, kTeal);
+  ASSERT_EQ(own_name.size(), 11u);  // "Test CPU 9000" without its spaces
+  EXPECT_LE(highlight[0].y, own_name[0].min.y);
+  EXPECT_GE(highlight[2].y, own_name[0].max.y);
+
+  ASSERT_TRUE(click("Multi-Core tab"));
+  const std::string multi = frame();
+  EXPECT_TRUE(contains(multi, "Multi CPU"));
+  EXPECT_TRUE(contains(multi, "42000"));
+  EXPECT_FALSE(contains(multi, "Other CPU"));
+}
