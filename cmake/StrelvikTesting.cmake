@@ -1,11 +1,12 @@
-# strelvik_add_test(NAME LABEL SOURCES... LIBS...): one GoogleTest program registered with CTest.
+# strelvik_add_test(NAME LABEL SOURCES... LIBS...): one GoogleTest program registered with CTest,
+# linked with the shared test helpers (tests/support).
 # Labels decide where a suite runs in CI: "unit" and "api" run in every build, sanitizers included;
 # "e2e" (slow, end to end) runs only in the release build.
 function(strelvik_add_test name)
   cmake_parse_arguments(T "" "LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
   find_package(GTest REQUIRED)
   add_executable(${name} ${T_SOURCES})
-  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock strelvik_warnings)
+  target_link_libraries(${name} PRIVATE ${T_LIBS} strelvik_test_support GTest::gtest GTest::gtest_main GTest::gmock strelvik_warnings)
   add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 600)
