@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/history/temp_dir.h"
+#include "tests/support/test_processes.h"
 
 extern char** environ;
 

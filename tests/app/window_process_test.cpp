@@ -3,156 +3,20 @@
 // for the theme and the layout, and the program must close cleanly on SIGTERM.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <map>
-#include <optional>
-#include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
-#include "tests/app/virtual_screen.h"
-#include "tests/history/temp_dir.h"
+#include "tests/app/window_session.h"
 
-extern char** environ;
-
-using Clock = std::chrono::steady_clock;
-
-static std::filesystem::path bin_dir() { return std::filesystem::read_symlink("/proc/self/exe").parent_path(); }
-
-static std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-// Starts a program with extra environment entries (an empty value removes the variable).
-static pid_t spawn(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
-                   const std::string& out, const std::string& err, const std::string& cwd = "") {
-  std::vector<std::string> entries;
-  for (char** e = environ; *e != nullptr; ++e) {
-    const std::string entry = *e;
-    if (!env.count(entry.substr(0, entry.find('=')))) entries.push_back(entry);
-  }
-  for (const auto& [name, value] : env) {
-    if (!value.empty()) entries.push_back(name + "=" + value);
-  }
-  std::vector<char*> args, envp;
-  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  for (const std::string& e : entries) envp.push_back(const_cast<char*>(e.c_str()));
-  args.push_back(nullptr);
-  envp.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  if (!cwd.empty()) posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
-  pid_t pid = -1;
-  const int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  return rc == 0 ? pid : -1;
-}
-
-// The exit code, or nullopt when the process has not ended within `limit` (or died by a signal).
-static std::optional<int> wait_exit(pid_t pid, std::chrono::milliseconds limit) {
-  const auto deadline = Clock::now() + limit;
-  for (;;) {
-    int status = 0;
-    if (waitpid(pid, &status, WNOHANG) == pid) {
-      if (WIFEXITED(status)) return WEXITSTATUS(status);
-      return std::nullopt;
-    }
-    if (Clock::now() > deadline) return std::nullopt;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-}
-
-static int run(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
-               const std::string& log) {
-  const pid_t pid = spawn(argv, env, log, log + ".err");
-  if (pid < 0) return -1;
-  return wait_exit(pid, std::chrono::seconds(60)).value_or(-1);
-}
-
-struct Image {
-  int width = 0, height = 0;
-  std::string rgb;
-  const unsigned char* at(int x, int y) const {
-    return reinterpret_cast<const unsigned char*>(rgb.data()) + (static_cast<std::size_t>(y) * width + x) * 3;
-  }
-};
-
-static bool near(const unsigned char* px, int r, int g, int b, int tolerance = 2) {
-  return std::abs(px[0] - r) <= tolerance && std::abs(px[1] - g) <= tolerance && std::abs(px[2] - b) <= tolerance;
-}
-
-class WindowProgram : public ::testing::Test {
- protected:
-  std::string path(const char* name) const { return dir.file(name); }
-
-  // A leaderboard server on a free loopback port with its own certificate and SQLite file.
-  void start_leaderboard() {
-    const std::string server = (bin_dir() / "strelvik-leaderboard").string();
-    ASSERT_TRUE(std::filesystem::exists(server)) << server;
-    ASSERT_EQ(run({"openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
-                   "-keyout", path("key.pem"), "-out", path("cert.pem"), "-days", "2", "-subj", "/CN=localhost",
-                   "-addext", "subjectAltName=IP:127.0.0.1,DNS:localhost"},
-                  {}, path("openssl.log")),
-              0);
-    leaderboard_.pid = spawn({server, "--listen", "127.0.0.1:0", "--cert", path("cert.pem"), "--key", path("key.pem"),
-                              "--database", path("leaderboard.sqlite")},
-                             {}, path("leaderboard.out"), path("leaderboard.err"));
-    const auto deadline = Clock::now() + std::chrono::seconds(20);
-    while (Clock::now() < deadline) {
-      const std::string out = read_file(path("leaderboard.out"));
-      const auto at = out.find("https://127.0.0.1:");
-      if (at != std::string::npos && out.find('\n', at) != std::string::npos) {
-        leaderboard_url_ = out.substr(at, out.find_first_of(" \n/", at + 8) - at);
-        return;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    FAIL() << "the leaderboard did not start: " << read_file(path("leaderboard.err"));
-  }
-
-  std::map<std::string, std::string> program_env(const std::string& display) const {
-    return {{"DISPLAY", display},
-            {"WAYLAND_DISPLAY", ""},
-            {"STRELVIK_HISTORY", path("history.json")},
-            {"STRELVIK_LEADERBOARD_URL", leaderboard_url_},
-            {"STRELVIK_LEADERBOARD_CA", leaderboard_url_.empty() ? "" : path("cert.pem")},
-            {"STRELVIK_MAX_FPS", "10"},
-            {"STRELVIK_REPORT_FRAMES", "1"}};
-  }
-
-  Image screenshot(const std::string& display, const std::string& png) {
-    Image image;
-    if (run({"import", "-display", display, "-window", "root", png}, {}, path("import.log")) != 0) return image;
-    if (run({"convert", png, "-depth", "8", "rgb:" + path("shot.rgb")}, {}, path("convert.log")) != 0) return image;
-    image.width = 1920;
-    image.height = 1080;
-    image.rgb = read_file(path("shot.rgb"));
-    if (image.rgb.size() != 1920u * 1080u * 3u) image.rgb.clear();
-    return image;
-  }
-
-  TempDir dir;
-  Child leaderboard_;
-  std::string leaderboard_url_;
-};
+using WindowProgram = WindowProgramTest;
 
 TEST_F(WindowProgram, WithoutADisplayItExitsWith1AndSaysWhy) {
   const pid_t pid = spawn({(bin_dir() / "strelvik").string()}, {{"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}},
