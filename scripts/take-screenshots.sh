@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# Takes the README's pictures of the window on a virtual X screen, with a loopback leaderboard
+# and a temporary history (nothing of the user's is read or changed):
+#   docs/strelvik-running.png   a multi-core run some seconds in (default 40; RUNNING_SECONDS=N)
+#   docs/strelvik-finished.png  the same run finished, with its score, history entry and graph
+# The run is the standard one: ten to fifteen minutes on two cores.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${STRELVIK_BUILD_DIR:-build/release}
+running_seconds=${RUNNING_SECONDS:-40}
+cmake --build "$build" --target strelvik strelvik-leaderboard >/dev/null
+bin=$build/bin
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+# Waits up to $2 seconds for the command in $1 to succeed.
+wait_until() {
+  local deadline=$((SECONDS + $2))
+  until eval "$1"; do
+    ((SECONDS < deadline)) || { echo "take-screenshots: timed out waiting for: $1" >&2; return 1; }
+    sleep 0.2
+  done
+}
+
+# An X screen of our own, on a display number Xvfb picks.
+Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+pids+=($!)
+wait_until '[[ -s $work/display ]]' 20
+export DISPLAY=:$(head -n1 "$work/display")
+unset WAYLAND_DISPLAY
+
+openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -keyout "$work/key.pem" \
+  -out "$work/cert.pem" -days 2 -subj /CN=localhost -addext subjectAltName=IP:127.0.0.1 2>/dev/null
+"$bin/strelvik-leaderboard" --listen 127.0.0.1:0 --cert "$work/cert.pem" --key "$work/key.pem" \
+  --database "$work/leaderboard.sqlite" >"$work/leaderboard.out" 2>&1 &
+pids+=($!)
+wait_until 'grep -q "https://127.0.0.1:[0-9]*" "$work/leaderboard.out"' 20
+url=$(grep -o 'https://127.0.0.1:[0-9]*' "$work/leaderboard.out" | head -n1)
+
+STRELVIK_HISTORY=$work/history.json STRELVIK_LEADERBOARD_URL=$url STRELVIK_LEADERBOARD_CA=$work/cert.pem \
+  STRELVIK_ITEM_RECTS=$work/rects.txt STRELVIK_MAX_FPS=10 "$bin/strelvik" >"$work/out.log" 2>&1 &
+pids+=($!)
+wait_until 'grep -q "^Multi-Core	" "$work/rects.txt" 2>/dev/null' 30
+window=$(xdotool search --onlyvisible --name '^Strelvik ' | head -n1)
+
+# Clicks the item of that name at its centre, as the real-window test does.
+click() {
+  local centre
+  centre=$(awk -F'\t' -v name="$1" '$1 == name { split($2, r, " "); print int((r[1] + r[3]) / 2), int((r[2] + r[4]) / 2) }' \
+    "$work/rects.txt")
+  [[ -n $centre ]] || { echo "take-screenshots: no item \"$1\" in the window" >&2; return 1; }
+  # shellcheck disable=SC2086  # two numbers
+  xdotool mousemove --window "$window" $centre sleep 0.2 click 1
+}
+
+# The window alone, metadata stripped, in a 256-colour palette when that keeps it small. The
+# pointer leaves the window first, so that no button is drawn hovered.
+save() {
+  xdotool mousemove 0 0
+  sleep 0.3
+  import -window "$window" "$work/shot.png"
+  convert "$work/shot.png" -strip "$1"
+  if (($(stat -c %s "$1") > 400000)); then convert "$work/shot.png" -strip -dither None -colors 256 "PNG8:$1"; fi
+  echo "$1: $(stat -c %s "$1") bytes"
+}
+
+click Multi-Core
+wait_until 'grep -q "^Cancel	" "$work/rects.txt"' 20
+sleep "$running_seconds"
+save docs/strelvik-running.png
+
+echo "waiting for the run to finish (ten to fifteen minutes on two cores)" >&2
+wait_until '! grep -q "^Cancel	" "$work/rects.txt"' 3600
+sleep 2  # the score, the history entry and the submission's reply
+save docs/strelvik-finished.png
