@@ -12,6 +12,9 @@ void begin_item_rects() { g_rects.clear(); }
 void record_item_rect(const std::string& name) {
   const ImVec2 min = ImGui::GetItemRectMin();
   const ImVec2 max = ImGui::GetItemRectMax();
+  // An item laid out for the first time can report an empty rectangle (a new tab); a click
+  // there would land in the window's corner.
+  if (max.x <= min.x || max.y <= min.y) return;
   const bool disabled = (GImGui->LastItemData.InFlags & ImGuiItemFlags_Disabled) != 0;
   g_rects[name] = ItemRect{min.x, min.y, max.x, max.y, disabled};
 }

@@ -62,9 +62,9 @@ TEST_F(WindowProgram, OpensThemedThreeColumnWindowAndClosesCleanlyOnSigterm) {
   EXPECT_TRUE(near(image.at(wx + 800, wy + 895), 13, 13, 13));
   EXPECT_TRUE(near(image.at(wx - 10, wy + 100), 0, 0, 0));
 
-  // Halfway down, the row crosses three bordered child windows: runs of ChildBg, each inside
-  // two border pixels.
-  const int row = wy + 450;
+  // Near the bottom, below every panel, the row crosses three bordered child windows: runs of
+  // ChildBg, each inside two border pixels.
+  const int row = wy + 850;
   std::vector<std::pair<int, int>> children;  // start and width of each ChildBg run
   for (int x = wx; x < wx + 1600;) {
     if (near(image.at(x, row), 20, 20, 20, 1)) {
