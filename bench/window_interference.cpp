@@ -9,6 +9,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -34,10 +36,30 @@ double process_cpu_seconds() {
   return ts.tv_sec + ts.tv_nsec * 1e-9;
 }
 
+// CPU seconds of the X server named by STRELVIK_BENCH_X_SERVER_PID (the script sets it): with a
+// virtual screen, putting each frame on the screen is work the server does on this machine.
+double x_server_cpu_seconds() {
+  const char* pid = std::getenv("STRELVIK_BENCH_X_SERVER_PID");
+  if (pid == nullptr) return 0.0;
+  std::ifstream in(std::string("/proc/") + pid + "/stat");
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::size_t close = text.rfind(')');
+  if (close == std::string::npos) return 0.0;
+  std::istringstream fields(text.substr(close + 2));
+  std::string field;
+  unsigned long long utime = 0, stime = 0;
+  for (int i = 3; i <= 15 && fields >> field; ++i) {
+    if (i == 14) utime = std::stoull(field);
+    if (i == 15) stime = std::stoull(field);
+  }
+  return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
 struct Measured {
   double seconds = 0;         // the engine's measured time of the run
   double ui_cpu_per_s = 0;    // interface thread CPU seconds per second of run
   double process_cpu_per_s = 0;
+  double x_server_cpu_per_s = 0;  // the display server's drawing, when its pid is known
   long frames = 0;
   bool verified = true;
 };
@@ -60,7 +82,7 @@ Measured windowed(const BenchmarkConfig& config, const std::string& reference, d
   Measured m;
   long frame = 0;
   bool started = false;
-  double ui0 = 0, cpu0 = 0;
+  double ui0 = 0, cpu0 = 0, x0 = 0;
   std::chrono::steady_clock::time_point wall0;
   ProgramOptions options;
   options.workload = WindowWorkload{config, reference};
@@ -74,6 +96,10 @@ Measured windowed(const BenchmarkConfig& config, const std::string& reference, d
       cpu0 = process_cpu_seconds();
       wall0 = std::chrono::steady_clock::now();
       m.frames = frame;
+      // The scores shown at start-up come from the history of earlier repetitions.
+      app.single_score = 0;
+      app.multi_score = 0;
+      x0 = x_server_cpu_seconds();
       start_run(app, config.thread_count);
       return true;
     }
@@ -83,6 +109,7 @@ Measured windowed(const BenchmarkConfig& config, const std::string& reference, d
     m.ui_cpu_per_s = (thread_cpu_seconds() - ui0) / wall;
     m.process_cpu_per_s = (process_cpu_seconds() - cpu0) / wall;
     m.frames = frame - m.frames;
+    m.x_server_cpu_per_s = (x_server_cpu_seconds() - x0) / wall;
     m.verified = app.unverified_kind.empty();
     return false;
   };
@@ -138,8 +165,9 @@ int main(int argc, char** argv) {
       window_times[i].push_back(w.seconds);
       paired[i].push_back(w.seconds / h.seconds);
       ui_cpu[i].push_back(w.ui_cpu_per_s);
-      std::printf("rep %d window %3.0f fps %8.3f s  interface %.4f CPU-s/s  process %.2f CPU-s/s  %ld frames%s\n",
-                  rep, rates[i], w.seconds, w.ui_cpu_per_s, w.process_cpu_per_s, w.frames,
+      std::printf("rep %d window %3.0f fps %8.3f s  interface %.4f CPU-s/s  process %.2f CPU-s/s  X server %.3f "
+                  "CPU-s/s  %ld frames%s\n",
+                  rep, rates[i], w.seconds, w.ui_cpu_per_s, w.process_cpu_per_s, w.x_server_cpu_per_s, w.frames,
                   w.verified ? "" : "  WRONG IMAGE");
     }
     std::fflush(stdout);

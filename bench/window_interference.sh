@@ -7,8 +7,8 @@ bin="${BUILD:-build/release}/bin/bench_window_interference"
 [[ -x "$bin" ]] || { echo "build $bin first (cmake --build ${BUILD:-build/release})" >&2; exit 1; }
 fifo=$(mktemp -u)
 mkfifo "$fifo"
-Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$fifo" 2>/dev/null &
+Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp -noreset 3>"$fifo" 2>/dev/null &
 xvfb_pid=$!
 trap 'kill "$xvfb_pid" 2>/dev/null || true; rm -f "$fifo"' EXIT
 read -r display <"$fifo"
-DISPLAY=":$display" "$bin" "$@"
+DISPLAY=":$display" STRELVIK_BENCH_X_SERVER_PID="$xvfb_pid" "$bin" "$@"
