@@ -11,7 +11,8 @@ struct FrameRates {
   double running = 30.0;  // while a run is in progress: the window competes with the workers
 };
 
-// Frames per second while a run is in progress, unless STRELVIK_MAX_FPS asks for fewer.
+// The most frames per second while a run is in progress, unless STRELVIK_MAX_FPS asks for fewer;
+// the window draws fewer when its frames are costly (app/frame_budget.h).
 inline constexpr double kRunningFrameRate = 30.0;
 inline constexpr int kMaxFrameRateLimit = 1000;
 
@@ -44,6 +45,7 @@ class FramePacer {
   static Clock::duration interval(double fps);
 
   const FrameRates& rates() const { return rates_; }
+  void set_running_rate(double fps) { rates_.running = fps; }
 
  private:
   FrameRates rates_;

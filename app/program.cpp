@@ -17,6 +17,8 @@
 #include <string>
 
 #include "app/app.h"
+#include "app/cpu_clock.h"
+#include "app/frame_budget.h"
 #include "app/frame_pacer.h"
 #include "app/gl_texture.h"
 #include "app/glfw_window.h"
@@ -50,9 +52,8 @@ static void draw_frame(GLFWwindow* window, App& app) {
   int width = 0, height = 0;
   glfwGetFramebufferSize(window, &width, &height);
   glViewport(0, 0, width, height);
-  const ImVec4 clear = ImGui::GetStyle().Colors[ImGuiCol_WindowBg];
-  glClearColor(clear.x, clear.y, clear.z, clear.w);
-  glClear(GL_COLOR_BUFFER_BIT);
+  // No clear: the main window's opaque background covers every pixel each frame, and with
+  // software OpenGL a clear costs a third of the frame.
   ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
   glfwSwapBuffers(window);
 }
@@ -80,6 +81,7 @@ static void run_frame_loop(GLFWwindow* window, App& app, const ProgramOptions& o
   FrameRates rates = frame_rates_from_environment();
   if (options.running_frame_rate) rates.running = *options.running_frame_rate;
   FramePacer pacer(rates);
+  FrameBudget budget(hardware_thread_count(), rates.running);
   // STRELVIK_REPORT_FRAMES: one line on stderr at exit with the frame rate and where the time
   // went, for measuring what the window costs the machine it measures.
   const bool report_frames = std::getenv("STRELVIK_REPORT_FRAMES") != nullptr;
@@ -93,7 +95,20 @@ static void run_frame_loop(GLFWwindow* window, App& app, const ProgramOptions& o
     // Checked after the events are taken, so no frame is drawn once the window was closed.
     if (glfwWindowShouldClose(window)) break;
     const Clock::time_point frame_start = Clock::now();
+    const bool running_before = app.engine.running.load();
+    const double thread_cpu_before = thread_cpu_seconds();
+    const double process_cpu_before = process_cpu_seconds();
     draw_frame(window, app);
+    if (!options.running_frame_rate) {
+      // Frames that start or end a run measure neither state.
+      const bool running_after = app.engine.running.load();
+      const double thread_cpu = thread_cpu_seconds() - thread_cpu_before;
+      if (running_before && running_after) budget.add_running_frame(thread_cpu);
+      if (!running_before && !running_after) {
+        budget.add_idle_frame(thread_cpu, process_cpu_seconds() - process_cpu_before);
+      }
+      pacer.set_running_rate(budget.running_fps());
+    }
     rects_file.update();
     if (options.after_frame && !options.after_frame(app)) glfwSetWindowShouldClose(window, GLFW_TRUE);
     const Clock::time_point drawn = Clock::now();
@@ -105,9 +120,10 @@ static void run_frame_loop(GLFWwindow* window, App& app, const ProgramOptions& o
   if (report_frames && frames > 0) {
     const auto seconds = [](Clock::duration d) { return std::chrono::duration<double>(d).count(); };
     const double total = seconds(Clock::now() - loop_start);
-    std::fprintf(stderr, "strelvik: %ld frames in %.2f s (%.1f per second; cap %.0f idle, %.0f running); "
-                 "per frame %.1f ms drawing, %.1f ms waiting\n",
-                 frames, total, frames / total, pacer.rates().idle, pacer.rates().running, seconds(drawing) * 1000.0 / frames, seconds(waiting) * 1000.0 / frames);
+    std::fprintf(stderr, "strelvik: %ld frames in %.2f s (%.1f per second; cap %.0f idle, %.1f running); "
+                 "per frame %.1f ms drawing, %.1f ms waiting; a frame during a run costs %.1f ms of CPU\n",
+                 frames, total, frames / total, pacer.rates().idle, pacer.rates().running,
+                 seconds(drawing) * 1000.0 / frames, seconds(waiting) * 1000.0 / frames, budget.frame_cost() * 1000.0);
   }
 }
 

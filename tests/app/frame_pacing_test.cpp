@@ -2,11 +2,11 @@
 // instead of spinning. Also the signals that close the window.
 #include <gtest/gtest.h>
 
-#include <time.h>
-
 #include <csignal>
 #include <chrono>
 
+#include "app/cpu_clock.h"
+#include "app/frame_budget.h"
 #include "app/frame_pacer.h"
 #include "app/shutdown_signals.h"
 
@@ -52,10 +52,41 @@ TEST(FramePacer, AFrameThatOverranStartsAtOnceWithoutCatchingUp) {
   EXPECT_EQ(FramePacer::next_frame_start(t0, late, 60.0), late);
 }
 
-static double thread_cpu_seconds() {
-  timespec ts{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+TEST(FrameBudget, CheapFramesDrawAtTheCapAndDearOnesWithinTheShareOfTheMachine) {
+  // A graphics card: a millisecond a frame fits 30 frames a second into 1 % of two threads.
+  FrameBudget card(2, 30.0);
+  card.add_idle_frame(0.0004, 0.0005);
+  EXPECT_EQ(card.running_fps(), 30.0);
+
+  // Software OpenGL: 4 ms on the interface thread and 16 ms in the driver's threads. 20 ms a
+  // frame allows one frame a second on 2 threads, and 8 on 16.
+  FrameBudget software(2, 30.0);
+  for (int i = 0; i < 20; ++i) software.add_idle_frame(0.004, 0.020);
+  EXPECT_NEAR(software.frame_cost(), 0.020, 1e-9);
+  EXPECT_EQ(software.running_fps(), FrameBudget::kMinFps);
+  FrameBudget wide(16, 30.0);
+  for (int i = 0; i < 20; ++i) wide.add_idle_frame(0.004, 0.020);
+  EXPECT_NEAR(wide.running_fps(), 8.0, 1e-9);
+
+  // During a run the interface thread's own measurement replaces its idle cost (the upload
+  // makes it dearer); the driver's threads keep their idle cost, as the workers hide them.
+  for (int i = 0; i < 40; ++i) wide.add_running_frame(0.012);
+  EXPECT_NEAR(wide.frame_cost(), 0.028, 1e-6);
+  EXPECT_NEAR(wide.running_fps(), 0.16 / 0.028, 1e-3);
+}
+
+TEST(FrameBudget, OneSlowFrameFadesAndNothingMeasuredMeansTheCap) {
+  FrameBudget budget(8, 20.0);
+  EXPECT_EQ(budget.running_fps(), 20.0);
+  for (int i = 0; i < 30; ++i) budget.add_idle_frame(0.001, 0.002);
+  budget.add_idle_frame(0.001, 0.2);  // a leaderboard reply parsed during that frame
+  EXPECT_LT(budget.running_fps(), 2.0);
+  for (int i = 0; i < 30; ++i) budget.add_idle_frame(0.001, 0.002);
+  EXPECT_NEAR(budget.frame_cost(), 0.002, 1e-4);
+  EXPECT_EQ(budget.running_fps(), 20.0);
+  // A process clock that went backwards (never below zero) cannot make frames free.
+  budget.add_idle_frame(0.001, 0.0);
+  EXPECT_GT(budget.frame_cost(), 0.001);
 }
 
 TEST(FramePacer, WaitsBySleepingNotSpinning) {
