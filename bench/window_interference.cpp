@@ -177,6 +177,13 @@ int main(int argc, char** argv) {
   std::remove(history.c_str());
   std::remove((history + ".lock").c_str());
 
+  if (!with_headless) {
+    for (std::size_t i = 0; i < rates.size(); ++i) {
+      std::printf("window %4s: median %.3f s (spread %.1f%%), interface %.4f CPU-s/s\n", rate_name(rates[i]).c_str(),
+                  median_of(window_times[i]), spread_percent(window_times[i]), median_of(ui_cpu[i]));
+    }
+    return 0;
+  }
   const double headless_median = median_of(headless_times);
   std::printf("\nheadless median %.3f s (spread %.1f%%)\n", headless_median, spread_percent(headless_times));
   for (std::size_t i = 0; i < rates.size(); ++i) {
