@@ -14,7 +14,12 @@ ThreadPool::ThreadPool(std::int32_t worker_count) {
 ThreadPool::~ThreadPool() { shut_down(); }
 
 void ThreadPool::shut_down() {
-  stop.exchange(true);
+  {
+    // Set under the mutex: a worker that has just found the queue empty and is about to sleep
+    // would otherwise miss both the flag and the signal, and the join below would never end.
+    std::lock_guard lock(queue_mutex);
+    stop.store(true);
+  }
   // A stop request alone does not wake a sleeping worker: the flag and the signal do.
   task_available.notify_all();
   for (std::jthread& worker : workers) {

@@ -29,10 +29,10 @@ void LeaderboardClient::start_request(std::function<void()> body,
   auto finished = std::make_shared<std::atomic<bool>>(false);
   std::string launch_error;
   {
-    std::lock_guard lock(threads_mutex);
+    std::lock_guard lock(threads_mutex_);
     // Finished threads go now, so a window left open for days does not keep one per refresh.
     // Their bodies have ended: each join only waits for the thread's own exit.
-    std::erase_if(request_threads, [](RequestThread& entry) {
+    std::erase_if(request_threads_, [](RequestThread& entry) {
       if (!entry.finished->load()) return false;
       if (entry.thread.joinable()) entry.thread.join();
       return true;
@@ -42,7 +42,8 @@ void LeaderboardClient::start_request(std::function<void()> body,
         body();
         finished->store(true);
       });
-      request_threads.push_back(RequestThread{std::move(thread), std::move(finished)});
+      request_threads_.push_back(RequestThread{std::move(thread), std::move(finished)});
+      requests_started_.fetch_add(1);
     } catch (const std::exception& e) {
       launch_error = e.what();
     }
@@ -52,16 +53,16 @@ void LeaderboardClient::start_request(std::function<void()> body,
 }
 
 void LeaderboardClient::stop_all() {
-  std::lock_guard lock(threads_mutex);
-  for (RequestThread& entry : request_threads) {
+  std::lock_guard lock(threads_mutex_);
+  for (RequestThread& entry : request_threads_) {
     if (entry.thread.joinable()) entry.thread.join();
   }
-  request_threads.clear();
+  request_threads_.clear();
 }
 
 std::size_t LeaderboardClient::request_thread_count() {
-  std::lock_guard lock(threads_mutex);
-  return request_threads.size();
+  std::lock_guard lock(threads_mutex_);
+  return request_threads_.size();
 }
 
 void LeaderboardClient::store_rows(const std::string& kind, std::vector<LeaderboardRow> rows) {

@@ -40,6 +40,8 @@ class LeaderboardClient {
 
   // Request threads not yet joined: finished ones are removed when the next request starts.
   std::size_t request_thread_count();
+  // Request threads launched since construction, finished or not.
+  std::size_t requests_started() const { return requests_started_.load(); }
 
   const LeaderboardSettings& settings() const { return settings_; }
   bool submissions_enabled() const { return settings_.submissions_enabled; }
@@ -67,6 +69,7 @@ class LeaderboardClient {
 
   const LeaderboardSettings settings_;
   ThreadLauncher launcher_;
-  std::vector<RequestThread> request_threads;  // threads_mutex
-  std::mutex threads_mutex;
+  std::vector<RequestThread> request_threads_;  // threads_mutex_
+  std::mutex threads_mutex_;
+  std::atomic<std::size_t> requests_started_{0};
 };

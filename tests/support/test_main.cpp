@@ -1,0 +1,48 @@
+// The main of every test program. With STRELVIK_TEST_WATCHDOG=N (CTest sets it a little below
+// the test's time-out) a test still running after N seconds prints every thread's stack through
+// gdb and ends the program, so that a hang shows where it is instead of a bare time-out.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+namespace {
+
+void print_all_stacks() {
+  const std::string pid = std::to_string(getpid());
+  const pid_t child = fork();
+  if (child == 0) {
+    dup2(STDERR_FILENO, STDOUT_FILENO);
+    execlp("gdb", "gdb", "-p", pid.c_str(), "-batch", "-nx", "-ex", "thread apply all bt", static_cast<char*>(nullptr));
+    std::fputs("watchdog: gdb could not be started\n", stderr);
+    _exit(127);
+  }
+  if (child > 0) waitpid(child, nullptr, 0);
+}
+
+void start_watchdog() {
+  const char* value = std::getenv("STRELVIK_TEST_WATCHDOG");
+  const long seconds = value ? std::strtol(value, nullptr, 10) : 0;
+  if (seconds <= 0) return;
+  std::thread([seconds] {
+    std::this_thread::sleep_for(std::chrono::seconds(seconds));
+    const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
+    std::fprintf(stderr, "watchdog: still running after %ld s%s%s.%s; every thread's stack:\n", seconds,
+                 test ? " in " : "", test ? test->test_suite_name() : "", test ? test->name() : "");
+    print_all_stacks();
+    std::_Exit(124);
+  }).detach();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  testing::InitGoogleTest(&argc, argv);
+  start_watchdog();
+  return RUN_ALL_TESTS();
+}
