@@ -31,7 +31,7 @@ struct App {
   SystemInfo system_info;
   BenchmarkEngine engine;
   ResultsHistory history;
-  IGpuBackend* gpu = nullptr;  // not owned; null means no preview texture
+  IGpuBackend* gpu = nullptr;     // not owned; null means no preview texture
   std::int32_t single_score = 0;  // below 1: no score of that kind yet
   std::int32_t multi_score = 0;
   bool run_both = false;

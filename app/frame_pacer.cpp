@@ -37,8 +37,8 @@ FramePacer::Clock::duration FramePacer::interval(double fps) {
   return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / fps));
 }
 
-FramePacer::Clock::time_point FramePacer::next_frame_start(Clock::time_point previous_start,
-                                                           Clock::time_point now, double fps) {
+FramePacer::Clock::time_point FramePacer::next_frame_start(Clock::time_point previous_start, Clock::time_point now,
+                                                           double fps) {
   const Clock::time_point due = previous_start + interval(fps);
   return due > now ? due : now;
 }

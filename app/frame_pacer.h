@@ -40,8 +40,7 @@ class FramePacer {
   void wait_for_next_frame(bool running);
 
   // When the next frame may begin, and the interval for a rate; exposed for tests.
-  static Clock::time_point next_frame_start(Clock::time_point previous_start, Clock::time_point now,
-                                            double fps);
+  static Clock::time_point next_frame_start(Clock::time_point previous_start, Clock::time_point now, double fps);
   static Clock::duration interval(double fps);
 
   const FrameRates& rates() const { return rates_; }

@@ -16,8 +16,7 @@ void GlTexture::release() {
 void GlTexture::create_texture(std::int32_t width, std::int32_t height) {
   release();
   if (width <= 0 || height <= 0) return;
-  while (glGetError() != GL_NO_ERROR) {
-  }
+  while (glGetError() != GL_NO_ERROR) {}
   GLuint name = 0;
   glGenTextures(1, &name);
   if (name == 0) return;

@@ -120,7 +120,8 @@ static void run_frame_loop(GLFWwindow* window, App& app, const ProgramOptions& o
   if (report_frames && frames > 0) {
     const auto seconds = [](Clock::duration d) { return std::chrono::duration<double>(d).count(); };
     const double total = seconds(Clock::now() - loop_start);
-    std::fprintf(stderr, "strelvik: %ld frames in %.2f s (%.1f per second; cap %.0f idle, %.1f running); "
+    std::fprintf(stderr,
+                 "strelvik: %ld frames in %.2f s (%.1f per second; cap %.0f idle, %.1f running); "
                  "per frame %.1f ms drawing, %.1f ms waiting; a frame during a run costs %.1f ms of CPU\n",
                  frames, total, frames / total, pacer.rates().idle, pacer.rates().running,
                  seconds(drawing) * 1000.0 / frames, seconds(waiting) * 1000.0 / frames, budget.frame_cost() * 1000.0);

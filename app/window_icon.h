@@ -5,8 +5,8 @@
 #include <vector>
 
 struct IconImage {
-  int size = 0;                     // width and height in pixels
-  std::vector<std::uint8_t> rgba;   // size x size pixels, rows top first, straight alpha
+  int size = 0;                    // width and height in pixels
+  std::vector<std::uint8_t> rgba;  // size x size pixels, rows top first, straight alpha
 };
 
 IconImage make_window_icon(int size);

@@ -83,8 +83,8 @@ Vec3 ray_color_flat(const Ray& r, const FlatScene& scene, std::int32_t depth, Rn
 
 void render_tile_flat(std::uint32_t* pixels, std::int32_t image_width, std::int32_t image_height, std::int32_t tile_x,
                       std::int32_t tile_y, std::int32_t tile_width, std::int32_t tile_height,
-                      std::int32_t samples_per_pixel, std::int32_t max_depth, const FlatScene& scene,
-                      std::int32_t seed, FlatCounters& counters) {
+                      std::int32_t samples_per_pixel, std::int32_t max_depth, const FlatScene& scene, std::int32_t seed,
+                      FlatCounters& counters) {
   Rng rng(static_cast<std::uint32_t>(seed));
   const std::int32_t x_end = std::min(image_width, tile_x + tile_width);
   const std::int32_t y_end = std::min(image_height, tile_y + tile_height);
@@ -95,8 +95,8 @@ void render_tile_flat(std::uint32_t* pixels, std::int32_t image_width, std::int3
       for (std::int32_t s = 0; s < samples_per_pixel; ++s) {
         const double jy = random_double(rng);
         const double jx = random_double(rng);
-        sum += ray_color_flat(scene.camera.primary_ray((jx - 0.5) + x, (y + jy) - 0.5), scene, max_depth, rng,
-                              counters);
+        sum +=
+            ray_color_flat(scene.camera.primary_ray((jx - 0.5) + x, (y + jy) - 0.5), scene, max_depth, rng, counters);
       }
       store_pixel(pixels, static_cast<std::size_t>(y) * image_width + x,
                   pack_rgba(channel_to_byte(sum.x * scale), channel_to_byte(sum.y * scale),

@@ -30,5 +30,5 @@ struct FlatCounters {
 // render_tile's loops over the flat scene, counting the work.
 void render_tile_flat(std::uint32_t* pixels, std::int32_t image_width, std::int32_t image_height, std::int32_t tile_x,
                       std::int32_t tile_y, std::int32_t tile_width, std::int32_t tile_height,
-                      std::int32_t samples_per_pixel, std::int32_t max_depth, const FlatScene& scene,
-                      std::int32_t seed, FlatCounters& counters);
+                      std::int32_t samples_per_pixel, std::int32_t max_depth, const FlatScene& scene, std::int32_t seed,
+                      FlatCounters& counters);

@@ -47,8 +47,8 @@ double x_server_cpu_seconds() {
 }
 
 struct Measured {
-  double seconds = 0;         // the engine's measured time of the run
-  double ui_cpu_per_s = 0;    // interface thread CPU seconds per second of run
+  double seconds = 0;       // the engine's measured time of the run
+  double ui_cpu_per_s = 0;  // interface thread CPU seconds per second of run
   double process_cpu_per_s = 0;
   double x_server_cpu_per_s = 0;  // the display server's drawing, when its pid is known
   long frames = 0;
@@ -131,8 +131,9 @@ std::string string_flag(int argc, char** argv, const char* name, const char* fal
 
 int main(int argc, char** argv) {
   const int threads = int_flag(argc, argv, "--threads", hardware_thread_count());
-  const BenchmarkConfig config{int_flag(argc, argv, "--spp", 40), 50, 32, threads, int_flag(argc, argv, "--width", 640),
-                               int_flag(argc, argv, "--height", 360)};
+  const BenchmarkConfig config{
+      int_flag(argc, argv, "--spp", 40),    50, 32, threads, int_flag(argc, argv, "--width", 640),
+      int_flag(argc, argv, "--height", 360)};
   const int reps = int_flag(argc, argv, "--reps", 5);
   const bool with_headless = int_flag(argc, argv, "--headless", 1) != 0;
   const std::vector<double> rates = parse_list(string_flag(argc, argv, "--fps", "auto,30,10"));
@@ -147,8 +148,8 @@ int main(int argc, char** argv) {
   // workload's is known, which saves a full run.
   std::string reference = kStandardImageSha256;
   if (!is_standard_workload(config)) headless(config, &reference);
-  std::printf("workload %dx%d, %d spp, %d threads; %d repetitions; running frame rates:", config.width,
-              config.height, config.samples_per_pixel, threads, reps);
+  std::printf("workload %dx%d, %d spp, %d threads; %d repetitions; running frame rates:", config.width, config.height,
+              config.samples_per_pixel, threads, reps);
   for (double fps : rates) std::printf(" %s", rate_name(fps).c_str());
   std::printf("\n");
 
@@ -166,11 +167,11 @@ int main(int argc, char** argv) {
       window_times[i].push_back(w.seconds);
       paired[i].push_back(w.seconds / h.seconds);
       ui_cpu[i].push_back(w.ui_cpu_per_s);
-      std::printf("rep %d window %4s %8.3f s  interface %.4f CPU-s/s  process %.2f CPU-s/s  X server %.3f "
-                  "CPU-s/s  %.1f frames/s%s\n",
-                  rep, rate_name(rates[i]).c_str(), w.seconds, w.ui_cpu_per_s, w.process_cpu_per_s, w.x_server_cpu_per_s,
-                  w.frames / w.wall,
-                  w.verified ? "" : "  WRONG IMAGE");
+      std::printf(
+          "rep %d window %4s %8.3f s  interface %.4f CPU-s/s  process %.2f CPU-s/s  X server %.3f "
+          "CPU-s/s  %.1f frames/s%s\n",
+          rep, rate_name(rates[i]).c_str(), w.seconds, w.ui_cpu_per_s, w.process_cpu_per_s, w.x_server_cpu_per_s,
+          w.frames / w.wall, w.verified ? "" : "  WRONG IMAGE");
     }
     std::fflush(stdout);
   }
@@ -188,10 +189,11 @@ int main(int argc, char** argv) {
   std::printf("\nheadless median %.3f s (spread %.1f%%)\n", headless_median, spread_percent(headless_times));
   for (std::size_t i = 0; i < rates.size(); ++i) {
     const double median = median_of(window_times[i]);
-    std::printf("window %4s: median %.3f s (spread %.1f%%), %+.2f%% against headless medians, paired median "
-                "%+.2f%%, interface %.4f CPU-s/s\n",
-                rate_name(rates[i]).c_str(), median, spread_percent(window_times[i]), (median / headless_median - 1.0) * 100.0,
-                (median_of(paired[i]) - 1.0) * 100.0, median_of(ui_cpu[i]));
+    std::printf(
+        "window %4s: median %.3f s (spread %.1f%%), %+.2f%% against headless medians, paired median "
+        "%+.2f%%, interface %.4f CPU-s/s\n",
+        rate_name(rates[i]).c_str(), median, spread_percent(window_times[i]), (median / headless_median - 1.0) * 100.0,
+        (median_of(paired[i]) - 1.0) * 100.0, median_of(ui_cpu[i]));
   }
   return 0;
 }

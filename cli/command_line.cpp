@@ -51,7 +51,8 @@ Command parse_command_line(int argc, const char* const* argv) {
   history_sub->add_flag("--json", history.json, "Machine-readable output");
 
   LeaderboardRequest leaderboard;
-  CLI::App* leaderboard_sub = app.add_subcommand("leaderboard", "Show the online leaderboard, this machine's rows marked");
+  CLI::App* leaderboard_sub =
+      app.add_subcommand("leaderboard", "Show the online leaderboard, this machine's rows marked");
   leaderboard_sub->add_option("kind", leaderboard.kind, "single or multi (default: both)")
       ->check(CLI::IsMember({"single", "multi"}));
 
@@ -81,8 +82,10 @@ Command parse_command_line(int argc, const char* const* argv) {
   if (!size.empty()) {
     const auto parsed = parse_image_size(size);
     if (!parsed) {
-      return EarlyExit{kUsageError, "strelvik-cli: --size must be WxH with positive integers and at most "
-                                    "2147483647 bytes of RGBA image, got '" + size + "'"};
+      return EarlyExit{kUsageError,
+                       "strelvik-cli: --size must be WxH with positive integers and at most "
+                       "2147483647 bytes of RGBA image, got '" +
+                           size + "'"};
     }
     run.width = parsed->first;
     run.height = parsed->second;

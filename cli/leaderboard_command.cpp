@@ -25,7 +25,8 @@ std::string leaderboard_table_text(const std::vector<LeaderboardRow>& rows, cons
 int run_leaderboard_command(LeaderboardClient& client, const std::optional<std::string>& kind,
                             const std::string& cpu_name, std::ostream& out, std::ostream& err) {
   int exit_code = 0;
-  const std::vector<std::string> kinds = kind ? std::vector<std::string>{*kind} : std::vector<std::string>{"single", "multi"};
+  const std::vector<std::string> kinds =
+      kind ? std::vector<std::string>{*kind} : std::vector<std::string>{"single", "multi"};
   for (std::size_t i = 0; i < kinds.size(); ++i) {
     client.fetch(kinds[i]);
     client.stop_all();  // waits for the request; it ends within its time-outs

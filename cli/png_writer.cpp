@@ -2,8 +2,7 @@
 
 #include <stb/stb_image_write.h>
 
-bool write_png(const std::string& path, std::int32_t width, std::int32_t height,
-               std::span<const std::uint8_t> rgba) {
+bool write_png(const std::string& path, std::int32_t width, std::int32_t height, std::span<const std::uint8_t> rgba) {
   if (width <= 0 || height <= 0 || rgba.size() != static_cast<std::size_t>(width) * height * 4) {
     return false;
   }

@@ -16,8 +16,8 @@ std::vector<BenchmarkConfig> planned_runs(const RunOptions& options, std::int32_
   std::vector<BenchmarkConfig> runs;
   for (std::int32_t threads : thread_counts) {
     for (std::int32_t i = 0; i < options.repeat; ++i) {
-      runs.push_back(BenchmarkConfig{options.samples, options.depth, options.tile, threads, options.width,
-                                     options.height});
+      runs.push_back(
+          BenchmarkConfig{options.samples, options.depth, options.tile, threads, options.width, options.height});
     }
   }
   return runs;

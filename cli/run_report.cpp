@@ -19,7 +19,8 @@ nlohmann::ordered_json run_report_json(const RunReport& report) {
   object["verified"] = report.verified ? nlohmann::ordered_json(*report.verified) : nlohmann::ordered_json();
   object["custom"] = report.custom;
   object["recorded"] = report.recorded;
-  object["submit_status"] = report.submit_status ? nlohmann::ordered_json(*report.submit_status) : nlohmann::ordered_json();
+  object["submit_status"] =
+      report.submit_status ? nlohmann::ordered_json(*report.submit_status) : nlohmann::ordered_json();
   return object;
 }
 
@@ -37,8 +38,9 @@ std::string run_report_text(const RunReport& report) {
   } else if (*report.verified) {
     text += "  verified: the image matches the reference\n";
   } else {
-    text += "  NOT VERIFIED: this machine computed a wrong image (unstable overclock or broken build?).\n"
-            "  The score is meaningless and is not recorded.\n";
+    text +=
+        "  NOT VERIFIED: this machine computed a wrong image (unstable overclock or broken build?).\n"
+        "  The score is meaningless and is not recorded.\n";
   }
   if (report.submit_status) {
     text += "  leaderboard: " + *report.submit_status + "\n";

@@ -14,7 +14,7 @@ struct RunReport {
   std::string image_sha256;
   std::optional<bool> verified;  // empty for a custom workload
   bool custom = false;
-  bool recorded = false;  // appended to the history
+  bool recorded = false;                     // appended to the history
   std::optional<std::string> submit_status;  // the leaderboard's status text; empty when not submitted
 };
 
@@ -27,7 +27,7 @@ struct RunSummary {
   int runs = 0;
   double median_score = 0, min_score = 0, max_score = 0;
   double median_time = 0, min_time = 0, max_time = 0;
-  double spread_percent = 0;  // (max time - min time) / median time
+  double spread_percent = 0;                 // (max time - min time) / median time
   std::optional<std::string> submit_status;  // of the series' median run, when it was submitted
 };
 

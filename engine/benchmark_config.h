@@ -21,9 +21,7 @@ struct BenchmarkResult {
 };
 
 // The kind of a run follows from its thread count alone: exactly 1 is "single".
-inline const char* kind_for_thread_count(std::int32_t thread_count) {
-  return thread_count == 1 ? "single" : "multi";
-}
+inline const char* kind_for_thread_count(std::int32_t thread_count) { return thread_count == 1 ? "single" : "multi"; }
 
 // The configuration every standard run uses; only the thread count differs between the kinds.
 inline constexpr BenchmarkConfig standard_config(std::int32_t thread_count) {

@@ -17,8 +17,7 @@ BenchmarkEngine::~BenchmarkEngine() {
 }
 
 std::int64_t BenchmarkEngine::steady_now_ns() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
       .count();
 }
 
@@ -77,9 +76,8 @@ void BenchmarkEngine::render_tile_task(std::int32_t index, const BenchmarkConfig
     tiles[index].state = TileState::Rendering;
     tile = tiles[index];
   }
-  render_tile(pixels.data(), config.width, config.height, tile.x, tile.y, tile.w, tile.h,
-              config.samples_per_pixel, config.max_depth, scene.camera, scene.world, tile_seed(index),
-              &cancel_requested);
+  render_tile(pixels.data(), config.width, config.height, tile.x, tile.y, tile.w, tile.h, config.samples_per_pixel,
+              config.max_depth, scene.camera, scene.world, tile_seed(index), &cancel_requested);
   {
     std::lock_guard lock(state_mutex);
     tiles[index].state = TileState::Done;  // also when cut short by a cancel

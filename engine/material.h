@@ -8,7 +8,6 @@ class Material {
  public:
   virtual ~Material() = default;
   // True when the ray continues as `scattered`, filtered by `attenuation`.
-  virtual bool scatter(const Ray& r_in, const HitRecord& rec, Vec3& attenuation, Ray& scattered,
-                       Rng& rng) const = 0;
+  virtual bool scatter(const Ray& r_in, const HitRecord& rec, Vec3& attenuation, Ray& scattered, Rng& rng) const = 0;
   virtual Vec3 emitted() const { return Vec3{0.0, 0.0, 0.0}; }
 };

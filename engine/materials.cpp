@@ -17,15 +17,13 @@ Ray diffuse_bounce(const HitRecord& rec, Rng& rng) {
 
 }  // namespace
 
-bool Lambertian::scatter(const Ray&, const HitRecord& rec, Vec3& attenuation, Ray& scattered,
-                         Rng& rng) const {
+bool Lambertian::scatter(const Ray&, const HitRecord& rec, Vec3& attenuation, Ray& scattered, Rng& rng) const {
   scattered = diffuse_bounce(rec, rng);
   attenuation = albedo;
   return true;
 }
 
-bool Metal::scatter(const Ray& r_in, const HitRecord& rec, Vec3& attenuation, Ray& scattered,
-                    Rng& rng) const {
+bool Metal::scatter(const Ray& r_in, const HitRecord& rec, Vec3& attenuation, Ray& scattered, Rng& rng) const {
   const Vec3 reflected = reflect(unit_vector(r_in.direction), rec.normal);
   const Vec3 direction = unit_vector(reflected) + fuzz * random_unit_vector(rng);
   scattered = Ray{rec.p, direction};
@@ -41,8 +39,7 @@ double reflectance(double cosine, double refraction_ratio) {
   return r0 + (1.0 - r0) * (m2 * m2 * m);
 }
 
-bool Dielectric::scatter(const Ray& r_in, const HitRecord& rec, Vec3& attenuation, Ray& scattered,
-                         Rng& rng) const {
+bool Dielectric::scatter(const Ray& r_in, const HitRecord& rec, Vec3& attenuation, Ray& scattered, Rng& rng) const {
   attenuation = Vec3{1.0, 1.0, 1.0};
   const double ri = rec.front_face ? (1.0 / refraction_index) : refraction_index;
   const Vec3 unit_direction = unit_vector(r_in.direction);
@@ -63,8 +60,7 @@ bool Dielectric::scatter(const Ray& r_in, const HitRecord& rec, Vec3& attenuatio
 
 bool Emissive::scatter(const Ray&, const HitRecord&, Vec3&, Ray&, Rng&) const { return false; }
 
-bool CheckerBoard::scatter(const Ray&, const HitRecord& rec, Vec3& attenuation, Ray& scattered,
-                           Rng& rng) const {
+bool CheckerBoard::scatter(const Ray&, const HitRecord& rec, Vec3& attenuation, Ray& scattered, Rng& rng) const {
   // floor, not truncation: -0.5 must land in cell -1.
   const auto iz = static_cast<std::int32_t>(std::floor(scale * rec.p.z));
   const auto ix = static_cast<std::int32_t>(std::floor(scale * rec.p.x));

@@ -9,8 +9,7 @@
 class Lambertian final : public Material {
  public:
   explicit Lambertian(const Vec3& albedo) : albedo(albedo) {}
-  bool scatter(const Ray& r_in, const HitRecord& rec, Vec3& attenuation, Ray& scattered,
-               Rng& rng) const override;
+  bool scatter(const Ray& r_in, const HitRecord& rec, Vec3& attenuation, Ray& scattered, Rng& rng) const override;
   Vec3 albedo;
 };
 
@@ -18,8 +17,7 @@ class Lambertian final : public Material {
 class Metal final : public Material {
  public:
   Metal(const Vec3& albedo, double fuzz) : albedo(albedo), fuzz(std::min(fuzz, 1.0)) {}
-  bool scatter(const Ray& r_in, const HitRecord& rec, Vec3& attenuation, Ray& scattered,
-               Rng& rng) const override;
+  bool scatter(const Ray& r_in, const HitRecord& rec, Vec3& attenuation, Ray& scattered, Rng& rng) const override;
   Vec3 albedo;
   double fuzz;
 };
@@ -28,8 +26,7 @@ class Metal final : public Material {
 class Dielectric final : public Material {
  public:
   explicit Dielectric(double refraction_index) : refraction_index(refraction_index) {}
-  bool scatter(const Ray& r_in, const HitRecord& rec, Vec3& attenuation, Ray& scattered,
-               Rng& rng) const override;
+  bool scatter(const Ray& r_in, const HitRecord& rec, Vec3& attenuation, Ray& scattered, Rng& rng) const override;
   double refraction_index;
 };
 
@@ -37,8 +34,7 @@ class Dielectric final : public Material {
 class Emissive final : public Material {
  public:
   explicit Emissive(const Vec3& emit) : emit(emit) {}
-  bool scatter(const Ray& r_in, const HitRecord& rec, Vec3& attenuation, Ray& scattered,
-               Rng& rng) const override;
+  bool scatter(const Ray& r_in, const HitRecord& rec, Vec3& attenuation, Ray& scattered, Rng& rng) const override;
   Vec3 emitted() const override { return emit; }
   Vec3 emit;
 };
@@ -47,8 +43,7 @@ class Emissive final : public Material {
 class CheckerBoard final : public Material {
  public:
   CheckerBoard(const Vec3& even, const Vec3& odd, double scale) : even(even), odd(odd), scale(scale) {}
-  bool scatter(const Ray& r_in, const HitRecord& rec, Vec3& attenuation, Ray& scattered,
-               Rng& rng) const override;
+  bool scatter(const Ray& r_in, const HitRecord& rec, Vec3& attenuation, Ray& scattered, Rng& rng) const override;
   Vec3 even;
   Vec3 odd;
   double scale;

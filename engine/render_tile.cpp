@@ -32,10 +32,10 @@ std::uint8_t channel_to_byte(double average) {
   return static_cast<std::uint8_t>(std::clamp(value, 0.0, 0.999) * 256.0);
 }
 
-void render_tile(std::uint32_t* pixels, std::int32_t image_width, std::int32_t image_height,
-                 std::int32_t tile_x, std::int32_t tile_y, std::int32_t tile_width, std::int32_t tile_height,
-                 std::int32_t samples_per_pixel, std::int32_t max_depth, const Camera& camera,
-                 const HittableList& world, std::int32_t seed, const std::atomic<bool>* cancel) {
+void render_tile(std::uint32_t* pixels, std::int32_t image_width, std::int32_t image_height, std::int32_t tile_x,
+                 std::int32_t tile_y, std::int32_t tile_width, std::int32_t tile_height, std::int32_t samples_per_pixel,
+                 std::int32_t max_depth, const Camera& camera, const HittableList& world, std::int32_t seed,
+                 const std::atomic<bool>* cancel) {
   Rng rng(static_cast<std::uint32_t>(seed));
   const std::int32_t x_end = std::min(image_width, tile_x + tile_width);
   const std::int32_t y_end = std::min(image_height, tile_y + tile_height);

@@ -65,9 +65,7 @@ inline double random_double(Rng& rng) {
   return to_unit_double(a, b);
 }
 
-inline double random_double(Rng& rng, double min, double max) {
-  return min + (max - min) * random_double(rng);
-}
+inline double random_double(Rng& rng, double min, double max) { return min + (max - min) * random_double(rng); }
 
 // Rejection sampling in the cube; the first draw becomes z and the third x.
 inline Vec3 random_unit_vector(Rng& rng) {

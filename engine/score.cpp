@@ -1,8 +1,8 @@
 #include "engine/score.h"
 
 #include <ctime>
-#include <limits>
 #include <iomanip>
+#include <limits>
 #include <sstream>
 
 std::int32_t compute_score(double time_seconds) {
@@ -16,8 +16,7 @@ std::int32_t compute_score(double time_seconds) {
 }
 
 std::string format_result_date(std::chrono::system_clock::time_point when) {
-  const std::time_t seconds = std::chrono::system_clock::to_time_t(
-      std::chrono::floor<std::chrono::seconds>(when));
+  const std::time_t seconds = std::chrono::system_clock::to_time_t(std::chrono::floor<std::chrono::seconds>(when));
   std::tm local{};
 #ifdef _WIN32
   localtime_s(&local, &seconds);

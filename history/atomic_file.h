@@ -29,8 +29,8 @@ std::string local_time_tag();
 // Writes `contents` to `temp_path` (same directory as `path`), flushes it to the disk, renames
 // it over `path` and flushes the directory. On failure `path` is untouched, the temporary file
 // is removed and `error` (when given) says why.
-bool write_file_atomically(const std::string& path, const std::string& temp_path,
-                           const std::string& contents, std::string* error = nullptr);
+bool write_file_atomically(const std::string& path, const std::string& temp_path, const std::string& contents,
+                           std::string* error = nullptr);
 
 // Reads a whole file. False when it cannot be opened or read.
 bool read_whole_file(const std::string& path, std::string& contents);

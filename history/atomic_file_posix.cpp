@@ -37,8 +37,8 @@ std::string parent_directory(const std::string& path) {
   return path.substr(0, slash);
 }
 
-bool write_file_atomically(const std::string& path, const std::string& temp_path,
-                           const std::string& contents, std::string* error) {
+bool write_file_atomically(const std::string& path, const std::string& temp_path, const std::string& contents,
+                           std::string* error) {
   const int fd = ::open(temp_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0) return fail(error, "cannot create " + temp_path);
   // The new version keeps the permissions the user gave the old one.

@@ -36,12 +36,9 @@ std::int32_t read_int(const json& value) {
                  ? std::numeric_limits<std::int32_t>::max()
                  : static_cast<std::int32_t>(v);
     }
-    case json::value_t::number_float:
-      return saturate_to_int32(value.get<double>());
-    case json::value_t::boolean:
-      return value.get<bool>() ? 1 : 0;
-    default:
-      throw WrongType{};
+    case json::value_t::number_float: return saturate_to_int32(value.get<double>());
+    case json::value_t::boolean: return value.get<bool>() ? 1 : 0;
+    default: throw WrongType{};
   }
 }
 

@@ -22,15 +22,10 @@ void ResultsHistory::adopt(bool exists, std::string text) {
   unreadable_ = false;
   ParsedHistory parsed = parse_history(text);
   switch (parsed.kind) {
-    case HistoryTextKind::Runs:
-      entries_ = std::move(parsed.entries);
-      break;
-    case HistoryTextKind::Empty:
-      break;
+    case HistoryTextKind::Runs: entries_ = std::move(parsed.entries); break;
+    case HistoryTextKind::Empty: break;
     case HistoryTextKind::NoRuns:
-    case HistoryTextKind::Unreadable:
-      unreadable_ = true;
-      break;
+    case HistoryTextKind::Unreadable: unreadable_ = true; break;
   }
   known_exists_ = exists;
   known_text_ = std::move(text);

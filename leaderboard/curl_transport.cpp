@@ -55,7 +55,8 @@ size_t on_header(char* data, size_t size, size_t count, void* user) {
   const std::string_view line(data, length);
   if (line.rfind("HTTP/", 0) == 0) {
     const size_t space = line.find(' ');
-    transfer->status = space == std::string_view::npos ? 0 : std::strtol(std::string(line.substr(space + 1, 3)).c_str(), nullptr, 10);
+    transfer->status =
+        space == std::string_view::npos ? 0 : std::strtol(std::string(line.substr(space + 1, 3)).c_str(), nullptr, 10);
   } else if (line == "\r\n" || line == "\n") {
     transfer->headers_complete = transfer->status >= 200;
   }
@@ -140,28 +141,23 @@ std::string request(const LeaderboardSettings& settings, const std::string& path
   transfer.handle = h;
 
   const std::string url = "https://" + settings.host + ":" + std::to_string(settings.port) + path;
-  if (!all_ok({curl_easy_setopt(h, CURLOPT_URL, url.c_str()),
-               curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "https"),
+  if (!all_ok({curl_easy_setopt(h, CURLOPT_URL, url.c_str()), curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "https"),
                curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L),  // request threads: no SIGALRM for time-outs
                curl_easy_setopt(h, CURLOPT_USERAGENT, "Strelvik/1.4"),
                curl_easy_setopt(h, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1)),
-               curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 1L),
-               curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L),
+               curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 1L), curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L),
                curl_easy_setopt(h, CURLOPT_FORBID_REUSE, 1L),
                curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(settings.connect_timeout.count())),
-               curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L),
-               curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, on_progress),
+               curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L), curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, on_progress),
                curl_easy_setopt(h, CURLOPT_XFERINFODATA, &transfer),
                // A proxy's "200 Connection established" must not count as the server's reply.
                curl_easy_setopt(h, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L),
                curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, on_header),
-               curl_easy_setopt(h, CURLOPT_HEADERDATA, &transfer),
-               curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, on_body),
+               curl_easy_setopt(h, CURLOPT_HEADERDATA, &transfer), curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, on_body),
                curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer)}))
     throw std::runtime_error("InternetConnect failed");
-  if (!settings.extra_ca_pem.empty() &&
-      !all_ok({curl_easy_setopt(h, CURLOPT_SSL_CTX_FUNCTION, add_extra_authorities),
-               curl_easy_setopt(h, CURLOPT_SSL_CTX_DATA, &settings.extra_ca_pem)}))
+  if (!settings.extra_ca_pem.empty() && !all_ok({curl_easy_setopt(h, CURLOPT_SSL_CTX_FUNCTION, add_extra_authorities),
+                                                 curl_easy_setopt(h, CURLOPT_SSL_CTX_DATA, &settings.extra_ca_pem)}))
     throw std::runtime_error("InternetConnect failed");
 
   if (body) {
@@ -171,8 +167,7 @@ std::string request(const LeaderboardSettings& settings, const std::string& path
       if (!grown) throw std::runtime_error("HttpOpenRequest failed");
       curl.headers = grown;
     }
-    if (!all_ok({curl_easy_setopt(h, CURLOPT_POST, 1L),
-                 curl_easy_setopt(h, CURLOPT_POSTFIELDS, body->data()),
+    if (!all_ok({curl_easy_setopt(h, CURLOPT_POST, 1L), curl_easy_setopt(h, CURLOPT_POSTFIELDS, body->data()),
                  curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body->size())),
                  curl_easy_setopt(h, CURLOPT_HTTPHEADER, curl.headers)}))
       throw std::runtime_error("HttpOpenRequest failed");
@@ -186,7 +181,8 @@ std::string request(const LeaderboardSettings& settings, const std::string& path
   if (!transfer.headers_complete) throw std::runtime_error("HttpSendRequest failed");
   if (transfer.status != 200) throw std::runtime_error("HTTP " + std::to_string(transfer.status));
   if (transfer.too_large) {
-    throw std::runtime_error("Leaderboard reply larger than " + std::to_string(settings.max_reply_bytes >> 20) + " MiB");
+    throw std::runtime_error("Leaderboard reply larger than " + std::to_string(settings.max_reply_bytes >> 20) +
+                             " MiB");
   }
   return std::move(transfer.body);
 }
@@ -200,7 +196,7 @@ void init_http_transport() {
     // Request threads run with CURLOPT_NOSIGNAL, so libcurl does not mask SIGPIPE around its
     // writes; a server that closes while the request is written must give an error, not end
     // the program. A handler the program installed itself is left alone.
-    struct sigaction current{};
+    struct sigaction current {};
     if (sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) signal(SIGPIPE, SIG_IGN);
   });
 }

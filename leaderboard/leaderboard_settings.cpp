@@ -9,25 +9,22 @@
 namespace {
 
 bool starts_with_ignoring_case(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() &&
-         std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
+  return text.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
            return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
          });
 }
 
 bool is_host_name(std::string_view host) {
   if (host.empty() || host.size() > 253 || host.front() == '.' || host.front() == '-') return false;
-  return std::all_of(host.begin(), host.end(), [](char c) {
-    return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '-' || c == '.';
-  });
+  return std::all_of(host.begin(), host.end(),
+                     [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '-' || c == '.'; });
 }
 
 bool is_bracketed_ipv6(std::string_view host) {
   if (host.size() < 4 || host.front() != '[' || host.back() != ']') return false;
   const std::string_view inner = host.substr(1, host.size() - 2);
-  return std::all_of(inner.begin(), inner.end(), [](char c) {
-    return std::isxdigit(static_cast<unsigned char>(c)) != 0 || c == ':' || c == '.';
-  });
+  return std::all_of(inner.begin(), inner.end(),
+                     [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0 || c == ':' || c == '.'; });
 }
 
 // The reserved documentation domain never resolves; a build that still carries it has no server.

@@ -17,7 +17,8 @@ std::int32_t to_int32(const json& value) {
   bool fits = true;
   if (value.is_number_float()) {
     const double truncated = std::trunc(value.get<double>());
-    fits = truncated >= std::numeric_limits<std::int32_t>::min() && truncated <= std::numeric_limits<std::int32_t>::max();
+    fits =
+        truncated >= std::numeric_limits<std::int32_t>::min() && truncated <= std::numeric_limits<std::int32_t>::max();
   } else if (value.is_number_unsigned()) {
     fits = value.get<std::uint64_t>() <= static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max());
   } else if (value.is_number_integer()) {

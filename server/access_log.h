@@ -1,6 +1,6 @@
+#pragma once
 // One line per request on stdout: time, method, target, status, duration.
 // Client addresses are deliberately left out: the server keeps none.
-#pragma once
 
 #include <chrono>
 #include <string>

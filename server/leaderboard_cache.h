@@ -1,7 +1,7 @@
-// The rendered leaderboard reply of each kind, rebuilt at most once per change or expiry.
 #pragma once
+// The rendered leaderboard reply of each kind, rebuilt at most once per change or expiry.
 
-#include "run_store.h"
+#include "server/run_store.h"
 
 #include <atomic>
 #include <chrono>
@@ -10,34 +10,34 @@
 #include <string>
 
 class LeaderboardCache {
-public:
-    using Clock = std::chrono::steady_clock;
+ public:
+  using Clock = std::chrono::steady_clock;
 
-    // `max_age` bounds how long another instance's submissions stay invisible here.
-    LeaderboardCache(IRunStore& store, std::size_t max_rows, Clock::duration max_age = std::chrono::seconds(2));
+  // `max_age` bounds how long another instance's submissions stay invisible here.
+  LeaderboardCache(IRunStore& store, std::size_t max_rows, Clock::duration max_age = std::chrono::seconds(2));
 
-    // JSON body for GET /api.php?type=kind (kind is "single" or "multi"). Throws StoreError.
-    std::shared_ptr<const std::string> get(const std::string& kind);
+  // JSON body for GET /api.php?type=kind (kind is "single" or "multi"). Throws StoreError.
+  std::shared_ptr<const std::string> get(const std::string& kind);
 
-    // Called after a run of `kind` was stored here.
-    void invalidate(const std::string& kind);
+  // Called after a run of `kind` was stored here.
+  void invalidate(const std::string& kind);
 
-private:
-    struct Slot {
-        std::atomic<unsigned long long> generation{0};
-        std::mutex mutex;  // guards body, built_generation, built_at
-        std::shared_ptr<const std::string> body;
-        unsigned long long built_generation = 0;
-        Clock::time_point built_at{};
-        std::mutex rebuild;  // one rebuild at a time; the others wait for its result
-    };
-    Slot& slot(const std::string& kind) { return kind == "single" ? single_ : multi_; }
-    std::shared_ptr<const std::string> fresh(Slot& s, Clock::time_point now, Clock::duration age_limit);
-    std::shared_ptr<const std::string> rebuild(Slot& s, const std::string& kind);  // holds s.rebuild
-    std::string build(const std::string& kind);
+ private:
+  struct Slot {
+    std::atomic<unsigned long long> generation{0};
+    std::mutex mutex;  // guards body, built_generation, built_at
+    std::shared_ptr<const std::string> body;
+    unsigned long long built_generation = 0;
+    Clock::time_point built_at{};
+    std::mutex rebuild;  // one rebuild at a time; the others wait for its result
+  };
+  Slot& slot(const std::string& kind) { return kind == "single" ? single_ : multi_; }
+  std::shared_ptr<const std::string> fresh(Slot& s, Clock::time_point now, Clock::duration age_limit);
+  std::shared_ptr<const std::string> rebuild(Slot& s, const std::string& kind);  // holds s.rebuild
+  std::string build(const std::string& kind);
 
-    IRunStore& store_;
-    std::size_t max_rows_;
-    Clock::duration max_age_;
-    Slot single_, multi_;
+  IRunStore& store_;
+  std::size_t max_rows_;
+  Clock::duration max_age_;
+  Slot single_, multi_;
 };

@@ -1,11 +1,11 @@
 // PostgreSQL backend through libpq: several stateless servers can share one database.
-#include "run_store.h"
+#include "server/run_store.h"
 
 #include <libpq-fe.h>
 
 #include <charconv>
-#include <cstdlib>
 #include <condition_variable>
+#include <cstdlib>
 #include <mutex>
 
 namespace {
@@ -32,173 +32,175 @@ constexpr const char* kMigrationLock = "SELECT pg_advisory_xact_lock(7275100401)
 constexpr std::size_t kPoolSize = 4;
 
 struct Result {
-    PGresult* res;
-    ~Result() { PQclear(res); }
+  PGresult* res;
+  ~Result() { PQclear(res); }
 };
 
 class PostgresRunStore final : public IRunStore {
-public:
-    explicit PostgresRunStore(std::string url) : url_(std::move(url)) {
-        PGconn* first = connect();
-        try {
-            migrate(first);
-            prepare(first);
-        } catch (...) {
-            PQfinish(first);
-            throw;
-        }
-        idle_.push_back(first);
+ public:
+  explicit PostgresRunStore(std::string url) : url_(std::move(url)) {
+    PGconn* first = connect();
+    try {
+      migrate(first);
+      prepare(first);
+    } catch (...) {
+      PQfinish(first);
+      throw;
     }
+    idle_.push_back(first);
+  }
 
-    ~PostgresRunStore() override {
-        for (PGconn* c : idle_) PQfinish(c);
+  ~PostgresRunStore() override {
+    for (PGconn* c : idle_) PQfinish(c);
+  }
+
+  void add_run(const Submission& run, const std::string& user_agent) override {
+    const std::string score = std::to_string(run.score), threads = std::to_string(run.threads);
+    const char* values[] = {run.kind.c_str(), run.cpu_name.c_str(), score.c_str(), threads.c_str(), user_agent.c_str()};
+    with_connection([&](PGconn* c) {
+      Result r{PQexecPrepared(c, "insert_run", 5, values, nullptr, nullptr, 0)};
+      if (PQresultStatus(r.res) != PGRES_COMMAND_OK) throw StoreError(error_of(c, "insert"));
+    });
+  }
+
+  std::vector<StoredScore> scores(const std::string& kind) override {
+    std::vector<StoredScore> out;
+    const char* values[] = {kind.c_str()};
+    with_connection([&](PGconn* c) {
+      Result r{PQexecPrepared(c, "select_scores", 1, values, nullptr, nullptr, 0)};
+      if (PQresultStatus(r.res) != PGRES_TUPLES_OK) throw StoreError(error_of(c, "select"));
+      const int n = PQntuples(r.res);
+      out.reserve(static_cast<std::size_t>(n));
+      for (int i = 0; i < n; ++i) {
+        StoredScore s;
+        s.cpu_name.assign(PQgetvalue(r.res, i, 0), static_cast<std::size_t>(PQgetlength(r.res, i, 0)));
+        const char* score = PQgetvalue(r.res, i, 1);
+        std::from_chars(score, score + PQgetlength(r.res, i, 1), s.score);
+        out.push_back(std::move(s));
+      }
+    });
+    return out;
+  }
+
+  void ping() override {
+    with_connection([&](PGconn* c) {
+      Result r{PQexec(c, "SELECT 1")};
+      if (PQresultStatus(r.res) != PGRES_TUPLES_OK) throw StoreError(error_of(c, "ping"));
+    });
+  }
+
+ private:
+  static std::string error_of(PGconn* c, const char* what) {
+    return std::string("postgresql ") + what + ": " + PQerrorMessage(c);
+  }
+
+  PGconn* connect() {
+    PGconn* c = PQconnectdb(url_.c_str());
+    if (PQstatus(c) != CONNECTION_OK) {
+      std::string msg = error_of(c, "connect");
+      PQfinish(c);
+      throw StoreError(msg);
     }
+    // Names are stored as the UTF-8 bytes the client sent; no conversion on the way.
+    PQsetClientEncoding(c, "UTF8");
+    return c;
+  }
 
-    void add_run(const Submission& run, const std::string& user_agent) override {
-        const std::string score = std::to_string(run.score), threads = std::to_string(run.threads);
-        const char* values[] = {run.kind.c_str(), run.cpu_name.c_str(), score.c_str(), threads.c_str(), user_agent.c_str()};
-        with_connection([&](PGconn* c) {
-            Result r{PQexecPrepared(c, "insert_run", 5, values, nullptr, nullptr, 0)};
-            if (PQresultStatus(r.res) != PGRES_COMMAND_OK) throw StoreError(error_of(c, "insert"));
-        });
+  static void exec(PGconn* c, const char* sql) {
+    Result r{PQexec(c, sql)};
+    const auto status = PQresultStatus(r.res);
+    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) throw StoreError(error_of(c, "schema"));
+  }
+
+  static void migrate(PGconn* c) {
+    exec(c, "BEGIN");
+    try {
+      exec(c, kMigrationLock);
+      exec(c, "CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)");
+      int version = 0;
+      {
+        Result r{PQexec(c, "SELECT COALESCE(MAX(version), 0) FROM schema_version")};
+        if (PQresultStatus(r.res) != PGRES_TUPLES_OK) throw StoreError(error_of(c, "schema"));
+        version = std::atoi(PQgetvalue(r.res, 0, 0));
+      }
+      const int latest = static_cast<int>(std::size(kMigrations));
+      if (version > latest)
+        throw StoreError("postgresql: database schema version " + std::to_string(version) +
+                         " is newer than this server knows (" + std::to_string(latest) + ")");
+      for (int v = version; v < latest; ++v) exec(c, kMigrations[v]);
+      exec(c, "DELETE FROM schema_version");
+      exec(c, ("INSERT INTO schema_version VALUES (" + std::to_string(latest) + ")").c_str());
+      exec(c, "COMMIT");
+    } catch (...) {
+      Result r{PQexec(c, "ROLLBACK")};
+      throw;
     }
+  }
 
-    std::vector<StoredScore> scores(const std::string& kind) override {
-        std::vector<StoredScore> out;
-        const char* values[] = {kind.c_str()};
-        with_connection([&](PGconn* c) {
-            Result r{PQexecPrepared(c, "select_scores", 1, values, nullptr, nullptr, 0)};
-            if (PQresultStatus(r.res) != PGRES_TUPLES_OK) throw StoreError(error_of(c, "select"));
-            const int n = PQntuples(r.res);
-            out.reserve(static_cast<std::size_t>(n));
-            for (int i = 0; i < n; ++i) {
-                StoredScore s;
-                s.cpu_name.assign(PQgetvalue(r.res, i, 0), static_cast<std::size_t>(PQgetlength(r.res, i, 0)));
-                const char* score = PQgetvalue(r.res, i, 1);
-                std::from_chars(score, score + PQgetlength(r.res, i, 1), s.score);
-                out.push_back(std::move(s));
-            }
-        });
-        return out;
+  static void prepare(PGconn* c) {
+    const auto prep = [c](const char* name, const char* sql, int params) {
+      Result r{PQprepare(c, name, sql, params, nullptr)};
+      if (PQresultStatus(r.res) != PGRES_COMMAND_OK) throw StoreError(error_of(c, "prepare"));
+    };
+    prep("insert_run",
+         "INSERT INTO runs (kind, cpu_name, score, threads, user_agent) VALUES ($1, $2, $3::integer, $4::integer, $5)",
+         5);
+    prep("select_scores", "SELECT cpu_name, score FROM runs WHERE kind = $1 ORDER BY cpu_name COLLATE \"C\"", 1);
+  }
+
+  // Lends a connection to `work`; opens one when none is idle and the pool is not full.
+  // A connection that the database dropped is reopened on its next use.
+  template <class Work>
+  void with_connection(Work&& work) {
+    PGconn* c = nullptr;
+    {
+      std::unique_lock lock(mutex_);
+      cv_.wait(lock, [&] { return !idle_.empty() || open_ < kPoolSize; });
+      if (!idle_.empty()) {
+        c = idle_.back();
+        idle_.pop_back();
+      } else {
+        ++open_;
+      }
     }
-
-    void ping() override {
-        with_connection([&](PGconn* c) {
-            Result r{PQexec(c, "SELECT 1")};
-            if (PQresultStatus(r.res) != PGRES_TUPLES_OK) throw StoreError(error_of(c, "ping"));
-        });
+    const auto give_back = [&](PGconn* conn) {
+      std::lock_guard lock(mutex_);
+      if (conn)
+        idle_.push_back(conn);
+      else
+        --open_;
+      cv_.notify_one();
+    };
+    try {
+      if (c && PQstatus(c) != CONNECTION_OK) {
+        PQfinish(c);
+        c = nullptr;
+      }
+      if (!c) {
+        c = connect();
+        prepare(c);
+      }
+      work(c);
+    } catch (...) {
+      if (c && PQstatus(c) != CONNECTION_OK) {
+        PQfinish(c);
+        c = nullptr;
+      }
+      give_back(c);
+      throw;
     }
+    give_back(c);
+  }
 
-private:
-    static std::string error_of(PGconn* c, const char* what) {
-        return std::string("postgresql ") + what + ": " + PQerrorMessage(c);
-    }
-
-    PGconn* connect() {
-        PGconn* c = PQconnectdb(url_.c_str());
-        if (PQstatus(c) != CONNECTION_OK) {
-            std::string msg = error_of(c, "connect");
-            PQfinish(c);
-            throw StoreError(msg);
-        }
-        // Names are stored as the UTF-8 bytes the client sent; no conversion on the way.
-        PQsetClientEncoding(c, "UTF8");
-        return c;
-    }
-
-    static void exec(PGconn* c, const char* sql) {
-        Result r{PQexec(c, sql)};
-        const auto status = PQresultStatus(r.res);
-        if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) throw StoreError(error_of(c, "schema"));
-    }
-
-    static void migrate(PGconn* c) {
-        exec(c, "BEGIN");
-        try {
-            exec(c, kMigrationLock);
-            exec(c, "CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)");
-            int version = 0;
-            {
-                Result r{PQexec(c, "SELECT COALESCE(MAX(version), 0) FROM schema_version")};
-                if (PQresultStatus(r.res) != PGRES_TUPLES_OK) throw StoreError(error_of(c, "schema"));
-                version = std::atoi(PQgetvalue(r.res, 0, 0));
-            }
-            const int latest = static_cast<int>(std::size(kMigrations));
-            if (version > latest)
-                throw StoreError("postgresql: database schema version " + std::to_string(version) +
-                                 " is newer than this server knows (" + std::to_string(latest) + ")");
-            for (int v = version; v < latest; ++v) exec(c, kMigrations[v]);
-            exec(c, "DELETE FROM schema_version");
-            exec(c, ("INSERT INTO schema_version VALUES (" + std::to_string(latest) + ")").c_str());
-            exec(c, "COMMIT");
-        } catch (...) {
-            Result r{PQexec(c, "ROLLBACK")};
-            throw;
-        }
-    }
-
-    static void prepare(PGconn* c) {
-        const auto prep = [c](const char* name, const char* sql, int params) {
-            Result r{PQprepare(c, name, sql, params, nullptr)};
-            if (PQresultStatus(r.res) != PGRES_COMMAND_OK) throw StoreError(error_of(c, "prepare"));
-        };
-        prep("insert_run",
-             "INSERT INTO runs (kind, cpu_name, score, threads, user_agent) VALUES ($1, $2, $3::integer, $4::integer, $5)",
-             5);
-        prep("select_scores", "SELECT cpu_name, score FROM runs WHERE kind = $1 ORDER BY cpu_name COLLATE \"C\"", 1);
-    }
-
-    // Lends a connection to `work`; opens one when none is idle and the pool is not full.
-    // A connection that the database dropped is reopened on its next use.
-    template <class Work>
-    void with_connection(Work&& work) {
-        PGconn* c = nullptr;
-        {
-            std::unique_lock lock(mutex_);
-            cv_.wait(lock, [&] { return !idle_.empty() || open_ < kPoolSize; });
-            if (!idle_.empty()) {
-                c = idle_.back();
-                idle_.pop_back();
-            } else {
-                ++open_;
-            }
-        }
-        const auto give_back = [&](PGconn* conn) {
-            std::lock_guard lock(mutex_);
-            if (conn)
-                idle_.push_back(conn);
-            else
-                --open_;
-            cv_.notify_one();
-        };
-        try {
-            if (c && PQstatus(c) != CONNECTION_OK) {
-                PQfinish(c);
-                c = nullptr;
-            }
-            if (!c) {
-                c = connect();
-                prepare(c);
-            }
-            work(c);
-        } catch (...) {
-            if (c && PQstatus(c) != CONNECTION_OK) {
-                PQfinish(c);
-                c = nullptr;
-            }
-            give_back(c);
-            throw;
-        }
-        give_back(c);
-    }
-
-    std::string url_;
-    std::mutex mutex_;
-    std::condition_variable cv_;
-    std::vector<PGconn*> idle_;
-    std::size_t open_ = 1;  // connections in existence, idle or lent
+  std::string url_;
+  std::mutex mutex_;
+  std::condition_variable cv_;
+  std::vector<PGconn*> idle_;
+  std::size_t open_ = 1;  // connections in existence, idle or lent
 };
 
 }  // namespace
 
-std::unique_ptr<IRunStore> open_postgres_store(const std::string& url) { return std::make_unique<PostgresRunStore>(url); }
+std::unique_ptr<IRunStore> open_postgres_store(const std::string& url) {
+  return std::make_unique<PostgresRunStore>(url);
+}

@@ -1,4 +1,4 @@
-#include "ranking.h"
+#include "server/ranking.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,84 +6,84 @@
 namespace {
 
 double median_of_sorted(const std::vector<double>& v) {
-    const std::size_t n = v.size();
-    return n % 2 == 1 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2.0;
+  const std::size_t n = v.size();
+  return n % 2 == 1 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2.0;
 }
 
 }  // namespace
 
 std::vector<bool> find_outliers(const std::vector<int>& scores) {
-    std::vector<bool> outlier(scores.size(), false);
-    if (scores.size() < kOutlierMinRuns) return outlier;
+  std::vector<bool> outlier(scores.size(), false);
+  if (scores.size() < kOutlierMinRuns) return outlier;
 
-    std::vector<double> sorted(scores.begin(), scores.end());
-    std::sort(sorted.begin(), sorted.end());
-    const double median = median_of_sorted(sorted);
+  std::vector<double> sorted(scores.begin(), scores.end());
+  std::sort(sorted.begin(), sorted.end());
+  const double median = median_of_sorted(sorted);
 
-    std::vector<double> deviations;
-    deviations.reserve(scores.size());
-    double deviation_sum = 0.0;
-    for (int s : scores) {
-        deviations.push_back(std::fabs(s - median));
-        deviation_sum += deviations.back();
-    }
-    std::sort(deviations.begin(), deviations.end());
-    const double mad = median_of_sorted(deviations);
-    const double mean_ad = deviation_sum / static_cast<double>(scores.size());
+  std::vector<double> deviations;
+  deviations.reserve(scores.size());
+  double deviation_sum = 0.0;
+  for (int s : scores) {
+    deviations.push_back(std::fabs(s - median));
+    deviation_sum += deviations.back();
+  }
+  std::sort(deviations.begin(), deviations.end());
+  const double mad = median_of_sorted(deviations);
+  const double mean_ad = deviation_sum / static_cast<double>(scores.size());
 
-    // Modified z-score (Iglewicz and Hoaglin): 0.6745 turns the MAD into a standard deviation
-    // for normal data. When more than half the runs are identical the MAD is 0, and the mean
-    // absolute deviation scaled by sqrt(pi/2) ~ 1.2533 stands in for the standard deviation.
-    double scale = 0.0;
-    if (mad > 0.0)
-        scale = mad / 0.6745;
-    else if (mean_ad > 0.0)
-        scale = 1.2533 * mean_ad;
-    else
-        return outlier;  // every run equal: nothing stands out
+  // Modified z-score (Iglewicz and Hoaglin): 0.6745 turns the MAD into a standard deviation
+  // for normal data. When more than half the runs are identical the MAD is 0, and the mean
+  // absolute deviation scaled by sqrt(pi/2) ~ 1.2533 stands in for the standard deviation.
+  double scale = 0.0;
+  if (mad > 0.0)
+    scale = mad / 0.6745;
+  else if (mean_ad > 0.0)
+    scale = 1.2533 * mean_ad;
+  else
+    return outlier;  // every run equal: nothing stands out
 
-    for (std::size_t i = 0; i < scores.size(); ++i)
-        outlier[i] = std::fabs(scores[i] - median) / scale > kOutlierThreshold;
-    return outlier;
+  for (std::size_t i = 0; i < scores.size(); ++i)
+    outlier[i] = std::fabs(scores[i] - median) / scale > kOutlierThreshold;
+  return outlier;
 }
 
 long long average_without_outliers(const std::vector<int>& scores) {
-    const std::vector<bool> outlier = find_outliers(scores);
-    long long sum = 0;
-    long long count = 0;
-    for (std::size_t i = 0; i < scores.size(); ++i) {
-        if (outlier[i]) continue;
-        sum += scores[i];
-        ++count;
-    }
-    if (count == 0) return 0;
-    // Integer rounding, half away from zero: exact for any sum, unlike a division in doubles.
-    const long long twice = 2 * sum;
-    return twice >= 0 ? (twice + count) / (2 * count) : -((-twice + count) / (2 * count));
+  const std::vector<bool> outlier = find_outliers(scores);
+  long long sum = 0;
+  long long count = 0;
+  for (std::size_t i = 0; i < scores.size(); ++i) {
+    if (outlier[i]) continue;
+    sum += scores[i];
+    ++count;
+  }
+  if (count == 0) return 0;
+  // Integer rounding, half away from zero: exact for any sum, unlike a division in doubles.
+  const long long twice = 2 * sum;
+  return twice >= 0 ? (twice + count) / (2 * count) : -((-twice + count) / (2 * count));
 }
 
 std::vector<RankedRow> rank_runs(std::vector<StoredScore> runs, std::size_t max_rows) {
-    // The stores hand the runs over in byte order of the name already (an index walk); sorting
-    // is only needed for input from elsewhere.
-    const auto by_name = [](const StoredScore& a, const StoredScore& b) { return a.cpu_name < b.cpu_name; };
-    if (!std::is_sorted(runs.begin(), runs.end(), by_name)) std::sort(runs.begin(), runs.end(), by_name);
-    std::vector<RankedRow> rows;
-    std::vector<int> group;
-    for (std::size_t i = 0; i < runs.size();) {
-        std::size_t j = i;
-        group.clear();
-        while (j < runs.size() && runs[j].cpu_name == runs[i].cpu_name) group.push_back(runs[j++].score);
-        rows.push_back({std::move(runs[i].cpu_name), average_without_outliers(group),
-                        static_cast<long long>(group.size())});
-        i = j;
-    }
-    const auto before = [](const RankedRow& a, const RankedRow& b) {
-        if (a.avg_score != b.avg_score) return a.avg_score > b.avg_score;
-        if (a.runs != b.runs) return a.runs > b.runs;
-        return a.cpu < b.cpu;  // std::string compares bytes as unsigned char
-    };
-    const std::size_t keep = std::min(max_rows, rows.size());
-    std::partial_sort(rows.begin(), rows.begin() + static_cast<std::ptrdiff_t>(keep), rows.end(), before);
-    rows.resize(keep);
-    return rows;
+  // The stores hand the runs over in byte order of the name already (an index walk); sorting
+  // is only needed for input from elsewhere.
+  const auto by_name = [](const StoredScore& a, const StoredScore& b) { return a.cpu_name < b.cpu_name; };
+  if (!std::is_sorted(runs.begin(), runs.end(), by_name)) std::sort(runs.begin(), runs.end(), by_name);
+  std::vector<RankedRow> rows;
+  std::vector<int> group;
+  for (std::size_t i = 0; i < runs.size();) {
+    std::size_t j = i;
+    group.clear();
+    while (j < runs.size() && runs[j].cpu_name == runs[i].cpu_name) group.push_back(runs[j++].score);
+    rows.push_back(
+        {std::move(runs[i].cpu_name), average_without_outliers(group), static_cast<long long>(group.size())});
+    i = j;
+  }
+  const auto before = [](const RankedRow& a, const RankedRow& b) {
+    if (a.avg_score != b.avg_score) return a.avg_score > b.avg_score;
+    if (a.runs != b.runs) return a.runs > b.runs;
+    return a.cpu < b.cpu;  // std::string compares bytes as unsigned char
+  };
+  const std::size_t keep = std::min(max_rows, rows.size());
+  std::partial_sort(rows.begin(), rows.begin() + static_cast<std::ptrdiff_t>(keep), rows.end(), before);
+  rows.resize(keep);
+  return rows;
 }

@@ -1,19 +1,19 @@
-// Turns stored runs into leaderboard rows: per-processor averages without outliers, ranked.
 #pragma once
+// Turns stored runs into leaderboard rows: per-processor averages without outliers, ranked.
 
 #include <cstddef>
 #include <string>
 #include <vector>
 
 struct StoredScore {
-    std::string cpu_name;
-    int score = 0;
+  std::string cpu_name;
+  int score = 0;
 };
 
 struct RankedRow {
-    std::string cpu;
-    long long avg_score = 0;
-    long long runs = 0;
+  std::string cpu;
+  long long avg_score = 0;
+  long long runs = 0;
 };
 
 // Runs of one processor are judged for outliers only from this many on.

@@ -1,8 +1,8 @@
-// Where accepted runs live. One interface, one file per database; the server picks by --database.
 #pragma once
+// Where accepted runs live. One interface, one file per database; the server picks by --database.
 
-#include "ranking.h"
-#include "submission.h"
+#include "server/ranking.h"
+#include "server/submission.h"
 
 #include <memory>
 #include <stdexcept>
@@ -11,18 +11,18 @@
 
 // Raised when the database cannot be reached or refuses a statement; the API answers 503.
 struct StoreError : std::runtime_error {
-    using std::runtime_error::runtime_error;
+  using std::runtime_error::runtime_error;
 };
 
 class IRunStore {
-public:
-    virtual ~IRunStore() = default;
-    // Stores one accepted run with the current time and the client's User-Agent.
-    virtual void add_run(const Submission& run, const std::string& user_agent) = 0;
-    // Processor name and score of every stored run of one kind, in byte order of the name.
-    virtual std::vector<StoredScore> scores(const std::string& kind) = 0;
-    // Cheap round trip for the health check.
-    virtual void ping() = 0;
+ public:
+  virtual ~IRunStore() = default;
+  // Stores one accepted run with the current time and the client's User-Agent.
+  virtual void add_run(const Submission& run, const std::string& user_agent) = 0;
+  // Processor name and score of every stored run of one kind, in byte order of the name.
+  virtual std::vector<StoredScore> scores(const std::string& kind) = 0;
+  // Cheap round trip for the health check.
+  virtual void ping() = 0;
 };
 
 // "postgresql://..." or "postgres://..." opens PostgreSQL; anything else is an SQLite file path.

@@ -1,4 +1,4 @@
-#include "submission.h"
+#include "server/submission.h"
 
 #include <nlohmann/json.hpp>
 
@@ -13,59 +13,59 @@ constexpr std::array<std::string_view, 4> kKeys = {"cpu_name", "score", "threads
 
 // Decodes the code point starting at text[i]; returns its length in bytes, 0 when ill-formed.
 std::size_t decode_utf8(std::string_view text, std::size_t i, char32_t& cp) {
-    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-    const unsigned char lead = byte(i);
-    std::size_t len = 0;
-    char32_t min = 0;
-    if (lead < 0x80) {
-        cp = lead;
-        return 1;
-    } else if ((lead & 0xE0) == 0xC0) {
-        len = 2, cp = lead & 0x1F, min = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-        len = 3, cp = lead & 0x0F, min = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-        len = 4, cp = lead & 0x07, min = 0x10000;
-    } else {
-        return 0;
-    }
-    if (i + len > text.size()) return 0;
-    for (std::size_t k = 1; k < len; ++k) {
-        if ((byte(i + k) & 0xC0) != 0x80) return 0;
-        cp = (cp << 6) | (byte(i + k) & 0x3F);
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-    return len;
+  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+  const unsigned char lead = byte(i);
+  std::size_t len = 0;
+  char32_t min = 0;
+  if (lead < 0x80) {
+    cp = lead;
+    return 1;
+  } else if ((lead & 0xE0) == 0xC0) {
+    len = 2, cp = lead & 0x1F, min = 0x80;
+  } else if ((lead & 0xF0) == 0xE0) {
+    len = 3, cp = lead & 0x0F, min = 0x800;
+  } else if ((lead & 0xF8) == 0xF0) {
+    len = 4, cp = lead & 0x07, min = 0x10000;
+  } else {
+    return 0;
+  }
+  if (i + len > text.size()) return 0;
+  for (std::size_t k = 1; k < len; ++k) {
+    if ((byte(i + k) & 0xC0) != 0x80) return 0;
+    cp = (cp << 6) | (byte(i + k) & 0x3F);
+  }
+  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+  return len;
 }
 
 std::string check_cpu_name(const std::string& name) {
-    if (name.empty()) return "cpu_name must not be empty";
-    if (name.size() > kMaxCpuNameBytes)
-        return "cpu_name is " + std::to_string(name.size()) + " bytes long; at most " +
-               std::to_string(kMaxCpuNameBytes) + " are allowed";
-    bool only_spaces = true;
-    for (std::size_t i = 0; i < name.size();) {
-        char32_t cp = 0;
-        const std::size_t len = decode_utf8(name, i, cp);
-        if (len == 0) return "cpu_name is not valid UTF-8";
-        // C0, DEL and C1 controls: they break log lines and table cells alike.
-        if (cp < 0x20 || (cp >= 0x7F && cp <= 0x9F)) return "cpu_name must not contain control characters";
-        if (cp != U' ') only_spaces = false;
-        i += len;
-    }
-    if (only_spaces) return "cpu_name must not consist only of spaces";
-    return {};
+  if (name.empty()) return "cpu_name must not be empty";
+  if (name.size() > kMaxCpuNameBytes)
+    return "cpu_name is " + std::to_string(name.size()) + " bytes long; at most " + std::to_string(kMaxCpuNameBytes) +
+           " are allowed";
+  bool only_spaces = true;
+  for (std::size_t i = 0; i < name.size();) {
+    char32_t cp = 0;
+    const std::size_t len = decode_utf8(name, i, cp);
+    if (len == 0) return "cpu_name is not valid UTF-8";
+    // C0, DEL and C1 controls: they break log lines and table cells alike.
+    if (cp < 0x20 || (cp >= 0x7F && cp <= 0x9F)) return "cpu_name must not contain control characters";
+    if (cp != U' ') only_spaces = false;
+    i += len;
+  }
+  if (only_spaces) return "cpu_name must not consist only of spaces";
+  return {};
 }
 
 // A JSON number is an integer here only when it was written as one: 1.0 and 1e3 are refused,
 // so that what is stored is exactly what the client measured.
 std::optional<std::int64_t> as_integer(const json& value) {
-    if (value.is_number_integer()) return value.get<std::int64_t>();
-    if (value.is_number_unsigned()) {
-        const auto u = value.get<std::uint64_t>();
-        return u > static_cast<std::uint64_t>(INT64_MAX) ? INT64_MAX : static_cast<std::int64_t>(u);
-    }
-    return std::nullopt;
+  if (value.is_number_integer()) return value.get<std::int64_t>();
+  if (value.is_number_unsigned()) {
+    const auto u = value.get<std::uint64_t>();
+    return u > static_cast<std::uint64_t>(INT64_MAX) ? INT64_MAX : static_cast<std::int64_t>(u);
+  }
+  return std::nullopt;
 }
 
 SubmissionCheck fail(std::string reason) { return {std::nullopt, std::move(reason)}; }
@@ -73,68 +73,68 @@ SubmissionCheck fail(std::string reason) { return {std::nullopt, std::move(reaso
 }  // namespace
 
 bool is_valid_utf8(std::string_view text) {
-    for (std::size_t i = 0; i < text.size();) {
-        char32_t cp = 0;
-        const std::size_t len = decode_utf8(text, i, cp);
-        if (len == 0) return false;
-        i += len;
-    }
-    return true;
+  for (std::size_t i = 0; i < text.size();) {
+    char32_t cp = 0;
+    const std::size_t len = decode_utf8(text, i, cp);
+    if (len == 0) return false;
+    i += len;
+  }
+  return true;
 }
 
 SubmissionCheck validate_submission(std::string_view body) {
-    if (!is_valid_utf8(body)) return fail("request body is not valid UTF-8");
+  if (!is_valid_utf8(body)) return fail("request body is not valid UTF-8");
 
-    // The parser keeps the last of duplicated keys silently; a submission that says two things
-    // about one field is refused instead, so duplicates are counted while parsing.
-    bool duplicate_key = false;
-    std::array<int, kKeys.size()> seen{};
-    const json::parser_callback_t count_keys = [&](int depth, json::parse_event_t event, json& parsed) {
-        if (event == json::parse_event_t::key && depth == 1 && parsed.is_string()) {
-            for (std::size_t k = 0; k < kKeys.size(); ++k)
-                if (parsed.get_ref<const std::string&>() == kKeys[k] && ++seen[k] > 1) duplicate_key = true;
-        }
-        return true;
-    };
-    json doc;
-    try {
-        doc = json::parse(body.begin(), body.end(), count_keys, /*allow_exceptions=*/true, /*ignore_comments=*/false);
-    } catch (const json::exception&) {
-        // parse_error for bad syntax, out_of_range for a number beyond double such as 1e400
-        return fail("request body is not valid JSON");
+  // The parser keeps the last of duplicated keys silently; a submission that says two things
+  // about one field is refused instead, so duplicates are counted while parsing.
+  bool duplicate_key = false;
+  std::array<int, kKeys.size()> seen{};
+  const json::parser_callback_t count_keys = [&](int depth, json::parse_event_t event, json& parsed) {
+    if (event == json::parse_event_t::key && depth == 1 && parsed.is_string()) {
+      for (std::size_t k = 0; k < kKeys.size(); ++k)
+        if (parsed.get_ref<const std::string&>() == kKeys[k] && ++seen[k] > 1) duplicate_key = true;
     }
-    if (!doc.is_object()) return fail("request body must be a JSON object");
-    if (duplicate_key) return fail("request body repeats a key");
-    for (const auto& [key, value] : doc.items()) {
-        bool known = false;
-        for (auto k : kKeys) known = known || key == k;
-        if (!known) return fail("unexpected key \"" + key + "\"; only cpu_name, score, threads and type are allowed");
-    }
-    for (auto k : kKeys)
-        if (!doc.contains(k)) return fail("missing key \"" + std::string(k) + "\"");
+    return true;
+  };
+  json doc;
+  try {
+    doc = json::parse(body.begin(), body.end(), count_keys, /*allow_exceptions=*/true, /*ignore_comments=*/false);
+  } catch (const json::exception&) {
+    // parse_error for bad syntax, out_of_range for a number beyond double such as 1e400
+    return fail("request body is not valid JSON");
+  }
+  if (!doc.is_object()) return fail("request body must be a JSON object");
+  if (duplicate_key) return fail("request body repeats a key");
+  for (const auto& [key, value] : doc.items()) {
+    bool known = false;
+    for (auto k : kKeys) known = known || key == k;
+    if (!known) return fail("unexpected key \"" + key + "\"; only cpu_name, score, threads and type are allowed");
+  }
+  for (auto k : kKeys)
+    if (!doc.contains(k)) return fail("missing key \"" + std::string(k) + "\"");
 
-    const json& type = doc["type"];
-    if (!type.is_string()) return fail("type must be a string");
-    const auto& kind = type.get_ref<const std::string&>();
-    if (kind != "single" && kind != "multi") return fail("type must be \"single\" or \"multi\"");
+  const json& type = doc["type"];
+  if (!type.is_string()) return fail("type must be a string");
+  const auto& kind = type.get_ref<const std::string&>();
+  if (kind != "single" && kind != "multi") return fail("type must be \"single\" or \"multi\"");
 
-    const json& cpu = doc["cpu_name"];
-    if (!cpu.is_string()) return fail("cpu_name must be a string");
-    if (auto error = check_cpu_name(cpu.get_ref<const std::string&>()); !error.empty()) return fail(error);
+  const json& cpu = doc["cpu_name"];
+  if (!cpu.is_string()) return fail("cpu_name must be a string");
+  if (auto error = check_cpu_name(cpu.get_ref<const std::string&>()); !error.empty()) return fail(error);
 
-    const auto score = as_integer(doc["score"]);
-    if (!score || *score < kMinScore || *score > kMaxScore)
-        return fail("score must be an integer from " + std::to_string(kMinScore) + " to " + std::to_string(kMaxScore));
+  const auto score = as_integer(doc["score"]);
+  if (!score || *score < kMinScore || *score > kMaxScore)
+    return fail("score must be an integer from " + std::to_string(kMinScore) + " to " + std::to_string(kMaxScore));
 
-    const auto threads = as_integer(doc["threads"]);
-    if (kind == "single" && (!threads || *threads != 1)) return fail("threads must be 1 for a single-core run");
-    if (kind == "multi" && (!threads || *threads < 2 || *threads > kMaxThreads))
-        return fail("threads must be an integer from 2 to " + std::to_string(kMaxThreads) + " for a multi-core run");
+  const auto threads = as_integer(doc["threads"]);
+  if (kind == "single" && (!threads || *threads != 1)) return fail("threads must be 1 for a single-core run");
+  if (kind == "multi" && (!threads || *threads < 2 || *threads > kMaxThreads))
+    return fail("threads must be an integer from 2 to " + std::to_string(kMaxThreads) + " for a multi-core run");
 
-    Submission s;
-    s.cpu_name = cpu.get<std::string>();
-    s.kind = kind;
-    s.score = static_cast<int>(*score);
-    s.threads = static_cast<int>(*threads);
-    return {std::move(s), {}};
+  Submission s;
+  s.cpu_name = cpu.get<std::string>();
+  s.kind = kind;
+  s.score = static_cast<int>(*score);
+  s.threads = static_cast<int>(*threads);
+  return {std::move(s), {}};
 }

@@ -1,21 +1,21 @@
-// A leaderboard submission and the rules that decide whether it is stored.
 #pragma once
+// A leaderboard submission and the rules that decide whether it is stored.
 
 #include <optional>
 #include <string>
 #include <string_view>
 
 struct Submission {
-    std::string cpu_name;  // exactly as sent: grouping and the client's own-row highlight are byte-exact
-    std::string kind;      // "single" or "multi"
-    int score = 0;
-    int threads = 0;
+  std::string cpu_name;  // exactly as sent: grouping and the client's own-row highlight are byte-exact
+  std::string kind;      // "single" or "multi"
+  int score = 0;
+  int threads = 0;
 };
 
 // Outcome of checking one request body: a submission, or a reason the user can read.
 struct SubmissionCheck {
-    std::optional<Submission> submission;
-    std::string error;
+  std::optional<Submission> submission;
+  std::string error;
 };
 
 inline constexpr int kMinScore = 1;

@@ -53,9 +53,7 @@ void CpuUsageMonitor::update(bool running) {
   update(running, *platform);
 }
 
-float CpuUsageMonitor::display_value() const {
-  return sampling ? smoothed : static_cast<float>(average());
-}
+float CpuUsageMonitor::display_value() const { return sampling ? smoothed : static_cast<float>(average()); }
 
 float CpuUsageMonitor::value_oldest_first(std::int32_t i) const {
   const std::int32_t oldest = stored < kCapacity ? 0 : write_index;

@@ -90,7 +90,8 @@ class LinuxSystemSources final : public ISystemSources {
       const auto parsed_level = parse_unsigned(level);
       const auto size = parse_cache_size(read_file(dir + "size"));
       if (!parsed_level || !size || *parsed_level > 16) continue;
-      records.push_back(CacheRecord{static_cast<unsigned>(*parsed_level), parse_cache_type(read_file(dir + "type")), *size});
+      records.push_back(
+          CacheRecord{static_cast<unsigned>(*parsed_level), parse_cache_type(read_file(dir + "type")), *size});
     }
     return records;
   }

@@ -30,8 +30,7 @@ std::vector<GraphicsAdapter> vulkan_graphics_adapters() {
   if (!loader) return adapters;
   const auto get_proc = reinterpret_cast<PFN_vkGetInstanceProcAddr>(::dlsym(loader, "vkGetInstanceProcAddr"));
   if (!get_proc) return adapters;
-  const auto create_instance =
-      reinterpret_cast<PFN_vkCreateInstance>(get_proc(nullptr, "vkCreateInstance"));
+  const auto create_instance = reinterpret_cast<PFN_vkCreateInstance>(get_proc(nullptr, "vkCreateInstance"));
   if (!create_instance) return adapters;
 
   VkApplicationInfo app{};

@@ -41,7 +41,7 @@ class ISystemSources {
   virtual std::string cpu_brand() = 0;  // raw, before leading spaces are removed
   virtual std::uint32_t physical_cores() = 0;
   virtual std::uint32_t logical_processors() = 0;
-  virtual double clock_mhz() = 0;                     // 0 when unknown
+  virtual double clock_mhz() = 0;                        // 0 when unknown
   virtual std::vector<CacheRecord> cache_records() = 0;  // the caches of one processor
   virtual MemoryStatus memory() = 0;
   virtual std::string os_name() = 0;

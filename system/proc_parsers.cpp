@@ -127,7 +127,8 @@ std::vector<CoreLocation> cpuinfo_core_locations(std::string_view cpuinfo) {
   };
   for_each_line(cpuinfo, [&](std::string_view line) {
     std::string_view k, v;
-    if (trim(line).empty()) finish();  // a blank line ends one processor's block
+    if (trim(line).empty())
+      finish();  // a blank line ends one processor's block
     else if (split_key_value(line, k, v)) {
       if (k == "physical id") package = parse_signed(v);
       if (k == "core id") core = parse_signed(v);
@@ -231,8 +232,7 @@ std::optional<SystemTimes> parse_proc_stat(std::string_view stat) {
     line = space == std::string_view::npos ? std::string_view{} : line.substr(space);
   }
   if (count < 4) return std::nullopt;
-  const std::uint64_t user = f[0], nice = f[1], system = f[2], idle = f[3], iowait = f[4], irq = f[5],
-                      softirq = f[6];
+  const std::uint64_t user = f[0], nice = f[1], system = f[2], idle = f[3], iowait = f[4], irq = f[5], softirq = f[6];
   // Steal time is left out: it is time the hypervisor gave to other guests, neither our idle
   // nor our work, and counting it either way would misstate how busy the benchmark keeps the
   // processors it gets. Guest time is already part of user and nice.
@@ -244,9 +244,9 @@ std::optional<SystemTimes> parse_proc_stat(std::string_view stat) {
 }
 
 AdapterKind drm_driver_kind(std::string_view driver) {
-  for (std::string_view v : {"virtio_gpu", "virtio-gpu", "vmwgfx", "qxl", "bochs", "bochs-drm", "cirrus",
-                             "cirrus-qemu", "vboxvideo", "hyperv_drm", "simpledrm", "simple-framebuffer", "efifb",
-                             "vesafb", "ofdrm", "xen_drm_front", "udl", "gud"})
+  for (std::string_view v :
+       {"virtio_gpu", "virtio-gpu", "vmwgfx", "qxl", "bochs", "bochs-drm", "cirrus", "cirrus-qemu", "vboxvideo",
+        "hyperv_drm", "simpledrm", "simple-framebuffer", "efifb", "vesafb", "ofdrm", "xen_drm_front", "udl", "gud"})
     if (driver == v) return AdapterKind::Virtual;
   if (driver == "vkms" || driver == "vgem") return AdapterKind::Cpu;
   return AdapterKind::Unknown;

@@ -39,9 +39,8 @@ static std::string match_family(FcConfig* config, const std::string& family) {
   FcChar8* format = nullptr;
   FcChar8* path = nullptr;
   const bool family_ok =
-      is_generic_family(family) ||
-      (FcPatternGetString(match, FC_FAMILY, 0, &matched_family) == FcResultMatch &&
-       strcasecmp(reinterpret_cast<const char*>(matched_family), family.c_str()) == 0);
+      is_generic_family(family) || (FcPatternGetString(match, FC_FAMILY, 0, &matched_family) == FcResultMatch &&
+                                    strcasecmp(reinterpret_cast<const char*>(matched_family), family.c_str()) == 0);
   // stb_truetype, inside the GUI library, reads TrueType and CFF outlines; bitmap and Type 1
   // fonts would fail when the atlas is built.
   const bool format_ok = FcPatternGetString(match, FC_FONTFORMAT, 0, &format) == FcResultMatch &&

@@ -30,8 +30,8 @@ void draw_rows_of(App& app, const std::vector<LeaderboardRow>& published, const 
 
 }  // namespace
 
-StatusLine leaderboard_status_line(std::int32_t pending, const std::string& submit_status,
-                                   bool submissions_enabled, const std::string& fetch_error) {
+StatusLine leaderboard_status_line(std::int32_t pending, const std::string& submit_status, bool submissions_enabled,
+                                   const std::string& fetch_error) {
   if (pending > 0) return {"Loading...", kTeal};
   if (!submit_status.empty()) {
     return {submit_status, submit_status.find("error") != std::string::npos ? kErrorRed : kLabelGrey};

@@ -19,8 +19,8 @@ struct StatusLine {
 
 // The first that applies: requests in flight; the latest submission's state (red when it
 // reports an error); submissions turned off; the latest fetch failure.
-StatusLine leaderboard_status_line(std::int32_t pending, const std::string& submit_status,
-                                   bool submissions_enabled, const std::string& fetch_error);
+StatusLine leaderboard_status_line(std::int32_t pending, const std::string& submit_status, bool submissions_enabled,
+                                   const std::string& fetch_error);
 
 // One kind's rows in the server's order, this machine's highlighted; `id` is the table's id.
 void draw_leaderboard_table(const std::vector<LeaderboardRow>& rows, App& app, const char* id);

@@ -43,10 +43,11 @@ void draw_best_scores(const App& app) {
 void draw_image_warning(const App& app) {
   ImGui::Spacing();
   ImGui::PushStyleColor(ImGuiCol_Text, kErrorRed);
-  ImGui::TextWrapped("WRONG IMAGE: this machine rendered the %s-core image incorrectly, so its score is not "
-                     "valid. It was not saved or submitted. Unstable clocks, overheating or faulty memory "
-                     "can cause this.",
-                     app.unverified_kind == "single" ? "single" : "multi");
+  ImGui::TextWrapped(
+      "WRONG IMAGE: this machine rendered the %s-core image incorrectly, so its score is not "
+      "valid. It was not saved or submitted. Unstable clocks, overheating or faulty memory "
+      "can cause this.",
+      app.unverified_kind == "single" ? "single" : "multi");
   ImGui::PopStyleColor();
 }
 

@@ -26,8 +26,8 @@ static const MachineProbe kFakeProbe{fake_machine, fake_graphics};
 
 static std::string run_json(const char* type, int score) {
   return std::string(R"({"cpu":"c","date":"2026-01-02T03:04:05","resolution_h":1080,"resolution_w":1920,)") +
-         R"("samples":128,"score":)" + std::to_string(score) + R"(,"threads":1,"time_seconds":1.5,"type":")" +
-         type + R"("})";
+         R"("samples":128,"score":)" + std::to_string(score) + R"(,"threads":1,"time_seconds":1.5,"type":")" + type +
+         R"("})";
 }
 
 // Every App here talks to a scripted HTTPS server on loopback, as the window would to a
@@ -115,8 +115,8 @@ TEST_F(AppStartup, StartUpFillsTheMachineFactsAndLoadsTheHistory) {
 }
 
 TEST_F(AppStartup, InitialScoresTakeTheBestOfExactlySingleAndMulti) {
-  write_history({run_json("single", 800), run_json("single", 1300), run_json("Single", 5000),
-                 run_json("multi", 7000), run_json("MULTI", 9999), run_json("both", 8888), run_json("multi", 6500)});
+  write_history({run_json("single", 800), run_json("single", 1300), run_json("Single", 5000), run_json("multi", 7000),
+                 run_json("MULTI", 9999), run_json("both", 8888), run_json("multi", 6500)});
   App app;
   start_app_services(app, kFakeProbe);
   EXPECT_EQ(app.single_score, 1300);

@@ -2,8 +2,8 @@
 // instead of spinning. Also the signals that close the window.
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <chrono>
+#include <csignal>
 
 #include "app/cpu_clock.h"
 #include "app/frame_budget.h"

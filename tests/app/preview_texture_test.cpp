@@ -9,7 +9,8 @@
 #include "engine/preview_image.h"
 
 static void fill(PreviewImage& image, std::uint8_t value) {
-  for (std::size_t i = 0; i < image.pixel_count(); ++i) store_pixel(image.data(), i, pack_rgba(value, value, value, 255));
+  for (std::size_t i = 0; i < image.pixel_count(); ++i)
+    store_pixel(image.data(), i, pack_rgba(value, value, value, 255));
 }
 
 TEST(PreviewTexture, BeforeAnyRunThereIsNoTextureAndAnUpdateCreatesNone) {
@@ -95,7 +96,8 @@ TEST(PreviewStaging, CopyingWhileAWorkerWritesSeesOnlyWholePixels) {
   std::thread worker([&] {
     for (std::uint8_t round = 1; !stop.load(); ++round) {
       if (round == 0) round = 1;
-      for (std::size_t i = 0; i < image.pixel_count(); ++i) store_pixel(image.data(), i, pack_rgba(round, round, round, 255));
+      for (std::size_t i = 0; i < image.pixel_count(); ++i)
+        store_pixel(image.data(), i, pack_rgba(round, round, round, 255));
     }
   });
   PreviewStaging staging;

@@ -32,7 +32,8 @@ class VirtualScreen {
     int fds[2];
     if (pipe(fds) != 0) return;
     const std::string fd = std::to_string(fds[1]);
-    const std::vector<std::string> argv = {"Xvfb", "-displayfd", fd, "-screen", "0", "1920x1080x24", "-nolisten", "tcp"};
+    const std::vector<std::string> argv = {"Xvfb", "-displayfd",   fd,          "-screen",
+                                           "0",    "1920x1080x24", "-nolisten", "tcp"};
     std::vector<char*> args;
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
@@ -60,4 +61,3 @@ class VirtualScreen {
   Child server_;
   std::string display_;
 };
-

@@ -39,7 +39,8 @@ Rects parse_rects(const std::string& text) {
   while (std::getline(lines, line)) {
     const auto tab = line.find('\t');
     Rect r;
-    if (tab == std::string::npos || std::sscanf(line.c_str() + tab + 1, "%d %d %d %d", &r.x0, &r.y0, &r.x1, &r.y1) != 4) {
+    if (tab == std::string::npos ||
+        std::sscanf(line.c_str() + tab + 1, "%d %d %d %d", &r.x0, &r.y0, &r.x1, &r.y1) != 4) {
       continue;
     }
     rects[line.substr(0, tab)] = r;
@@ -70,7 +71,8 @@ int pixels_near(const Image& image, const Rect& r, int red, int green, int blue,
 int differing_pixels(const Image& a, const Image& b, const Rect& r) {
   int count = 0;
   for (int y = r.y0; y < r.y1 && y < a.height && y < b.height; ++y) {
-    for (int x = r.x0; x < r.x1 && x < a.width && x < b.width; ++x) count += std::memcmp(a.at(x, y), b.at(x, y), 3) != 0;
+    for (int x = r.x0; x < r.x1 && x < a.width && x < b.width; ++x)
+      count += std::memcmp(a.at(x, y), b.at(x, y), 3) != 0;
   }
   return count;
 }
@@ -134,7 +136,8 @@ class WindowInteraction : public WindowProgramTest {
       program.pid = -1;
     }
     ADD_FAILURE() << "window " << window << "; pointer " << where << "items:\n"
-                  << read_file(path("rects.txt")) << "program's stderr:\n" << read_file(path("err.log"));
+                  << read_file(path("rects.txt")) << "program's stderr:\n"
+                  << read_file(path("err.log"));
   }
 
   // Starts the program and waits until its window is mapped and its buttons are listed.
@@ -142,7 +145,8 @@ class WindowInteraction : public WindowProgramTest {
     std::map<std::string, std::string> env = program_env(screen.display());
     env["STRELVIK_ITEM_RECTS"] = path("rects.txt");
     env["STRELVIK_MAX_FPS"] = "20";
-    program.pid = spawn({(bin_dir() / "strelvik").string()}, env, path("out.log"), path("err.log"), dir.path().string());
+    program.pid =
+        spawn({(bin_dir() / "strelvik").string()}, env, path("out.log"), path("err.log"), dir.path().string());
     ASSERT_GT(program.pid, 0);
     const auto deadline = Clock::now() + std::chrono::seconds(30);
     while (window.empty() && Clock::now() < deadline) {
@@ -200,8 +204,9 @@ class WindowInteraction : public WindowProgramTest {
     const int x = (settled->x0 + settled->x1) / 2, y = (settled->y0 + settled->y1) / 2;
     ASSERT_TRUE(x >= 0 && x < kWindowWidth && y >= 0 && y < kWindowHeight)
         << "\"" << name << "\" lies outside the window, at " << x << ", " << y;
-    ASSERT_EQ(xdotool({"mousemove", "--window", window, std::to_string(x), std::to_string(y), "sleep", "0.2", "click", "1"}),
-              0)
+    ASSERT_EQ(
+        xdotool({"mousemove", "--window", window, std::to_string(x), std::to_string(y), "sleep", "0.2", "click", "1"}),
+        0)
         << read_file(path("xdotool.log.err"));
   }
 
@@ -234,7 +239,8 @@ TEST_F(WindowInteraction, SingleCoreRunDrawsTilesAndCancelKeepsThePartialImage) 
   ASSERT_NO_FATAL_FAILURE(click("Single-Core"));
   ASSERT_TRUE(wait_for_rects([](const Rects& r) { return r.count("Cancel") && r.count("preview image"); },
                              std::chrono::seconds(15)))
-      << "no Cancel button and preview image after Single-Core:\n" << read_file(path("rects.txt"));
+      << "no Cancel button and preview image after Single-Core:\n"
+      << read_file(path("rects.txt"));
   const Rect image_rect = rects().at("preview image");
   const Rect bar = rects().at("progress bar");
 
@@ -290,7 +296,8 @@ TEST_F(WindowInteraction, LeaderboardTabShowsTheServersRowsAndRefreshFetchesAgai
   ASSERT_NO_FATAL_FAILURE(click("Leaderboard tab"));
   ASSERT_TRUE(wait_for_rects([](const Rects& r) { return r.count("Refresh") && r.count("Single-Core tab"); },
                              std::chrono::seconds(10)))
-      << "no Refresh button and board tabs on the Leaderboard tab:\n" << read_file(path("rects.txt"));
+      << "no Refresh button and board tabs on the Leaderboard tab:\n"
+      << read_file(path("rects.txt"));
   const Rect tabs = rects().at("Single-Core tab");
   const Rect history_tab = rects().at("History tab");
   // The table: below the board tabs to the window's bottom, across the right column.
@@ -309,7 +316,8 @@ TEST_F(WindowInteraction, LeaderboardTabShowsTheServersRowsAndRefreshFetchesAgai
   const auto fetches = [this] {
     const std::string log = read_file(path("leaderboard.out"));
     int count = 0;
-    for (auto at = log.find("GET /api.php?type="); at != std::string::npos; at = log.find("GET /api.php?type=", at + 1)) {
+    for (auto at = log.find("GET /api.php?type="); at != std::string::npos;
+         at = log.find("GET /api.php?type=", at + 1)) {
       ++count;
     }
     return count;
@@ -326,20 +334,19 @@ TEST_F(WindowInteraction, LeaderboardTabShowsTheServersRowsAndRefreshFetchesAgai
 
 TEST_F(WindowInteraction, HistoryDeleteButtonRemovesThatRunFromTheFile) {
   const auto entry = [](const char* date, int score, const char* type, int threads) {
-    return nlohmann::json{{"cpu", "Test CPU"},   {"date", date},    {"resolution_h", 1080},
-                          {"resolution_w", 1920}, {"samples", 64},  {"score", score},
+    return nlohmann::json{{"cpu", "Test CPU"},    {"date", date},          {"resolution_h", 1080},
+                          {"resolution_w", 1920}, {"samples", 64},         {"score", score},
                           {"threads", threads},   {"time_seconds", 600.5}, {"type", type}};
   };
-  const nlohmann::json history = {{"runs",
-                                   {entry("2026-01-01 10:00:00", 1111, "single", 1),
-                                    entry("2026-01-02 10:00:00", 2222, "multi", 2),
-                                    entry("2026-01-03 10:00:00", 3333, "single", 1)}}};
-  {
-    std::ofstream(path("history.json")) << history.dump(2);
-  }
+  const nlohmann::json history = {
+      {"runs",
+       {entry("2026-01-01 10:00:00", 1111, "single", 1), entry("2026-01-02 10:00:00", 2222, "multi", 2),
+        entry("2026-01-03 10:00:00", 3333, "single", 1)}}};
+  { std::ofstream(path("history.json")) << history.dump(2); }
   ASSERT_NO_FATAL_FAILURE(start_program());
   ASSERT_TRUE(wait_for_rects([](const Rects& r) { return r.count("history delete 2") > 0; }, std::chrono::seconds(10)))
-      << "no delete button for each of the three runs:\n" << read_file(path("rects.txt"));
+      << "no delete button for each of the three runs:\n"
+      << read_file(path("rects.txt"));
   EXPECT_TRUE(rects().count("history delete 0") && rects().count("history delete 1"));
   EXPECT_FALSE(rects().count("history delete 3"));
 
@@ -357,7 +364,8 @@ TEST_F(WindowInteraction, HistoryDeleteButtonRemovesThatRunFromTheFile) {
   EXPECT_EQ((*runs)[1].score, 3333);
   EXPECT_TRUE(wait_for_rects([](const Rects& r) { return r.count("history delete 1") && !r.count("history delete 2"); },
                              std::chrono::seconds(5)))
-      << "the window still lists three runs:\n" << read_file(path("rects.txt"));
+      << "the window still lists three runs:\n"
+      << read_file(path("rects.txt"));
 
   close_with_sigterm();
   runs = history_runs(path("history.json"));

@@ -127,6 +127,7 @@ TEST_F(WindowProgram, OpensThemedThreeColumnWindowAndClosesCleanlyOnSigterm) {
 
   // Keep the window's picture for whoever wants to look at it (the README's screenshot).
   if (const char* keep = std::getenv("STRELVIK_SCREENSHOT")) {
-    EXPECT_EQ(run({"convert", path("window.png"), "-crop", "1600x900+160+90", "+repage", keep}, {}, path("crop.log")), 0);
+    EXPECT_EQ(run({"convert", path("window.png"), "-crop", "1600x900+160+90", "+repage", keep}, {}, path("crop.log")),
+              0);
   }
 }

@@ -41,9 +41,9 @@ TEST(CommandLine, StandardRunsUseThePanelsConfiguration) {
 }
 
 TEST(CommandLine, CustomOptionsAndRepeats) {
-  const auto options = std::get<RunOptions>(parse({"multi", "--threads", "3", "--repeat", "4", "--size", "64x32",
-                                                   "--spp", "2", "--depth", "5", "--tile", "8", "--json",
-                                                   "--no-history", "--image", "out.png"}));
+  const auto options =
+      std::get<RunOptions>(parse({"multi", "--threads", "3", "--repeat", "4", "--size", "64x32", "--spp", "2",
+                                  "--depth", "5", "--tile", "8", "--json", "--no-history", "--image", "out.png"}));
   EXPECT_TRUE(options.json);
   EXPECT_FALSE(options.record_history);
   EXPECT_EQ(options.image_path, "out.png");
@@ -107,8 +107,8 @@ TEST(RunReport, JsonHasTheDocumentedKeysInOrder) {
     keys.push_back(item.key());
   }
   EXPECT_EQ(keys, (std::vector<std::string>{"type", "score", "time_seconds", "threads", "date", "width", "height",
-                                            "samples", "max_depth", "tile_size", "image_sha256", "verified",
-                                            "custom", "recorded", "submit_status"}));
+                                            "samples", "max_depth", "tile_size", "image_sha256", "verified", "custom",
+                                            "recorded", "submit_status"}));
   EXPECT_TRUE(custom["verified"].is_null());
   EXPECT_TRUE(custom["submit_status"].is_null());
   report.verified = false;
@@ -120,7 +120,8 @@ TEST(RunSummary, MedianMinMaxAndSpreadPerKind) {
   std::vector<RunReport> reports(5);
   const double times[] = {10.0, 12.0, 11.0, 30.0, 11.5};
   for (int i = 0; i < 5; ++i) {
-    reports[i].result = BenchmarkResult{i == 4 ? "single" : "multi", static_cast<int>(120000 / times[i]), times[i], 2, ""};
+    reports[i].result =
+        BenchmarkResult{i == 4 ? "single" : "multi", static_cast<int>(120000 / times[i]), times[i], 2, ""};
   }
   const auto summaries = summarize(reports);
   ASSERT_EQ(summaries.size(), 2u);

@@ -1,9 +1,9 @@
 // The runner against a leaderboard server started on loopback over HTTPS, as the README shows it.
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <nlohmann/json.hpp>
 
 #include <cstdlib>
 #include <sstream>
@@ -80,8 +80,10 @@ TEST_F(RunnerWithLeaderboard, UnusableAddressesAreReportedWithoutARequest) {
   outcome = run("STRELVIK_LEADERBOARD_URL=http://127.0.0.1:" + std::to_string(server.port()), "leaderboard single",
                 dir.path());
   EXPECT_EQ(outcome.exit_code, 1);
-  EXPECT_EQ(outcome.err, "strelvik-cli: single leaderboard: leaderboard address must be https://HOST or "
-                         "https://HOST:PORT, not 'http://127.0.0.1:" + std::to_string(server.port()) + "'\n");
+  EXPECT_EQ(outcome.err,
+            "strelvik-cli: single leaderboard: leaderboard address must be https://HOST or "
+            "https://HOST:PORT, not 'http://127.0.0.1:" +
+                std::to_string(server.port()) + "'\n");
 
   // Without the test authority the server's certificate is not trusted.
   outcome = run("STRELVIK_LEADERBOARD_URL=https://127.0.0.1:" + std::to_string(server.port()), "leaderboard single",

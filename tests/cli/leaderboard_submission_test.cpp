@@ -27,8 +27,10 @@ TEST(LeaderboardCommandLine, NoSubmitAndTheLeaderboardSubcommand) {
   EXPECT_FALSE(std::get<RunOptions>(parse({"both", "--repeat", "3", "--no-submit"})).submit);
   EXPECT_FALSE(std::get<LeaderboardRequest>(parse({"leaderboard"})).kind);
   EXPECT_EQ(std::get<LeaderboardRequest>(parse({"leaderboard", "single"})).kind, "single");
-  for (std::vector<const char*> bad : {std::vector<const char*>{"leaderboard", "Single"}, {"leaderboard", "both"},
-                                       {"leaderboard", "--no-submit"}, {"leaderboard", "multi", "single"}}) {
+  for (std::vector<const char*> bad : {std::vector<const char*>{"leaderboard", "Single"},
+                                       {"leaderboard", "both"},
+                                       {"leaderboard", "--no-submit"},
+                                       {"leaderboard", "multi", "single"}}) {
     const Command command = parse(bad);
     ASSERT_TRUE(std::holds_alternative<EarlyExit>(command)) << bad[1];
     EXPECT_EQ(std::get<EarlyExit>(command).code, 2);
@@ -36,8 +38,12 @@ TEST(LeaderboardCommandLine, NoSubmitAndTheLeaderboardSubcommand) {
 }
 
 TEST(SeriesSubmission, TheMedianVerifiedStandardRunOfEachKind) {
-  std::vector<RunReport> reports{run("multi", 900), run("multi", 1000), run("multi", 800), run("single", 50),
-                                 run("multi", 5000, true, true), run("multi", 7000, false)};
+  std::vector<RunReport> reports{run("multi", 900),
+                                 run("multi", 1000),
+                                 run("multi", 800),
+                                 run("single", 50),
+                                 run("multi", 5000, true, true),
+                                 run("multi", 7000, false)};
   // Custom and unverified runs take no part: the median of 800, 900 and 1000.
   EXPECT_EQ(median_run(reports, "multi"), 0u);
   EXPECT_EQ(median_run(reports, "single"), 3u);

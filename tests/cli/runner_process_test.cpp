@@ -1,10 +1,10 @@
 // The runner as scripts use it: a real process, its exit code, its stdout and stderr.
-#include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <nlohmann/json.hpp>
 
 #include <array>
 #include <chrono>
@@ -17,7 +17,9 @@
 
 namespace {
 
-std::filesystem::path runner() { return std::filesystem::read_symlink("/proc/self/exe").parent_path() / "strelvik-cli"; }
+std::filesystem::path runner() {
+  return std::filesystem::read_symlink("/proc/self/exe").parent_path() / "strelvik-cli";
+}
 
 struct Outcome {
   int exit_code = -1;
@@ -73,8 +75,8 @@ TEST(Runner, JsonModeKeepsStdoutMachineReadable) {
 }
 
 TEST(Runner, BadUsageExitsWith2AndRunsNothing) {
-  for (const char* args : {"multi --threads 0", "multi --size 0x5", "multi --size 50000x50000", "frobnicate",
-                           "multi --unknown"}) {
+  for (const char* args :
+       {"multi --threads 0", "multi --size 0x5", "multi --size 50000x50000", "frobnicate", "multi --unknown"}) {
     const Outcome outcome = run(args);
     EXPECT_EQ(outcome.exit_code, 2) << args;
     EXPECT_TRUE(outcome.out.empty()) << args;

@@ -9,7 +9,9 @@
 
 namespace {
 
-BenchmarkConfig small(std::int32_t threads, std::int32_t spp = 1) { return BenchmarkConfig{spp, 8, 16, threads, 96, 64}; }
+BenchmarkConfig small(std::int32_t threads, std::int32_t spp = 1) {
+  return BenchmarkConfig{spp, 8, 16, threads, 96, 64};
+}
 
 // A run long enough to be caught in progress, made of many small tiles with short rows, so that
 // a cancel takes effect quickly even under a sanitizer.

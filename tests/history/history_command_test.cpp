@@ -8,7 +8,7 @@
 #include "cli/history_command.h"
 #include "history/best_scores.h"
 #include "history/history_format.h"
-#include "temp_dir.h"
+#include "tests/history/temp_dir.h"
 
 namespace {
 
@@ -42,9 +42,9 @@ TEST(BestScores, SingleCountsOnlyTheExactKindAndEveryOtherTypeIsMulti) {
 
 TEST(HistoryCommand, ListsNewestFirstNumberedFromTheOldestWithTheBestOfEachKind) {
   TempDir dir;
-  write_text(dir.file("history.json"), serialize_history({run(800, "single", "2026-12-01T10:00:00"),
-                                                          run(8000, "multi", "2026-12-02T10:00:00"),
-                                                          run(810, "single", "short")}));
+  write_text(dir.file("history.json"),
+             serialize_history({run(800, "single", "2026-12-01T10:00:00"), run(8000, "multi", "2026-12-02T10:00:00"),
+                                run(810, "single", "short")}));
   const auto r = history_command(dir.file("history.json"), std::nullopt, false);
   EXPECT_EQ(r.code, 0);
   EXPECT_EQ(r.out, "History: " + dir.file("history.json") +

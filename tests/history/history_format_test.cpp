@@ -97,10 +97,10 @@ TEST(HistoryFormat, NumbersBeyondInt32SaturateInsteadOfWrapping) {
 
 TEST(HistoryFormat, OneWrongValueAnywhereFailsTheWholeLoad) {
   const std::string good = R"({"score": 5, "type": "multi"})";
-  for (const std::string& bad : std::initializer_list<std::string>{R"({"date": 20261206})", R"({"cpu": null})", R"({"score": "5"})",
-                                R"({"threads": null})", R"({"samples": [1]})", R"({"score": {}})",
-                                R"({"time_seconds": true})", R"({"time_seconds": "1.0"})", "null", "7",
-                                R"("run")", "[]"}) {
+  for (const std::string& bad : std::initializer_list<std::string>{
+           R"({"date": 20261206})", R"({"cpu": null})", R"({"score": "5"})", R"({"threads": null})",
+           R"({"samples": [1]})", R"({"score": {}})", R"({"time_seconds": true})", R"({"time_seconds": "1.0"})", "null",
+           "7", R"("run")", "[]"}) {
     const auto h = load(R"({"runs": [)" + good + "," + bad + "]}");
     EXPECT_EQ(h.kind, HistoryTextKind::Unreadable) << bad;
     EXPECT_TRUE(h.entries.empty()) << bad;
@@ -108,21 +108,22 @@ TEST(HistoryFormat, OneWrongValueAnywhereFailsTheWholeLoad) {
 }
 
 TEST(HistoryFormat, JsonThatIsNotAHistoryLoadsEmptyButIsToldApart) {
-  for (const std::string& text : std::initializer_list<std::string>{R"([{"score": 1}])", R"({"run": []})", R"({"runs": {"score": 1}})", "42",
-                                 R"({"runs": null})"}) {
+  for (const std::string& text : std::initializer_list<std::string>{
+           R"([{"score": 1}])", R"({"run": []})", R"({"runs": {"score": 1}})", "42", R"({"runs": null})"}) {
     const auto h = load(text);
     EXPECT_EQ(h.kind, HistoryTextKind::NoRuns) << text;
     EXPECT_TRUE(h.entries.empty());
   }
   EXPECT_EQ(load("").kind, HistoryTextKind::Empty);
-  for (const std::string& text : std::initializer_list<std::string>{"{", "   ", "{\"runs\": [], // note\n}", "{'runs': []}", "\xef\xbb\xbf"})
+  for (const std::string& text :
+       std::initializer_list<std::string>{"{", "   ", "{\"runs\": [], // note\n}", "{'runs': []}", "\xef\xbb\xbf"})
     EXPECT_EQ(load(text).kind, HistoryTextKind::Unreadable) << text;
 }
 
 TEST(HistoryFormat, TrailingTextAfterTheFirstValueAndALeadingByteOrderMarkAreAccepted) {
   const std::string doc = R"({"runs": [{"score": 3}]})";
-  for (const std::string& text : std::initializer_list<std::string>{doc + R"({"runs": []})", doc + " garbage ]]", doc + "\n",
-                                 "\xef\xbb\xbf" + doc}) {
+  for (const std::string& text : std::initializer_list<std::string>{doc + R"({"runs": []})", doc + " garbage ]]",
+                                                                    doc + "\n", "\xef\xbb\xbf" + doc}) {
     const auto h = load(text);
     ASSERT_EQ(h.kind, HistoryTextKind::Runs) << text;
     ASSERT_EQ(h.entries.size(), 1u);

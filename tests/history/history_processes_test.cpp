@@ -12,7 +12,7 @@
 
 #include "history/history_format.h"
 #include "history/results_history.h"
-#include "temp_dir.h"
+#include "tests/history/temp_dir.h"
 
 namespace {
 

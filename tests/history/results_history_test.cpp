@@ -8,7 +8,7 @@
 #include "history/history_location.h"
 #include "history/record_result.h"
 #include "history/results_history.h"
-#include "temp_dir.h"
+#include "tests/history/temp_dir.h"
 
 namespace {
 
@@ -67,8 +67,8 @@ TEST(ResultsHistory, RemovalClosesTheGapAndAnIndexPastTheEndWritesNothing) {
 }
 
 TEST(ResultsHistory, AnUnreadableFileIsMovedAsideBeforeTheFirstSaveAndTheUserIsTold) {
-  for (const std::string& contents : std::initializer_list<std::string>{"{\"runs\": [ {\"score\": 1}, nul", "{\"runs\": [{\"date\": 1}]}",
-                                     "[\"my own notes\"]"}) {
+  for (const std::string& contents : std::initializer_list<std::string>{
+           "{\"runs\": [ {\"score\": 1}, nul", "{\"runs\": [{\"date\": 1}]}", "[\"my own notes\"]"}) {
     TempDir dir;
     write_text(dir.file("history.json"), contents);
     ResultsHistory h(dir.file("history.json"));

@@ -7,7 +7,7 @@
 #include <chrono>
 #include <system_error>
 
-#include "leaderboard_fixture.h"
+#include "tests/leaderboard/leaderboard_fixture.h"
 
 using namespace std::chrono_literals;
 
@@ -134,9 +134,10 @@ TEST(RequestThreads, FinishedThreadsAreRemovedWhenTheNextRequestStarts) {
 }
 
 TEST(RequestThreads, AThreadThatCannotStartIsPublishedAsThatKindsFailure) {
-  LeaderboardClient client(test_settings(free_loopback_port(), shared->cert.cert), [](std::function<void()>) -> std::thread {
-    throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again), "thread");
-  });
+  LeaderboardClient client(
+      test_settings(free_loopback_port(), shared->cert.cert), [](std::function<void()>) -> std::thread {
+        throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again), "thread");
+      });
   client.fetch("single");
   EXPECT_EQ(client.fetch_error_text(), "thread: Resource temporarily unavailable");
   client.submit("CPU", "multi", 5, 2);

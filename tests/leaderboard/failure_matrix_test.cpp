@@ -1,12 +1,12 @@
 // Every way a leaderboard reply can go wrong, from a scripted TLS server on loopback: each must
 // give the window's exact text, bring `pending` back to 0 and keep the last good rows.
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 #include <signal.h>
+#include <nlohmann/json.hpp>
 
 #include <chrono>
 
-#include "leaderboard_fixture.h"
+#include "tests/leaderboard/leaderboard_fixture.h"
 
 using namespace std::chrono_literals;
 using Script = ScriptedTlsServer::Script;
@@ -92,8 +92,10 @@ TEST_F(FailureMatrix, TransportFailuresGiveTheTransportTexts) {
                         ScriptedTlsServer::reply(200, R"({"leaderboard":[]})")[0]}),
             "");
   load_good_rows();
-  EXPECT_EQ(fetch_with({ScriptedTlsServer::send("HTTP/1.1 200 OK\r\nContent-Length: 500\r\n\r\n" + kGoodBoard.substr(0, 30))}),
-            kParse101 + "31: syntax error while parsing value - invalid string: missing closing quote; last read: '\"Good C'")
+  EXPECT_EQ(
+      fetch_with(
+          {ScriptedTlsServer::send("HTTP/1.1 200 OK\r\nContent-Length: 500\r\n\r\n" + kGoodBoard.substr(0, 30))}),
+      kParse101 + "31: syntax error while parsing value - invalid string: missing closing quote; last read: '\"Good C'")
       << "dropped mid-body: the body so far is read as JSON";
   EXPECT_EQ(client.rows("multi"), kGoodRows);
 }
@@ -121,14 +123,19 @@ TEST_F(FailureMatrix, StallsEndAfterTheReceiveTimeOut) {
 TEST_F(FailureMatrix, RepliesThatAreNotALeaderboardKeepTheRows) {
   load_good_rows();
   const std::pair<std::string, std::string> cases[] = {
-      {"", kParse101 + "1: syntax error while parsing value - unexpected end of input; expected '[', '{', or a literal"},
+      {"",
+       kParse101 + "1: syntax error while parsing value - unexpected end of input; expected '[', '{', or a literal"},
       {"<html><body>502 Bad Gateway</body></html>",
        kParse101 + "1: syntax error while parsing value - invalid literal; last read: '<'"},
-      {kGoodBoard + " trailing", kParse101 + "66: syntax error while parsing value - invalid literal; last read: '3}]} tra'; expected end of input"},
+      {kGoodBoard + " trailing",
+       kParse101 +
+           "66: syntax error while parsing value - invalid literal; last read: '3}]} tra'; expected end of input"},
       {"[]", "[json.exception.type_error.305] cannot use operator[] with a string argument with array"},
       {R"("text")", "[json.exception.type_error.305] cannot use operator[] with a string argument with string"},
-      {R"({"leaderboard":[1]})", "[json.exception.type_error.305] cannot use operator[] with a string argument with number"},
-      {R"({"leaderboard":[{"cpu":"A","avg_score":1}]})", "[json.exception.type_error.302] type must be number, but is null"},
+      {R"({"leaderboard":[1]})",
+       "[json.exception.type_error.305] cannot use operator[] with a string argument with number"},
+      {R"({"leaderboard":[{"cpu":"A","avg_score":1}]})",
+       "[json.exception.type_error.302] type must be number, but is null"},
       {R"({"leaderboard":[{"cpu":7,"avg_score":1,"runs":1}]})",
        "[json.exception.type_error.302] type must be string, but is number"},
       {R"({"leaderboard":[{"cpu":"A","avg_score":"12","runs":1}]})",
@@ -136,7 +143,8 @@ TEST_F(FailureMatrix, RepliesThatAreNotALeaderboardKeepTheRows) {
       // One bad row fails the whole reply.
       {R"({"leaderboard":[{"cpu":"A","avg_score":1,"runs":1},null]})",
        "[json.exception.type_error.302] type must be string, but is null"},
-      {R"({"leaderboard":[{"cpu":"A","avg_score":1e12,"runs":1}]})", "leaderboard number out of range: 1000000000000.0"},
+      {R"({"leaderboard":[{"cpu":"A","avg_score":1e12,"runs":1}]})",
+       "leaderboard number out of range: 1000000000000.0"},
   };
   for (const auto& [body, message] : cases) {
     EXPECT_EQ(fetch_with(ScriptedTlsServer::reply(200, body)), message) << body;

@@ -1,7 +1,7 @@
+#pragma once
 // Real things for the leaderboard client's tests: a temporary folder, certificates made with
 // openssl, the leaderboard server program on loopback, and a scripted TLS server that misbehaves
 // in ways no HTTP library would (stalls, drops, oversized or malformed replies).
-#pragma once
 
 #include <sys/types.h>
 
@@ -9,8 +9,8 @@
 #include <chrono>
 #include <deque>
 #include <filesystem>
-#include <ostream>
 #include <mutex>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>

@@ -16,12 +16,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       if (row.cpu.size() > size) __builtin_trap();
     }
   } catch (const nlohmann::json::exception&) {
-  } catch (const std::out_of_range&) {
-  }
+  } catch (const std::out_of_range&) {}
   try {
     check_submission_reply(text);
   } catch (const nlohmann::json::exception&) {
-  } catch (const std::runtime_error&) {
-  }
+  } catch (const std::runtime_error&) {}
   return 0;
 }

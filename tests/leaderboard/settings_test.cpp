@@ -17,19 +17,22 @@ TEST(LeaderboardAddress, HttpsHostAndOptionalPortOnly) {
     const char* host;
     int port;
   };
-  for (const Case& c : {Case{"https://lb.strelvik.org", "lb.strelvik.org", 443}, Case{"https://127.0.0.1:8443", "127.0.0.1", 8443},
-                        Case{"HTTPS://Lb.Example.org:1", "Lb.Example.org", 1}, Case{"https://[::1]:65535", "[::1]", 65535},
-                        Case{"https://[::1]", "[::1]", 443}}) {
+  for (const Case& c :
+       {Case{"https://lb.strelvik.org", "lb.strelvik.org", 443}, Case{"https://127.0.0.1:8443", "127.0.0.1", 8443},
+        Case{"HTTPS://Lb.Example.org:1", "Lb.Example.org", 1}, Case{"https://[::1]:65535", "[::1]", 65535},
+        Case{"https://[::1]", "[::1]", 443}}) {
     const LeaderboardSettings s = make_leaderboard_settings(c.url, nullptr, nullptr);
     EXPECT_EQ(s.unusable_reason, "") << c.url;
     EXPECT_EQ(s.host, c.host) << c.url;
     EXPECT_EQ(s.port, c.port) << c.url;
   }
-  for (const char* bad : {"http://lb.strelvik.org", "lb.strelvik.org", "https://", "https://lb.org/api.php",
-                          "https://lb.org/", "https://lb.org:0", "https://lb.org:65536", "https://lb.org:", "https://lb.org:44x",
-                          "https://user@lb.org", "https://lb.org?x=1", "https://[::1", "ftp://lb.org", "https://lb org"}) {
+  for (const char* bad :
+       {"http://lb.strelvik.org", "lb.strelvik.org", "https://", "https://lb.org/api.php", "https://lb.org/",
+        "https://lb.org:0", "https://lb.org:65536", "https://lb.org:", "https://lb.org:44x", "https://user@lb.org",
+        "https://lb.org?x=1", "https://[::1", "ftp://lb.org", "https://lb org"}) {
     const LeaderboardSettings s = make_leaderboard_settings(bad, nullptr, nullptr);
-    EXPECT_EQ(s.unusable_reason, "leaderboard address must be https://HOST or https://HOST:PORT, not '" + std::string(bad) + "'");
+    EXPECT_EQ(s.unusable_reason,
+              "leaderboard address must be https://HOST or https://HOST:PORT, not '" + std::string(bad) + "'");
     EXPECT_TRUE(s.host.empty()) << bad;
   }
 }
@@ -48,9 +51,7 @@ TEST(LeaderboardAddress, ThePlaceholderDomainMeansNotConfigured) {
 TEST(LeaderboardAddress, ExtraAuthorityAndSubmissionSwitch) {
   const auto dir = std::filesystem::temp_directory_path();
   const auto pem = dir / ("strelvik-ca-" + std::to_string(::getpid()) + ".pem");
-  {
-    std::ofstream(pem) << "-----BEGIN CERTIFICATE-----\nMIIB\n-----END CERTIFICATE-----\n";
-  }
+  { std::ofstream(pem) << "-----BEGIN CERTIFICATE-----\nMIIB\n-----END CERTIFICATE-----\n"; }
   const LeaderboardSettings with_ca = make_leaderboard_settings("https://lb.org", pem.c_str(), nullptr);
   EXPECT_EQ(with_ca.unusable_reason, "");
   EXPECT_NE(with_ca.extra_ca_pem.find("MIIB"), std::string::npos);

@@ -1,16 +1,16 @@
 // The leaderboard API end to end: the real server program over HTTPS on loopback, against a
 // real SQLite file and a real PostgreSQL database (every backend test runs on both).
-#include "server_fixture.h"
+#include "tests/server/server_fixture.h"
 
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 #include <sqlite3.h>
+#include <nlohmann/json.hpp>
 
 #include <arpa/inet.h>
-#include <csignal>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <csignal>
 
 #include <atomic>
 #include <fstream>
@@ -23,336 +23,347 @@ namespace {
 
 // One certificate and one PostgreSQL cluster for the whole program; PostgreSQL starts on first use.
 struct Shared {
-    TempDir dir;
-    Certificate cert = make_self_signed_certificate(dir.path());
-    std::unique_ptr<PostgresCluster> postgres;
+  TempDir dir;
+  Certificate cert = make_self_signed_certificate(dir.path());
+  std::unique_ptr<PostgresCluster> postgres;
 };
 Shared* shared = nullptr;
 
 class SharedEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        // The TLS client writes with plain write(2): a server that closes first (after a 413,
-        // or at the end of keep-alive) must show up as an error, not kill the test program.
-        signal(SIGPIPE, SIG_IGN);
-        shared = new Shared;
-    }
-    void TearDown() override {
-        delete shared;
-        shared = nullptr;
-    }
+ public:
+  void SetUp() override {
+    // The TLS client writes with plain write(2): a server that closes first (after a 413,
+    // or at the end of keep-alive) must show up as an error, not kill the test program.
+    signal(SIGPIPE, SIG_IGN);
+    shared = new Shared;
+  }
+  void TearDown() override {
+    delete shared;
+    shared = nullptr;
+  }
 };
 const auto* const environment = ::testing::AddGlobalTestEnvironment(new SharedEnvironment);
 
 std::string submission(const std::string& cpu, long long score, long long threads, const std::string& kind) {
-    return json{{"cpu_name", cpu}, {"score", score}, {"threads", threads}, {"type", kind}}.dump();
+  return json{{"cpu_name", cpu}, {"score", score}, {"threads", threads}, {"type", kind}}.dump();
 }
 
 struct Row {
-    std::string cpu;
-    long long avg_score;
-    long long runs;
-    bool operator==(const Row&) const = default;
+  std::string cpu;
+  long long avg_score;
+  long long runs;
+  bool operator==(const Row&) const = default;
 };
 
-void PrintTo(const Row& r, std::ostream* os) { *os << "{\"" << r.cpu << "\", " << r.avg_score << ", " << r.runs << "}"; }
+void PrintTo(const Row& r, std::ostream* os) {
+  *os << "{\"" << r.cpu << "\", " << r.avg_score << ", " << r.runs << "}";
+}
 
 class LeaderboardApiTest : public ::testing::TestWithParam<std::string> {
-protected:
-    void SetUp() override {
-        if (GetParam() == "postgresql") {
-            if (!shared->postgres) shared->postgres = std::make_unique<PostgresCluster>();
-            database_ = shared->postgres->create_database();
-        } else {
-            database_ = (dir_.path() / "leaderboard.sqlite").string();
-        }
+ protected:
+  void SetUp() override {
+    if (GetParam() == "postgresql") {
+      if (!shared->postgres) shared->postgres = std::make_unique<PostgresCluster>();
+      database_ = shared->postgres->create_database();
+    } else {
+      database_ = (dir_.path() / "leaderboard.sqlite").string();
     }
+  }
 
-    std::unique_ptr<ServerProcess> start(std::vector<std::string> flags = {}) {
-        std::vector<std::string> all{"--cert", shared->cert.cert.string(), "--key", shared->cert.key.string(),
-                                     "--database", database_};
-        if (std::find(flags.begin(), flags.end(), "--rate-limit") == flags.end()) flags.insert(flags.end(), {"--rate-limit", "0"});
-        all.insert(all.end(), flags.begin(), flags.end());
-        return std::make_unique<ServerProcess>(all, dir_.path());
+  std::unique_ptr<ServerProcess> start(std::vector<std::string> flags = {}) {
+    std::vector<std::string> all{"--cert", shared->cert.cert.string(), "--key", shared->cert.key.string(), "--database",
+                                 database_};
+    if (std::find(flags.begin(), flags.end(), "--rate-limit") == flags.end())
+      flags.insert(flags.end(), {"--rate-limit", "0"});
+    all.insert(all.end(), flags.begin(), flags.end());
+    return std::make_unique<ServerProcess>(all, dir_.path());
+  }
+
+  std::unique_ptr<httplib::Client> client(const ServerProcess& s) { return https_client(s.port(), shared->cert); }
+
+  static json post_ok(httplib::Client& c, const std::string& body) {
+    auto res = c.Post("/api.php", body, "application/json");
+    EXPECT_TRUE(res) << httplib::to_string(res.error());
+    if (!res) return json();
+    EXPECT_EQ(res->status, 200) << res->body;
+    return json::parse(res->body);
+  }
+
+  static std::vector<Row> rows(httplib::Client& c, const std::string& kind) {
+    auto res = c.Get("/api.php?type=" + kind);
+    EXPECT_TRUE(res);
+    if (!res) return {};
+    EXPECT_EQ(res->status, 200);
+    std::vector<Row> out;
+    const json doc = json::parse(res->body);
+    for (const auto& r : doc.at("leaderboard"))
+      out.push_back(
+          {r.at("cpu").get<std::string>(), r.at("avg_score").get<long long>(), r.at("runs").get<long long>()});
+    return out;
+  }
+
+  // One column of a query straight against the database, bypassing the server.
+  std::vector<std::string> query(const std::string& sql) {
+    std::vector<std::string> out;
+    if (GetParam() == "postgresql") {
+      const auto file = dir_.path() / "psql.out";
+      EXPECT_EQ(run_program({"psql", "-At", "-d", database_, "-o", file.string(), "-c", sql}, dir_.path() / "psql.log"),
+                0);
+      std::ifstream in(file);
+      for (std::string line; std::getline(in, line);) out.push_back(line);
+      return out;
     }
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(database_.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt* st = nullptr;
+    EXPECT_EQ(sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+    while (st && sqlite3_step(st) == SQLITE_ROW)
+      out.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return out;
+  }
 
-    std::unique_ptr<httplib::Client> client(const ServerProcess& s) { return https_client(s.port(), shared->cert); }
-
-    static json post_ok(httplib::Client& c, const std::string& body) {
-        auto res = c.Post("/api.php", body, "application/json");
-        EXPECT_TRUE(res) << httplib::to_string(res.error());
-        if (!res) return json();
-        EXPECT_EQ(res->status, 200) << res->body;
-        return json::parse(res->body);
-    }
-
-    static std::vector<Row> rows(httplib::Client& c, const std::string& kind) {
-        auto res = c.Get("/api.php?type=" + kind);
-        EXPECT_TRUE(res);
-        if (!res) return {};
-        EXPECT_EQ(res->status, 200);
-        std::vector<Row> out;
-        const json doc = json::parse(res->body);
-        for (const auto& r : doc.at("leaderboard"))
-            out.push_back({r.at("cpu").get<std::string>(), r.at("avg_score").get<long long>(), r.at("runs").get<long long>()});
-        return out;
-    }
-
-    // One column of a query straight against the database, bypassing the server.
-    std::vector<std::string> query(const std::string& sql) {
-        std::vector<std::string> out;
-        if (GetParam() == "postgresql") {
-            const auto file = dir_.path() / "psql.out";
-            EXPECT_EQ(run_program({"psql", "-At", "-d", database_, "-o", file.string(), "-c", sql}, dir_.path() / "psql.log"), 0);
-            std::ifstream in(file);
-            for (std::string line; std::getline(in, line);) out.push_back(line);
-            return out;
-        }
-        sqlite3* db = nullptr;
-        sqlite3_open_v2(database_.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-        sqlite3_stmt* st = nullptr;
-        EXPECT_EQ(sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
-        while (st && sqlite3_step(st) == SQLITE_ROW) out.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
-        sqlite3_finalize(st);
-        sqlite3_close(db);
-        return out;
-    }
-
-    TempDir dir_;
-    std::string database_;
+  TempDir dir_;
+  std::string database_;
 };
 
 TEST_P(LeaderboardApiTest, AcceptedRunsAreRankedByAverageThenRunsThenNameBytes) {
-    auto server = start();
-    auto c = client(*server);
-    EXPECT_EQ(rows(*c, "single"), std::vector<Row>{});
+  auto server = start();
+  auto c = client(*server);
+  EXPECT_EQ(rows(*c, "single"), std::vector<Row>{});
 
-    // Trailing spaces are part of the name: the client matches its own row byte for byte.
-    const std::string padded = "Intel(R) Core(TM) i7-9700K CPU @ 3.60GHz   ";
-    const std::string sql_like = "x'); DROP TABLE runs; --";
-    for (auto [cpu, score] : std::vector<std::pair<std::string, int>>{
-             {padded, 2000}, {padded, 2001},                 // 2000.5 rounds away from zero: 2001
-             {"Intel(R) Core(TM) i7-9700K CPU @ 3.60GHz", 2001},  // same average, fewer runs
-             {"b-cpu", 1500}, {"a-cpu", 1500}, {"B-cpu", 1500},   // full tie: byte order, upper case first
-             {sql_like, 10}, {"Ryzen™ 9 «Ω»", 1}})
-        EXPECT_EQ(post_ok(*c, submission(cpu, score, 1, "single")), json({{"ok", true}}));
-    EXPECT_EQ(post_ok(*c, submission("Example CPU", 8123, 16, "multi")), json({{"ok", true}}));
+  // Trailing spaces are part of the name: the client matches its own row byte for byte.
+  const std::string padded = "Intel(R) Core(TM) i7-9700K CPU @ 3.60GHz   ";
+  const std::string sql_like = "x'); DROP TABLE runs; --";
+  for (auto [cpu, score] : std::vector<std::pair<std::string, int>>{
+           {padded, 2000},
+           {padded, 2001},                                      // 2000.5 rounds away from zero: 2001
+           {"Intel(R) Core(TM) i7-9700K CPU @ 3.60GHz", 2001},  // same average, fewer runs
+           {"b-cpu", 1500},
+           {"a-cpu", 1500},
+           {"B-cpu", 1500},  // full tie: byte order, upper case first
+           {sql_like, 10},
+           {"Ryzen™ 9 «Ω»", 1}})
+    EXPECT_EQ(post_ok(*c, submission(cpu, score, 1, "single")), json({{"ok", true}}));
+  EXPECT_EQ(post_ok(*c, submission("Example CPU", 8123, 16, "multi")), json({{"ok", true}}));
 
-    EXPECT_EQ(rows(*c, "single"), (std::vector<Row>{{padded, 2001, 2},
-                                                   {"Intel(R) Core(TM) i7-9700K CPU @ 3.60GHz", 2001, 1},
-                                                   {"B-cpu", 1500, 1},
-                                                   {"a-cpu", 1500, 1},
-                                                   {"b-cpu", 1500, 1},
-                                                   {sql_like, 10, 1},
-                                                   {"Ryzen™ 9 «Ω»", 1, 1}}));
-    EXPECT_EQ(rows(*c, "multi"), (std::vector<Row>{{"Example CPU", 8123, 1}}));
+  EXPECT_EQ(rows(*c, "single"), (std::vector<Row>{{padded, 2001, 2},
+                                                  {"Intel(R) Core(TM) i7-9700K CPU @ 3.60GHz", 2001, 1},
+                                                  {"B-cpu", 1500, 1},
+                                                  {"a-cpu", 1500, 1},
+                                                  {"b-cpu", 1500, 1},
+                                                  {sql_like, 10, 1},
+                                                  {"Ryzen™ 9 «Ω»", 1, 1}}));
+  EXPECT_EQ(rows(*c, "multi"), (std::vector<Row>{{"Example CPU", 8123, 1}}));
 }
 
 TEST_P(LeaderboardApiTest, BadSubmissionsAreRefusedWithAReasonAndNothingIsStored) {
-    auto server = start();
-    auto c = client(*server);
-    const std::string long_name(129, 'x');
-    const std::string max_name(128, 'x');
-    const std::vector<std::pair<std::string, std::string>> cases = {
-        // malformed JSON and wrong shapes
-        {"", "not valid JSON"},
-        {"{", "not valid JSON"},
-        {R"({"cpu_name":"A","score":1,"threads":1,"type":"single"} trailing)", "not valid JSON"},
-        {R"({"cpu_name":"A","score":1,"threads":1,"type":"single",})", "not valid JSON"},
-        {R"(/* c */ {"cpu_name":"A","score":1,"threads":1,"type":"single"})", "not valid JSON"},
-        {"[]", "must be a JSON object"},
-        {"null", "must be a JSON object"},
-        {"\"text\"", "must be a JSON object"},
-        // keys
-        {R"({"score":1,"threads":1,"type":"single"})", "missing key \"cpu_name\""},
-        {R"({"cpu_name":"A","threads":1,"type":"single"})", "missing key \"score\""},
-        {R"({"cpu_name":"A","score":1,"type":"single"})", "missing key \"threads\""},
-        {R"({"cpu_name":"A","score":1,"threads":1})", "missing key \"type\""},
-        {R"({"cpu_name":"A","score":1,"threads":1,"type":"single","admin":true})", "unexpected key \"admin\""},
-        {R"({"cpu_name":"A","score":1,"threads":1,"type":"single","score":2})", "repeats a key"},
-        // JSON types
-        {R"({"cpu_name":42,"score":1,"threads":1,"type":"single"})", "cpu_name must be a string"},
-        {R"({"cpu_name":null,"score":1,"threads":1,"type":"single"})", "cpu_name must be a string"},
-        {R"({"cpu_name":"A","score":"100","threads":1,"type":"single"})", "score must be an integer"},
-        {R"({"cpu_name":"A","score":100.0,"threads":1,"type":"single"})", "score must be an integer"},
-        {R"({"cpu_name":"A","score":1e3,"threads":1,"type":"single"})", "score must be an integer"},
-        {R"({"cpu_name":"A","score":true,"threads":1,"type":"single"})", "score must be an integer"},
-        {R"({"cpu_name":"A","score":1,"threads":"1","type":"single"})", "threads must be 1"},
-        {R"({"cpu_name":"A","score":1,"threads":1,"type":["single"]})", "type must be a string"},
-        // numbers out of range
-        {submission("A", 0, 1, "single"), "score must be an integer from 1 to 10000000"},
-        {submission("A", -5, 1, "single"), "score must be an integer from 1 to 10000000"},
-        {submission("A", 10'000'001, 1, "single"), "score must be an integer from 1 to 10000000"},
-        {R"({"cpu_name":"A","score":99999999999999999999999,"threads":1,"type":"single"})", "score must be an integer"},
-        {R"({"cpu_name":"A","score":18446744073709551615,"threads":1,"type":"single"})", "score must be an integer"},
-        {R"({"cpu_name":"A","score":1e400,"threads":1,"type":"single"})", "not valid JSON"},  // beyond double
-        // kind and thread count belong together
-        {submission("A", 100, 1, "Single"), "type must be \"single\" or \"multi\""},
-        {submission("A", 100, 1, ""), "type must be \"single\" or \"multi\""},
-        {submission("A", 100, 8, "single"), "threads must be 1 for a single-core run"},
-        {submission("A", 100, 0, "single"), "threads must be 1 for a single-core run"},
-        {submission("A", 100, 1, "multi"), "threads must be an integer from 2 to 4096"},
-        {submission("A", 100, 4097, "multi"), "threads must be an integer from 2 to 4096"},
-        {submission("A", 100, -16, "multi"), "threads must be an integer from 2 to 4096"},
-        // names
-        {submission("", 100, 1, "single"), "cpu_name must not be empty"},
-        {submission("   ", 100, 1, "single"), "only of spaces"},
-        {submission(long_name, 100, 1, "single"), "129 bytes long; at most 128"},
-        {submission(std::string(127, 'y') + "é", 100, 1, "single"), "129 bytes long"},  // bytes, not characters
-        {submission("CPU\tX", 100, 1, "single"), "control characters"},
-        {submission("CPU\nX", 100, 1, "single"), "control characters"},
-        {R"({"cpu_name":"CPU\u0000X","score":1,"threads":1,"type":"single"})", "control characters"},
-        {submission("CPU\x7fX", 100, 1, "single"), "control characters"},
-        {submission("CPU\u0085X", 100, 1, "single"), "control characters"},
-        {"{\"cpu_name\":\"CPU \xff\xfe\",\"score\":1,\"threads\":1,\"type\":\"single\"}", "not valid UTF-8"},
-        {"{\"cpu_name\":\"\xc0\xaf\",\"score\":1,\"threads\":1,\"type\":\"single\"}", "not valid UTF-8"},
-        {"{\"cpu_name\":\"\xed\xa0\x80\",\"score\":1,\"threads\":1,\"type\":\"single\"}", "not valid UTF-8"},
-        {R"({"cpu_name":"\ud800","score":1,"threads":1,"type":"single"})", "not valid JSON"},
-    };
-    for (const auto& [body, reason] : cases) {
-        SCOPED_TRACE(body);
-        const json reply = post_ok(*c, body);
-        ASSERT_TRUE(reply.is_object());
-        EXPECT_EQ(reply.value("ok", true), false);
-        EXPECT_NE(reply.value("error", std::string()).find(reason), std::string::npos) << reply.dump();
-    }
-    EXPECT_EQ(rows(*c, "single"), std::vector<Row>{});
-    EXPECT_EQ(rows(*c, "multi"), std::vector<Row>{});
-    EXPECT_EQ(query("SELECT COUNT(*) FROM runs"), std::vector<std::string>{"0"});
+  auto server = start();
+  auto c = client(*server);
+  const std::string long_name(129, 'x');
+  const std::string max_name(128, 'x');
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      // malformed JSON and wrong shapes
+      {"", "not valid JSON"},
+      {"{", "not valid JSON"},
+      {R"({"cpu_name":"A","score":1,"threads":1,"type":"single"} trailing)", "not valid JSON"},
+      {R"({"cpu_name":"A","score":1,"threads":1,"type":"single",})", "not valid JSON"},
+      {R"(/* c */ {"cpu_name":"A","score":1,"threads":1,"type":"single"})", "not valid JSON"},
+      {"[]", "must be a JSON object"},
+      {"null", "must be a JSON object"},
+      {"\"text\"", "must be a JSON object"},
+      // keys
+      {R"({"score":1,"threads":1,"type":"single"})", "missing key \"cpu_name\""},
+      {R"({"cpu_name":"A","threads":1,"type":"single"})", "missing key \"score\""},
+      {R"({"cpu_name":"A","score":1,"type":"single"})", "missing key \"threads\""},
+      {R"({"cpu_name":"A","score":1,"threads":1})", "missing key \"type\""},
+      {R"({"cpu_name":"A","score":1,"threads":1,"type":"single","admin":true})", "unexpected key \"admin\""},
+      {R"({"cpu_name":"A","score":1,"threads":1,"type":"single","score":2})", "repeats a key"},
+      // JSON types
+      {R"({"cpu_name":42,"score":1,"threads":1,"type":"single"})", "cpu_name must be a string"},
+      {R"({"cpu_name":null,"score":1,"threads":1,"type":"single"})", "cpu_name must be a string"},
+      {R"({"cpu_name":"A","score":"100","threads":1,"type":"single"})", "score must be an integer"},
+      {R"({"cpu_name":"A","score":100.0,"threads":1,"type":"single"})", "score must be an integer"},
+      {R"({"cpu_name":"A","score":1e3,"threads":1,"type":"single"})", "score must be an integer"},
+      {R"({"cpu_name":"A","score":true,"threads":1,"type":"single"})", "score must be an integer"},
+      {R"({"cpu_name":"A","score":1,"threads":"1","type":"single"})", "threads must be 1"},
+      {R"({"cpu_name":"A","score":1,"threads":1,"type":["single"]})", "type must be a string"},
+      // numbers out of range
+      {submission("A", 0, 1, "single"), "score must be an integer from 1 to 10000000"},
+      {submission("A", -5, 1, "single"), "score must be an integer from 1 to 10000000"},
+      {submission("A", 10'000'001, 1, "single"), "score must be an integer from 1 to 10000000"},
+      {R"({"cpu_name":"A","score":99999999999999999999999,"threads":1,"type":"single"})", "score must be an integer"},
+      {R"({"cpu_name":"A","score":18446744073709551615,"threads":1,"type":"single"})", "score must be an integer"},
+      {R"({"cpu_name":"A","score":1e400,"threads":1,"type":"single"})", "not valid JSON"},  // beyond double
+      // kind and thread count belong together
+      {submission("A", 100, 1, "Single"), "type must be \"single\" or \"multi\""},
+      {submission("A", 100, 1, ""), "type must be \"single\" or \"multi\""},
+      {submission("A", 100, 8, "single"), "threads must be 1 for a single-core run"},
+      {submission("A", 100, 0, "single"), "threads must be 1 for a single-core run"},
+      {submission("A", 100, 1, "multi"), "threads must be an integer from 2 to 4096"},
+      {submission("A", 100, 4097, "multi"), "threads must be an integer from 2 to 4096"},
+      {submission("A", 100, -16, "multi"), "threads must be an integer from 2 to 4096"},
+      // names
+      {submission("", 100, 1, "single"), "cpu_name must not be empty"},
+      {submission("   ", 100, 1, "single"), "only of spaces"},
+      {submission(long_name, 100, 1, "single"), "129 bytes long; at most 128"},
+      {submission(std::string(127, 'y') + "é", 100, 1, "single"), "129 bytes long"},  // bytes, not characters
+      {submission("CPU\tX", 100, 1, "single"), "control characters"},
+      {submission("CPU\nX", 100, 1, "single"), "control characters"},
+      {R"({"cpu_name":"CPU\u0000X","score":1,"threads":1,"type":"single"})", "control characters"},
+      {submission("CPU\x7fX", 100, 1, "single"), "control characters"},
+      {submission("CPU\u0085X", 100, 1, "single"), "control characters"},
+      {"{\"cpu_name\":\"CPU \xff\xfe\",\"score\":1,\"threads\":1,\"type\":\"single\"}", "not valid UTF-8"},
+      {"{\"cpu_name\":\"\xc0\xaf\",\"score\":1,\"threads\":1,\"type\":\"single\"}", "not valid UTF-8"},
+      {"{\"cpu_name\":\"\xed\xa0\x80\",\"score\":1,\"threads\":1,\"type\":\"single\"}", "not valid UTF-8"},
+      {R"({"cpu_name":"\ud800","score":1,"threads":1,"type":"single"})", "not valid JSON"},
+  };
+  for (const auto& [body, reason] : cases) {
+    SCOPED_TRACE(body);
+    const json reply = post_ok(*c, body);
+    ASSERT_TRUE(reply.is_object());
+    EXPECT_EQ(reply.value("ok", true), false);
+    EXPECT_NE(reply.value("error", std::string()).find(reason), std::string::npos) << reply.dump();
+  }
+  EXPECT_EQ(rows(*c, "single"), std::vector<Row>{});
+  EXPECT_EQ(rows(*c, "multi"), std::vector<Row>{});
+  EXPECT_EQ(query("SELECT COUNT(*) FROM runs"), std::vector<std::string>{"0"});
 
-    // The edges of every range are accepted.
-    for (const auto& body : {submission(max_name, 1, 1, "single"), submission("A", 10'000'000, 1, "single"),
-                             submission("A", 5, 2, "multi"), submission("A", 5, 4096, "multi"),
-                             submission(" A ", 5, 1, "single"), submission(std::string(126, 'y') + "é", 5, 1, "single")})
-        EXPECT_EQ(post_ok(*c, body), json({{"ok", true}})) << body;
+  // The edges of every range are accepted.
+  for (const auto& body : {submission(max_name, 1, 1, "single"), submission("A", 10'000'000, 1, "single"),
+                           submission("A", 5, 2, "multi"), submission("A", 5, 4096, "multi"),
+                           submission(" A ", 5, 1, "single"), submission(std::string(126, 'y') + "é", 5, 1, "single")})
+    EXPECT_EQ(post_ok(*c, body), json({{"ok", true}})) << body;
 }
 
 TEST_P(LeaderboardApiTest, HttpLevelErrorsAreJsonWithTheRightStatus) {
-    auto server = start();
-    auto c = client(*server);
-    const auto expect_error = [](const httplib::Result& res, int status) {
-        ASSERT_TRUE(res);
-        EXPECT_EQ(res->status, status) << res->body;
-        const json body = json::parse(res->body, nullptr, false);
-        ASSERT_TRUE(body.is_object()) << res->body;
-        EXPECT_FALSE(body.value("error", std::string()).empty()) << res->body;
-    };
-    expect_error(c->Get("/api.php"), 400);
-    expect_error(c->Get("/api.php?type=both"), 400);
-    expect_error(c->Get("/api.php?type=SINGLE"), 400);
-    expect_error(c->Get("/index.php"), 404);
-    expect_error(c->Get("/apixphp?type=single"), 404);
-    expect_error(c->Post("/leaderboard", submission("A", 1, 1, "single"), "application/json"), 404);
+  auto server = start();
+  auto c = client(*server);
+  const auto expect_error = [](const httplib::Result& res, int status) {
+    ASSERT_TRUE(res);
+    EXPECT_EQ(res->status, status) << res->body;
+    const json body = json::parse(res->body, nullptr, false);
+    ASSERT_TRUE(body.is_object()) << res->body;
+    EXPECT_FALSE(body.value("error", std::string()).empty()) << res->body;
+  };
+  expect_error(c->Get("/api.php"), 400);
+  expect_error(c->Get("/api.php?type=both"), 400);
+  expect_error(c->Get("/api.php?type=SINGLE"), 400);
+  expect_error(c->Get("/index.php"), 404);
+  expect_error(c->Get("/apixphp?type=single"), 404);
+  expect_error(c->Post("/leaderboard", submission("A", 1, 1, "single"), "application/json"), 404);
 
-    auto put = c->Put("/api.php", submission("A", 1, 1, "single"), "application/json");
-    expect_error(put, 405);
-    EXPECT_EQ(put->get_header_value("Allow"), "GET, HEAD, POST");
-    expect_error(c->Delete("/api.php"), 405);
-    expect_error(c->Post("/healthz", "{}", "application/json"), 405);
-    httplib::Request trace;
-    trace.method = "TRACE";
-    trace.path = "/api.php";
-    expect_error(c->send(trace), 405);
+  auto put = c->Put("/api.php", submission("A", 1, 1, "single"), "application/json");
+  expect_error(put, 405);
+  EXPECT_EQ(put->get_header_value("Allow"), "GET, HEAD, POST");
+  expect_error(c->Delete("/api.php"), 405);
+  expect_error(c->Post("/healthz", "{}", "application/json"), 405);
+  httplib::Request trace;
+  trace.method = "TRACE";
+  trace.path = "/api.php";
+  expect_error(c->send(trace), 405);
 
-    expect_error(c->Post("/api.php", submission("A", 1, 1, "single"), "text/plain"), 415);
-    expect_error(c->Post("/api.php", submission("A", 1, 1, "single"), "application/x-www-form-urlencoded"), 415);
-    expect_error(c->Post("/api.php", submission("A", 1, 1, "single"), "application/jsonp"), 415);
-    // Parameters and case of the media type do not matter.
-    EXPECT_EQ(json::parse(c->Post("/api.php", submission("A", 1, 1, "single"), "Application/JSON; charset=utf-8")->body),
-              json({{"ok", true}}));
+  expect_error(c->Post("/api.php", submission("A", 1, 1, "single"), "text/plain"), 415);
+  expect_error(c->Post("/api.php", submission("A", 1, 1, "single"), "application/x-www-form-urlencoded"), 415);
+  expect_error(c->Post("/api.php", submission("A", 1, 1, "single"), "application/jsonp"), 415);
+  // Parameters and case of the media type do not matter.
+  EXPECT_EQ(json::parse(c->Post("/api.php", submission("A", 1, 1, "single"), "Application/JSON; charset=utf-8")->body),
+            json({{"ok", true}}));
 
-    std::string big = submission(std::string(4000, 'x'), 1, 1, "single");
-    big.insert(big.size() - 1, std::string(4097 - big.size(), ' '));
-    ASSERT_EQ(big.size(), 4097u);
-    expect_error(c->Post("/api.php", big, "application/json"), 413);
-    // Exactly 4 KiB is still read, and refused only for its content.
-    big.erase(big.size() - 2, 1);
-    EXPECT_NE(post_ok(*c, big).value("error", std::string()).find("bytes long"), std::string::npos);
+  std::string big = submission(std::string(4000, 'x'), 1, 1, "single");
+  big.insert(big.size() - 1, std::string(4097 - big.size(), ' '));
+  ASSERT_EQ(big.size(), 4097u);
+  expect_error(c->Post("/api.php", big, "application/json"), 413);
+  // Exactly 4 KiB is still read, and refused only for its content.
+  big.erase(big.size() - 2, 1);
+  EXPECT_NE(post_ok(*c, big).value("error", std::string()).find("bytes long"), std::string::npos);
 
-    auto health = c->Get("/healthz");
-    ASSERT_TRUE(health);
-    EXPECT_EQ(health->status, 200);
-    EXPECT_EQ(rows(*c, "single"), (std::vector<Row>{{"A", 1, 1}}));
+  auto health = c->Get("/healthz");
+  ASSERT_TRUE(health);
+  EXPECT_EQ(health->status, 200);
+  EXPECT_EQ(rows(*c, "single"), (std::vector<Row>{{"A", 1, 1}}));
 }
 
 TEST_P(LeaderboardApiTest, OutliersAreFlaggedNotRejected) {
-    auto server = start();
-    auto c = client(*server);
-    // Four ordinary runs and one that is 50 times faster: all counted, the fast one not averaged.
-    for (int score : {1000, 1010, 990, 1004, 50000}) post_ok(*c, submission("Busy CPU", score, 8, "multi"));
-    // Below five runs nothing is judged.
-    for (int score : {1000, 50000}) post_ok(*c, submission("New CPU", score, 8, "multi"));
-    EXPECT_EQ(rows(*c, "multi"), (std::vector<Row>{{"New CPU", 25500, 2}, {"Busy CPU", 1001, 5}}));
+  auto server = start();
+  auto c = client(*server);
+  // Four ordinary runs and one that is 50 times faster: all counted, the fast one not averaged.
+  for (int score : {1000, 1010, 990, 1004, 50000}) post_ok(*c, submission("Busy CPU", score, 8, "multi"));
+  // Below five runs nothing is judged.
+  for (int score : {1000, 50000}) post_ok(*c, submission("New CPU", score, 8, "multi"));
+  EXPECT_EQ(rows(*c, "multi"), (std::vector<Row>{{"New CPU", 25500, 2}, {"Busy CPU", 1001, 5}}));
 }
 
 TEST_P(LeaderboardApiTest, RunsSurviveARestartWithTheirTimeAndUserAgent) {
-    auto server = start();
-    {
-        auto c = client(*server);
-        post_ok(*c, submission("Persistent CPU", 3000, 1, "single"));
-        post_ok(*c, submission("Persistent CPU", 9000, 12, "multi"));
-    }
-    const std::string log = server->access_log();
-    EXPECT_EQ(server->stop(), 0);  // SIGTERM is a clean stop
-    // One access-log line per request: time, method, target, status, duration.
-    EXPECT_NE(log.find(" POST /api.php 200 "), std::string::npos) << log;
-    EXPECT_NE(log.find("ms\n"), std::string::npos) << log;
-
-    server = start();
+  auto server = start();
+  {
     auto c = client(*server);
-    EXPECT_EQ(rows(*c, "single"), (std::vector<Row>{{"Persistent CPU", 3000, 1}}));
-    EXPECT_EQ(rows(*c, "multi"), (std::vector<Row>{{"Persistent CPU", 9000, 1}}));
-    EXPECT_EQ(query("SELECT user_agent FROM runs ORDER BY id"), (std::vector<std::string>{"Strelvik/1.4", "Strelvik/1.4"}));
-    EXPECT_EQ(query("SELECT COUNT(*) FROM runs WHERE submitted_at IS NOT NULL AND threads IN (1, 12)"),
-              std::vector<std::string>{"2"});
+    post_ok(*c, submission("Persistent CPU", 3000, 1, "single"));
+    post_ok(*c, submission("Persistent CPU", 9000, 12, "multi"));
+  }
+  const std::string log = server->access_log();
+  EXPECT_EQ(server->stop(), 0);  // SIGTERM is a clean stop
+  // One access-log line per request: time, method, target, status, duration.
+  EXPECT_NE(log.find(" POST /api.php 200 "), std::string::npos) << log;
+  EXPECT_NE(log.find("ms\n"), std::string::npos) << log;
+
+  server = start();
+  auto c = client(*server);
+  EXPECT_EQ(rows(*c, "single"), (std::vector<Row>{{"Persistent CPU", 3000, 1}}));
+  EXPECT_EQ(rows(*c, "multi"), (std::vector<Row>{{"Persistent CPU", 9000, 1}}));
+  EXPECT_EQ(query("SELECT user_agent FROM runs ORDER BY id"),
+            (std::vector<std::string>{"Strelvik/1.4", "Strelvik/1.4"}));
+  EXPECT_EQ(query("SELECT COUNT(*) FROM runs WHERE submitted_at IS NOT NULL AND threads IN (1, 12)"),
+            std::vector<std::string>{"2"});
 }
 
 TEST_P(LeaderboardApiTest, ConcurrentSubmittersAreAllCountedExactly) {
-    auto server = start();
-    constexpr int kClients = 8, kEach = 25;
-    std::atomic<int> accepted{0};
-    std::vector<std::thread> clients;
-    for (int t = 0; t < kClients; ++t)
-        clients.emplace_back([&, t] {
-            auto c = client(*server);
-            for (int i = 0; i < kEach; ++i) {
-                // Every submitter also reads, so cache rebuilds race with invalidations.
-                auto res = c->Post("/api.php", submission("Shared CPU", 1000 + t, 1, "single"), "application/json");
-                if (res && res->status == 200 && res->body == R"({"ok":true})") ++accepted;
-                c->Get("/api.php?type=single");
-            }
-        });
-    for (auto& t : clients) t.join();
-    EXPECT_EQ(accepted.load(), kClients * kEach);
-    // Scores 1000..1007, 25 each: mean 1003.5, rounded away from zero.
-    auto c = client(*server);
-    EXPECT_EQ(rows(*c, "single"), (std::vector<Row>{{"Shared CPU", 1004, kClients * kEach}}));
+  auto server = start();
+  constexpr int kClients = 8, kEach = 25;
+  std::atomic<int> accepted{0};
+  std::vector<std::thread> clients;
+  for (int t = 0; t < kClients; ++t)
+    clients.emplace_back([&, t] {
+      auto c = client(*server);
+      for (int i = 0; i < kEach; ++i) {
+        // Every submitter also reads, so cache rebuilds race with invalidations.
+        auto res = c->Post("/api.php", submission("Shared CPU", 1000 + t, 1, "single"), "application/json");
+        if (res && res->status == 200 && res->body == R"({"ok":true})") ++accepted;
+        c->Get("/api.php?type=single");
+      }
+    });
+  for (auto& t : clients) t.join();
+  EXPECT_EQ(accepted.load(), kClients * kEach);
+  // Scores 1000..1007, 25 each: mean 1003.5, rounded away from zero.
+  auto c = client(*server);
+  EXPECT_EQ(rows(*c, "single"), (std::vector<Row>{{"Shared CPU", 1004, kClients * kEach}}));
 }
 
 TEST_P(LeaderboardApiTest, InstancesSharingADatabaseSeeEachOthersRunsWithinTwoSeconds) {
-    auto a = start();
-    auto b = start();
-    auto ca = client(*a);
-    auto cb = client(*b);
-    EXPECT_EQ(rows(*cb, "single"), std::vector<Row>{});  // b caches the empty list
-    post_ok(*ca, submission("Cluster CPU", 777, 1, "single"));
-    EXPECT_EQ(rows(*ca, "single"), (std::vector<Row>{{"Cluster CPU", 777, 1}}));  // a invalidated its own cache
-    const auto start_wait = std::chrono::steady_clock::now();
-    std::vector<Row> seen;
-    while (std::chrono::steady_clock::now() - start_wait < std::chrono::seconds(5)) {
-        seen = rows(*cb, "single");
-        if (!seen.empty()) break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    EXPECT_EQ(seen, (std::vector<Row>{{"Cluster CPU", 777, 1}}));
-    EXPECT_LT(std::chrono::steady_clock::now() - start_wait, std::chrono::milliseconds(3500));
+  auto a = start();
+  auto b = start();
+  auto ca = client(*a);
+  auto cb = client(*b);
+  EXPECT_EQ(rows(*cb, "single"), std::vector<Row>{});  // b caches the empty list
+  post_ok(*ca, submission("Cluster CPU", 777, 1, "single"));
+  EXPECT_EQ(rows(*ca, "single"), (std::vector<Row>{{"Cluster CPU", 777, 1}}));  // a invalidated its own cache
+  const auto start_wait = std::chrono::steady_clock::now();
+  std::vector<Row> seen;
+  while (std::chrono::steady_clock::now() - start_wait < std::chrono::seconds(5)) {
+    seen = rows(*cb, "single");
+    if (!seen.empty()) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  EXPECT_EQ(seen, (std::vector<Row>{{"Cluster CPU", 777, 1}}));
+  EXPECT_LT(std::chrono::steady_clock::now() - start_wait, std::chrono::milliseconds(3500));
 }
 
 TEST_P(LeaderboardApiTest, MaxRowsKeepsOnlyTheTop) {
-    auto server = start({"--max-rows", "2"});
-    auto c = client(*server);
-    for (int i = 1; i <= 4; ++i) post_ok(*c, submission("CPU " + std::to_string(i), i * 100, 1, "single"));
-    EXPECT_EQ(rows(*c, "single"), (std::vector<Row>{{"CPU 4", 400, 1}, {"CPU 3", 300, 1}}));
+  auto server = start({"--max-rows", "2"});
+  auto c = client(*server);
+  for (int i = 1; i <= 4; ++i) post_ok(*c, submission("CPU " + std::to_string(i), i * 100, 1, "single"));
+  EXPECT_EQ(rows(*c, "single"), (std::vector<Row>{{"CPU 4", 400, 1}, {"CPU 3", 300, 1}}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, LeaderboardApiTest, ::testing::Values("sqlite", "postgresql"),
@@ -361,110 +372,115 @@ INSTANTIATE_TEST_SUITE_P(Backends, LeaderboardApiTest, ::testing::Values("sqlite
 // ---- behaviour that does not depend on the database --------------------------------------
 
 class ServerOptionsTest : public ::testing::Test {
-protected:
-    std::unique_ptr<ServerProcess> start(std::vector<std::string> flags) {
-        std::vector<std::string> all{"--cert", shared->cert.cert.string(), "--key", shared->cert.key.string(),
-                                     "--database", (dir_.path() / "lb.sqlite").string()};
-        all.insert(all.end(), flags.begin(), flags.end());
-        return std::make_unique<ServerProcess>(all, dir_.path());
-    }
-    TempDir dir_;
+ protected:
+  std::unique_ptr<ServerProcess> start(std::vector<std::string> flags) {
+    std::vector<std::string> all{"--cert",     shared->cert.cert.string(),          "--key", shared->cert.key.string(),
+                                 "--database", (dir_.path() / "lb.sqlite").string()};
+    all.insert(all.end(), flags.begin(), flags.end());
+    return std::make_unique<ServerProcess>(all, dir_.path());
+  }
+  TempDir dir_;
 };
 
 TEST_F(ServerOptionsTest, RateLimitAnswers429WithRetryAfterPerClientAddress) {
-    auto server = start({"--rate-limit", "3", "--trust-proxy"});
-    auto c = https_client(server->port(), shared->cert);
-    const auto post_from = [&](const std::string& forwarded_for) {
-        httplib::Headers h;
-        if (!forwarded_for.empty()) h.emplace("X-Forwarded-For", forwarded_for);
-        return c->Post("/api.php", h, submission("Limited CPU", 100, 1, "single"), "application/json");
-    };
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(post_from("203.0.113.7")->status, 200);
-    auto limited = post_from("203.0.113.7");
-    ASSERT_TRUE(limited);
-    EXPECT_EQ(limited->status, 429);
-    // 3 an hour refill one token every 20 minutes.
-    const int retry = std::stoi(limited->get_header_value("Retry-After"));
-    EXPECT_GT(retry, 1000);
-    EXPECT_LE(retry, 1200);
-    EXPECT_FALSE(json::parse(limited->body).value("error", std::string()).empty());
-    // Only the rightmost entry counts: what the client put to its left is not trusted.
-    EXPECT_EQ(post_from("203.0.113.7, 198.51.100.1")->status, 200);
-    EXPECT_EQ(post_from("203.0.113.9, 203.0.113.7")->status, 429);
-    // Reading is never limited.
-    EXPECT_EQ(c->Get("/api.php?type=single")->status, 200);
-    EXPECT_EQ(json::parse(c->Get("/api.php?type=single")->body)["leaderboard"][0]["runs"], 4);
+  auto server = start({"--rate-limit", "3", "--trust-proxy"});
+  auto c = https_client(server->port(), shared->cert);
+  const auto post_from = [&](const std::string& forwarded_for) {
+    httplib::Headers h;
+    if (!forwarded_for.empty()) h.emplace("X-Forwarded-For", forwarded_for);
+    return c->Post("/api.php", h, submission("Limited CPU", 100, 1, "single"), "application/json");
+  };
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(post_from("203.0.113.7")->status, 200);
+  auto limited = post_from("203.0.113.7");
+  ASSERT_TRUE(limited);
+  EXPECT_EQ(limited->status, 429);
+  // 3 an hour refill one token every 20 minutes.
+  const int retry = std::stoi(limited->get_header_value("Retry-After"));
+  EXPECT_GT(retry, 1000);
+  EXPECT_LE(retry, 1200);
+  EXPECT_FALSE(json::parse(limited->body).value("error", std::string()).empty());
+  // Only the rightmost entry counts: what the client put to its left is not trusted.
+  EXPECT_EQ(post_from("203.0.113.7, 198.51.100.1")->status, 200);
+  EXPECT_EQ(post_from("203.0.113.9, 203.0.113.7")->status, 429);
+  // Reading is never limited.
+  EXPECT_EQ(c->Get("/api.php?type=single")->status, 200);
+  EXPECT_EQ(json::parse(c->Get("/api.php?type=single")->body)["leaderboard"][0]["runs"], 4);
 }
 
 TEST_F(ServerOptionsTest, ForwardedForIsIgnoredUnlessTheProxyIsTrusted) {
-    auto server = start({"--rate-limit", "1"});
-    auto c = https_client(server->port(), shared->cert);
-    // Both come from the same connection address; a forged header must not buy a new bucket.
-    for (auto [forwarded, status] : {std::pair{"198.51.100.1", 200}, std::pair{"198.51.100.2", 429}}) {
-        httplib::Headers h{{"X-Forwarded-For", forwarded}};
-        auto res = c->Post("/api.php", h, submission("A", 1, 1, "single"), "application/json");
-        ASSERT_TRUE(res);
-        EXPECT_EQ(res->status, status) << forwarded;
-    }
+  auto server = start({"--rate-limit", "1"});
+  auto c = https_client(server->port(), shared->cert);
+  // Both come from the same connection address; a forged header must not buy a new bucket.
+  for (auto [forwarded, status] : {std::pair{"198.51.100.1", 200}, std::pair{"198.51.100.2", 429}}) {
+    httplib::Headers h{{"X-Forwarded-For", forwarded}};
+    auto res = c->Post("/api.php", h, submission("A", 1, 1, "single"), "application/json");
+    ASSERT_TRUE(res);
+    EXPECT_EQ(res->status, status) << forwarded;
+  }
 }
 
 TEST_F(ServerOptionsTest, PlainHttpIsRefusedOffLoopbackAndBadFlagsStopAtOnce) {
-    const auto db = (dir_.path() / "x.sqlite").string();
-    EXPECT_EQ(run_server_expecting_exit({"--listen", "0.0.0.0:0", "--database", db}, dir_.path()), 2);
-    EXPECT_EQ(run_server_expecting_exit({"--listen", "[::]:0", "--database", db}, dir_.path()), 2);
-    EXPECT_EQ(run_server_expecting_exit({"--listen", "127.0.0.1", "--database", db}, dir_.path()), 2);
-    EXPECT_EQ(run_server_expecting_exit({"--cert", shared->cert.cert.string(), "--database", db}, dir_.path()), 2);
-    EXPECT_NE(run_server_expecting_exit({"--max-rows", "0", "--database", db}, dir_.path()), 0);
-    // A database that cannot be opened is reported at start, not on the first request.
-    EXPECT_EQ(run_server_expecting_exit({"--listen", "127.0.0.1:0", "--database", "/nonexistent/dir/lb.sqlite"}, dir_.path()), 1);
-    EXPECT_EQ(run_server_expecting_exit({"--listen", "127.0.0.1:0", "--database", "postgresql://nobody@127.0.0.1:1/none"},
-                                        dir_.path()),
-              1);
+  const auto db = (dir_.path() / "x.sqlite").string();
+  EXPECT_EQ(run_server_expecting_exit({"--listen", "0.0.0.0:0", "--database", db}, dir_.path()), 2);
+  EXPECT_EQ(run_server_expecting_exit({"--listen", "[::]:0", "--database", db}, dir_.path()), 2);
+  EXPECT_EQ(run_server_expecting_exit({"--listen", "127.0.0.1", "--database", db}, dir_.path()), 2);
+  EXPECT_EQ(run_server_expecting_exit({"--cert", shared->cert.cert.string(), "--database", db}, dir_.path()), 2);
+  EXPECT_NE(run_server_expecting_exit({"--max-rows", "0", "--database", db}, dir_.path()), 0);
+  // A database that cannot be opened is reported at start, not on the first request.
+  EXPECT_EQ(
+      run_server_expecting_exit({"--listen", "127.0.0.1:0", "--database", "/nonexistent/dir/lb.sqlite"}, dir_.path()),
+      1);
+  EXPECT_EQ(run_server_expecting_exit({"--listen", "127.0.0.1:0", "--database", "postgresql://nobody@127.0.0.1:1/none"},
+                                      dir_.path()),
+            1);
 }
 
 TEST_F(ServerOptionsTest, PlainHttpOnLoopbackServesTheSameApi) {
-    auto server = std::make_unique<ServerProcess>(
-        std::vector<std::string>{"--database", (dir_.path() / "plain.sqlite").string(), "--rate-limit", "0"}, dir_.path());
-    EXPECT_FALSE(server->tls());
-    httplib::Client c("http://127.0.0.1:" + std::to_string(server->port()));
-    auto res = c.Post("/api.php", submission("Plain CPU", 42, 1, "single"), "application/json");
-    ASSERT_TRUE(res);
-    EXPECT_EQ(res->body, R"({"ok":true})");
-    EXPECT_EQ(c.Get("/api.php?type=single")->body, R"({"leaderboard":[{"avg_score":42,"cpu":"Plain CPU","runs":1}]})");
-    EXPECT_EQ(server->stop(), 0);
+  auto server = std::make_unique<ServerProcess>(
+      std::vector<std::string>{"--database", (dir_.path() / "plain.sqlite").string(), "--rate-limit", "0"},
+      dir_.path());
+  EXPECT_FALSE(server->tls());
+  httplib::Client c("http://127.0.0.1:" + std::to_string(server->port()));
+  auto res = c.Post("/api.php", submission("Plain CPU", 42, 1, "single"), "application/json");
+  ASSERT_TRUE(res);
+  EXPECT_EQ(res->body, R"({"ok":true})");
+  EXPECT_EQ(c.Get("/api.php?type=single")->body, R"({"leaderboard":[{"avg_score":42,"cpu":"Plain CPU","runs":1}]})");
+  EXPECT_EQ(server->stop(), 0);
 }
 
 TEST_F(ServerOptionsTest, StopSignalLetsTheRequestInFlightFinish) {
-    ServerProcess server({"--database", (dir_.path() / "stop.sqlite").string(), "--rate-limit", "0"}, dir_.path());
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(static_cast<std::uint16_t>(server.port()));
-    ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-    const std::string body = submission("Late CPU", 500, 1, "single");
-    const std::string head = "POST /api.php HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/json\r\n"
-                             "Connection: close\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n";
-    const auto send_all = [fd](const std::string& text) {
-        ASSERT_EQ(send(fd, text.data(), text.size(), MSG_NOSIGNAL), static_cast<ssize_t>(text.size()));
-    };
-    send_all(head + body.substr(0, 10));
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the worker is now inside the request
-    std::thread stopper([&] { EXPECT_EQ(server.stop(), 0); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    send_all(body.substr(10));
-    std::string reply;
-    char buf[4096];
-    for (ssize_t n; (n = recv(fd, buf, sizeof buf, 0)) > 0;) reply.append(buf, static_cast<std::size_t>(n));
-    close(fd);
-    stopper.join();
-    EXPECT_EQ(reply.substr(0, 15), "HTTP/1.1 200 OK") << reply;
-    EXPECT_NE(reply.find(R"({"ok":true})"), std::string::npos) << reply;
+  ServerProcess server({"--database", (dir_.path() / "stop.sqlite").string(), "--rate-limit", "0"}, dir_.path());
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  a.sin_port = htons(static_cast<std::uint16_t>(server.port()));
+  ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  const std::string body = submission("Late CPU", 500, 1, "single");
+  const std::string head =
+      "POST /api.php HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/json\r\n"
+      "Connection: close\r\nContent-Length: " +
+      std::to_string(body.size()) + "\r\n\r\n";
+  const auto send_all = [fd](const std::string& text) {
+    ASSERT_EQ(send(fd, text.data(), text.size(), MSG_NOSIGNAL), static_cast<ssize_t>(text.size()));
+  };
+  send_all(head + body.substr(0, 10));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the worker is now inside the request
+  std::thread stopper([&] { EXPECT_EQ(server.stop(), 0); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  send_all(body.substr(10));
+  std::string reply;
+  char buf[4096];
+  for (ssize_t n; (n = recv(fd, buf, sizeof buf, 0)) > 0;) reply.append(buf, static_cast<std::size_t>(n));
+  close(fd);
+  stopper.join();
+  EXPECT_EQ(reply.substr(0, 15), "HTTP/1.1 200 OK") << reply;
+  EXPECT_NE(reply.find(R"({"ok":true})"), std::string::npos) << reply;
 
-    // The run it carried was stored before the process ended.
-    ServerProcess again({"--database", (dir_.path() / "stop.sqlite").string()}, dir_.path());
-    httplib::Client c("http://127.0.0.1:" + std::to_string(again.port()));
-    EXPECT_NE(c.Get("/api.php?type=single")->body.find("Late CPU"), std::string::npos);
+  // The run it carried was stored before the process ended.
+  ServerProcess again({"--database", (dir_.path() / "stop.sqlite").string()}, dir_.path());
+  httplib::Client c("http://127.0.0.1:" + std::to_string(again.port()));
+  EXPECT_NE(c.Get("/api.php?type=single")->body.find("Late CPU"), std::string::npos);
 }
 
 }  // namespace

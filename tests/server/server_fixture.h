@@ -1,6 +1,6 @@
+#pragma once
 // Real things for the API tests: a temporary folder, a self-signed certificate made with
 // openssl, a throw-away PostgreSQL cluster, and the server program itself in a child process.
-#pragma once
 
 #include <httplib.h>
 
@@ -17,41 +17,41 @@
 // initdb + pg_ctl on a temporary data and socket folder and a free loopback port, as the
 // postgres user when running as root (the server refuses root). Stopped by the destructor.
 class PostgresCluster {
-public:
-    PostgresCluster();
-    ~PostgresCluster();
-    // A new empty database; returns its postgresql:// URL.
-    std::string create_database();
-    int port() const { return port_; }
+ public:
+  PostgresCluster();
+  ~PostgresCluster();
+  // A new empty database; returns its postgresql:// URL.
+  std::string create_database();
+  int port() const { return port_; }
 
-private:
-    std::vector<std::string> as_owner(std::vector<std::string> argv) const;
-    TempDir root_;
-    fs::path data_, sockets_;
-    int port_ = 0;
-    int next_db_ = 0;
-    bool started_ = false;
+ private:
+  std::vector<std::string> as_owner(std::vector<std::string> argv) const;
+  TempDir root_;
+  fs::path data_, sockets_;
+  int port_ = 0;
+  int next_db_ = 0;
+  bool started_ = false;
 };
 
 // The server program, started with the given flags on 127.0.0.1 and a free port.
 class ServerProcess {
-public:
-    ServerProcess(const std::vector<std::string>& flags, const fs::path& log_dir);
-    ~ServerProcess();
-    ServerProcess(const ServerProcess&) = delete;
-    ServerProcess& operator=(const ServerProcess&) = delete;
+ public:
+  ServerProcess(const std::vector<std::string>& flags, const fs::path& log_dir);
+  ~ServerProcess();
+  ServerProcess(const ServerProcess&) = delete;
+  ServerProcess& operator=(const ServerProcess&) = delete;
 
-    int port() const { return port_; }
-    bool tls() const { return tls_; }
-    // SIGTERM, then wait; returns the exit code (-1 when killed by a signal).
-    int stop();
-    std::string access_log() const;
+  int port() const { return port_; }
+  bool tls() const { return tls_; }
+  // SIGTERM, then wait; returns the exit code (-1 when killed by a signal).
+  int stop();
+  std::string access_log() const;
 
-private:
-    pid_t pid_ = -1;
-    int port_ = 0;
-    bool tls_ = false;
-    fs::path stdout_path_;
+ private:
+  pid_t pid_ = -1;
+  int port_ = 0;
+  bool tls_ = false;
+  fs::path stdout_path_;
 };
 
 // Result of starting the program with bad flags: it must exit by itself.
@@ -60,4 +60,3 @@ int run_server_expecting_exit(const std::vector<std::string>& flags, const fs::p
 
 // An HTTPS client that trusts only the test certificate.
 std::unique_ptr<httplib::Client> https_client(int port, const Certificate& cert);
-

@@ -60,8 +60,7 @@ pid_t spawn_program(const std::vector<std::string>& argv, const fs::path& out, c
 
 int wait_exit(pid_t pid) {
   int status = 0;
-  while (waitpid(pid, &status, 0) < 0) {
-  }
+  while (waitpid(pid, &status, 0) < 0) {}
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 

@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "tests/history/temp_dir.h"
 #include "system/linux_graphics.h"
+#include "tests/history/temp_dir.h"
 
 namespace {
 

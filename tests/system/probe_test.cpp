@@ -50,16 +50,19 @@ TEST(SelectGraphicsAdapter, ADiscreteAdapterBeatsAnIntegratedOneWhateverItsMemor
 }
 
 TEST(SelectGraphicsAdapter, AmongEqualsTheLargerMemoryWinsAndATieGoesToTheFirst) {
-  EXPECT_EQ(select_graphics_adapter({adapter("a", 8192, AdapterKind::Discrete), adapter("b", 12288, AdapterKind::Discrete),
-                                     adapter("c", 12288, AdapterKind::Discrete)}),
-            1u);
-  EXPECT_EQ(select_graphics_adapter({adapter("a", 0, AdapterKind::Unknown), adapter("b", 0, AdapterKind::Unknown)}), 0u);
+  EXPECT_EQ(
+      select_graphics_adapter({adapter("a", 8192, AdapterKind::Discrete), adapter("b", 12288, AdapterKind::Discrete),
+                               adapter("c", 12288, AdapterKind::Discrete)}),
+      1u);
+  EXPECT_EQ(select_graphics_adapter({adapter("a", 0, AdapterKind::Unknown), adapter("b", 0, AdapterKind::Unknown)}),
+            0u);
 }
 
 TEST(SelectGraphicsAdapter, SoftwareAndVirtualAdaptersAreNeverChosen) {
-  EXPECT_FALSE(select_graphics_adapter({adapter("llvmpipe", 32768, AdapterKind::Cpu),
-                                        adapter("virtio", 1024, AdapterKind::Virtual)}));
-  EXPECT_EQ(select_graphics_adapter({adapter("llvmpipe", 32768, AdapterKind::Cpu), adapter("igpu", 512, AdapterKind::Integrated)}),
+  EXPECT_FALSE(select_graphics_adapter(
+      {adapter("llvmpipe", 32768, AdapterKind::Cpu), adapter("virtio", 1024, AdapterKind::Virtual)}));
+  EXPECT_EQ(select_graphics_adapter(
+                {adapter("llvmpipe", 32768, AdapterKind::Cpu), adapter("igpu", 512, AdapterKind::Integrated)}),
             1u);
   EXPECT_FALSE(select_graphics_adapter({}));
 }
@@ -72,7 +75,9 @@ class FakeSources final : public ISystemSources {
   std::uint32_t physical_cores() override { return 8; }
   std::uint32_t logical_processors() override { return 16; }
   double clock_mhz() override { return 3400.0; }
-  std::vector<CacheRecord> cache_records() override { return {{1, CacheType::Data, 49152}, {2, CacheType::Unified, 1048576}}; }
+  std::vector<CacheRecord> cache_records() override {
+    return {{1, CacheType::Data, 49152}, {2, CacheType::Unified, 1048576}};
+  }
   MemoryStatus memory() override { return {(std::uint64_t{32768} << 20) + 1048575, (std::uint64_t{1000} << 20) + 5}; }
   std::string os_name() override { return "Debian GNU/Linux 12 (bookworm) (6.1.0-28-amd64)"; }
   std::string computer_name() override { return "bench-box"; }

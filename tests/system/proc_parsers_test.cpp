@@ -39,7 +39,8 @@ TEST(CpuTopology, CountsDistinctCoresNotHyperThreads) {
   EXPECT_EQ(count_physical_cores({{0, 0, 0}, {0, 1, 0}}), 2u) << "same core number on two dies";
   EXPECT_EQ(count_physical_cores({}), 0u);
   // A processor block without both ids is not counted.
-  EXPECT_EQ(cpuinfo_core_locations("processor : 0\ncore id : 3\n\nprocessor : 1\nphysical id : x\ncore id : 1\n").size(), 0u);
+  EXPECT_EQ(
+      cpuinfo_core_locations("processor : 0\ncore id : 3\n\nprocessor : 1\nphysical id : x\ncore id : 1\n").size(), 0u);
 }
 
 TEST(CpuList, ExpandsRangesAndSkipsMalformedParts) {
@@ -70,7 +71,8 @@ TEST(SysfsValues, ParsesCacheSizesTypesAndHexIds) {
 }
 
 TEST(MemInfo, ReadsTotalAndAvailableInBytes) {
-  const auto m = parse_meminfo("MemTotal:       16303428 kB\nMemFree:          250000 kB\nMemAvailable:   12000000 kB\n");
+  const auto m =
+      parse_meminfo("MemTotal:       16303428 kB\nMemFree:          250000 kB\nMemAvailable:   12000000 kB\n");
   ASSERT_TRUE(m);
   EXPECT_EQ(m->total_bytes, 16303428ull * 1024);
   EXPECT_EQ(m->available_bytes, 12000000ull * 1024);
@@ -83,8 +85,9 @@ TEST(MemInfo, ReadsTotalAndAvailableInBytes) {
 }
 
 TEST(OsRelease, UnquotesThePrettyNameAndAddsTheKernelRelease) {
-  EXPECT_EQ(os_release_pretty_name("NAME=\"Debian GNU/Linux\"\nPRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\nID=debian\n"),
-            "Debian GNU/Linux 12 (bookworm)");
+  EXPECT_EQ(
+      os_release_pretty_name("NAME=\"Debian GNU/Linux\"\nPRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\nID=debian\n"),
+      "Debian GNU/Linux 12 (bookworm)");
   EXPECT_EQ(os_release_pretty_name("PRETTY_NAME='Single quoted'\n"), "Single quoted");
   EXPECT_EQ(os_release_pretty_name("PRETTY_NAME=Unquoted\n"), "Unquoted");
   EXPECT_EQ(os_release_pretty_name("PRETTY_NAME=\"Say \\\"hi\\\" \\\\o/\"\n"), "Say \"hi\" \\o/");

@@ -101,7 +101,8 @@ TEST_F(HistoryPanel, AnUnreadableFileAndTheHistorysMessagesStayOnScreen) {
   EXPECT_TRUE(contains(text, "could not be read"));
   EXPECT_TRUE(contains(text, "when the next result is saved"));
 
-  app->history_notices.push_back("The history file X could not be read; it was kept as Y and a new history was started.");
+  app->history_notices.push_back(
+      "The history file X could not be read; it was kept as Y and a new history was started.");
   app->history_notices.push_back("Second notice");
   text = frame();
   EXPECT_TRUE(contains(text, "it was kept as Y"));
@@ -123,8 +124,7 @@ TEST_F(HistoryPanel, AFailedSaveAfterADeleteIsReported) {
 // The program's fonts at common scalings: the date and its delete button fit within the table.
 TEST(HistoryPanelLayout, TheDeleteButtonIsInsideTheTableAtEveryCommonScale) {
   TempDir dir;
-  write_text(dir.file("history.json"),
-             "{\"runs\":[" + run_json("multi", 123456, "2026-01-02T10:00:00") + "]}");
+  write_text(dir.file("history.json"), "{\"runs\":[" + run_json("multi", 123456, "2026-01-02T10:00:00") + "]}");
   setenv("STRELVIK_HISTORY", dir.file("history.json").c_str(), 1);
   setenv("STRELVIK_LEADERBOARD_URL", "https://leaderboard.strelvik.example", 1);
   for (const float scale : {1.0f, 1.25f, 1.5f}) {

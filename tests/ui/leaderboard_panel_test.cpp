@@ -117,10 +117,8 @@ TEST_F(LeaderboardPanel, OnlyARowWithExactlyThisMachinesNameIsHighlighted) {
   app->system_info.cpu_name = "Test CPU 9000";
   {
     std::lock_guard lock(app->leaderboard.data_mutex);
-    app->leaderboard.single_rows = {{"Other CPU", 9000, 5},
-                                    {"test cpu 9000", 8000, 4},
-                                    {"Test CPU 9000 ", 7000, 3},
-                                    {"Test CPU 9000", 6000, 2}};
+    app->leaderboard.single_rows = {
+        {"Other CPU", 9000, 5}, {"test cpu 9000", 8000, 4}, {"Test CPU 9000 ", 7000, 3}, {"Test CPU 9000", 6000, 2}};
     app->leaderboard.multi_rows = {{"Multi CPU", 42000, 7}};
   }
   const std::string text = frame();

@@ -101,7 +101,8 @@ TEST_F(PanelFlows, ACancelledRunLeavesNoResultAndEndsRunBoth) {
   EXPECT_EQ(h->app->history.size(), 0u);
   EXPECT_FALSE(fs::exists(history));
   // The bar, the counts and the partial image stay where the run stopped.
-  EXPECT_TRUE(contains(h->last_text, std::to_string(stopped_at) + " / " + std::to_string(h->app->engine.tile_count.load())));
+  EXPECT_TRUE(
+      contains(h->last_text, std::to_string(stopped_at) + " / " + std::to_string(h->app->engine.tile_count.load())));
   EXPECT_EQ(h->texture.contents(), h->app->engine.pixels.snapshot());
 
   // Cancel during the single part of Run Both: no multi follows.
@@ -216,11 +217,12 @@ TEST_F(PanelFlows, TheProgressLineCountsFromTheMeasuredPhaseOnly) {
 }
 
 TEST_F(PanelFlows, ScorePanelShowsDashesAndOnlyTheBestLinesThatExist) {
-  std::ofstream(history) << R"({"runs":[)"
-                            R"({"cpu":"c","date":"2026-01-01T00:00:00","resolution_h":1080,"resolution_w":1920,"samples":128,"score":0,"threads":1,"time_seconds":1.0,"type":"single"},)"
-                            R"({"cpu":"c","date":"2026-01-02T00:00:00","resolution_h":1080,"resolution_w":1920,"samples":128,"score":700,"threads":8,"time_seconds":1.0,"type":"multi"},)"
-                            R"({"cpu":"c","date":"2026-01-03T00:00:00","resolution_h":1080,"resolution_w":1920,"samples":128,"score":900,"threads":8,"time_seconds":1.0,"type":"multi"})"
-                            R"(]})";
+  std::ofstream(history)
+      << R"({"runs":[)"
+         R"({"cpu":"c","date":"2026-01-01T00:00:00","resolution_h":1080,"resolution_w":1920,"samples":128,"score":0,"threads":1,"time_seconds":1.0,"type":"single"},)"
+         R"({"cpu":"c","date":"2026-01-02T00:00:00","resolution_h":1080,"resolution_w":1920,"samples":128,"score":700,"threads":8,"time_seconds":1.0,"type":"multi"},)"
+         R"({"cpu":"c","date":"2026-01-03T00:00:00","resolution_h":1080,"resolution_w":1920,"samples":128,"score":900,"threads":8,"time_seconds":1.0,"type":"multi"})"
+         R"(]})";
   auto h = open_quick();
   const std::string text = h->frame();
   // The single score below 1 is no score at all; only the multi best exists.

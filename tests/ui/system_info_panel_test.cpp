@@ -36,8 +36,8 @@ TEST_F(SystemInfoPanel, FiguresAreFormattedAndZerosAreShownAsZeros) {
   EXPECT_TRUE(contains(text, "18446744073709551615 MB"));
   EXPECT_FALSE(contains(text, "777"));  // available memory is not shown
   // The rows keep their order, processor first and computer name last.
-  const char* in_order[] = {"Test CPU 9000", "8C / 16T", "3.46 GHz", "48 KB", "32 MB", "Test GPU",
-                            "4096 MB",       "Test OS 1.0", "bench-host"};
+  const char* in_order[] = {"Test CPU 9000", "8C / 16T", "3.46 GHz",    "48 KB",     "32 MB",
+                            "Test GPU",      "4096 MB",  "Test OS 1.0", "bench-host"};
   std::size_t at = 0;
   for (const char* value : in_order) {
     const std::size_t found = text.find(value, at);
