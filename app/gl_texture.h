@@ -3,8 +3,8 @@
 // the window's OpenGL context current on the calling (interface) thread.
 #include <cstdint>
 
-#include "app/gpu_backend.h"
-#include "app/preview_staging.h"
+#include "state/gpu_backend.h"
+#include "state/preview_staging.h"
 
 class GlTexture : public IGpuBackend {
  public:

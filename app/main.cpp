@@ -1,8 +1,8 @@
 // strelvik: the benchmark's window. Takes no arguments; see app/program.h for the exit codes.
 #include "app/program.h"
-#include "app/shutdown_signals.h"
+#include "system/stop_signal.h"
 
 int main() {
-  install_shutdown_signals();
+  install_stop_signal_handlers();
   return run_program();
 }

@@ -16,15 +16,15 @@
 #include <fstream>
 #include <string>
 
-#include "app/app.h"
-#include "app/cpu_clock.h"
-#include "app/frame_budget.h"
-#include "app/frame_pacer.h"
 #include "app/gl_texture.h"
 #include "app/glfw_window.h"
-#include "app/shutdown_signals.h"
 #include "backends/imgui_impl_glfw.h"
 #include "backends/imgui_impl_opengl3.h"
+#include "state/app.h"
+#include "state/cpu_clock.h"
+#include "state/frame_budget.h"
+#include "state/frame_pacer.h"
+#include "system/stop_signal.h"
 #include "ui/fonts.h"
 #include "ui/item_rects.h"
 #include "ui/main_window.h"
@@ -91,7 +91,7 @@ static void run_frame_loop(GLFWwindow* window, App& app, const ProgramOptions& o
   ItemRectsFile rects_file(std::getenv("STRELVIK_ITEM_RECTS"));
   for (;;) {
     glfwPollEvents();
-    if (shutdown_requested()) glfwSetWindowShouldClose(window, GLFW_TRUE);
+    if (received_stop_signal() != 0) glfwSetWindowShouldClose(window, GLFW_TRUE);
     // Checked after the events are taken, so no frame is drawn once the window was closed.
     if (glfwWindowShouldClose(window)) break;
     const Clock::time_point frame_start = Clock::now();

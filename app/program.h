@@ -6,7 +6,7 @@
 #include <functional>
 #include <optional>
 
-#include "app/app.h"
+#include "state/app.h"
 
 struct ProgramOptions {
   WindowWorkload workload = WindowWorkload::standard();

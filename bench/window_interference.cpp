@@ -17,10 +17,10 @@
 #include <thread>
 #include <vector>
 
-#include "app/cpu_clock.h"
 #include "app/program.h"
 #include "bench/bench_util.h"
 #include "engine/benchmark_engine.h"
+#include "state/cpu_clock.h"
 #include "ui/run_control.h"
 #include "verify/image_verification.h"
 #include "verify/sha256.h"

@@ -38,9 +38,7 @@ std::string row(const HistoryEntry& e, std::size_t number) {
   return buffer;
 }
 
-std::string best_text(const std::optional<std::int32_t>& score) {
-  return score ? std::to_string(*score) : std::string("-");
-}
+std::string best_text(std::int32_t score) { return score > 0 ? std::to_string(score) : std::string("-"); }
 
 void report_notices(ResultsHistory& history, std::ostream& err) {
   for (const auto& notice : history.take_notices()) err << "strelvik-cli: " << notice << '\n';
@@ -89,8 +87,8 @@ int run_history_command(ResultsHistory& history, std::optional<int> delete_numbe
     j["path"] = history.path();
     j["runs"] = Json::array();
     for (std::size_t i = entries.size(); i-- > 0;) j["runs"].push_back(run_json(entries[i], i + 1));
-    j["best"]["single"] = best.single ? Json(*best.single) : Json(nullptr);
-    j["best"]["multi"] = best.multi ? Json(*best.multi) : Json(nullptr);
+    j["best"]["single"] = best.single > 0 ? Json(best.single) : Json(nullptr);
+    j["best"]["multi"] = best.multi > 0 ? Json(best.multi) : Json(nullptr);
     out << dump(j) << '\n';
     return 0;
   }

@@ -7,10 +7,10 @@
 #include <iostream>
 #include <thread>
 
-#include "cli/interrupt.h"
 #include "cli/png_writer.h"
 #include "cli/progress_reporter.h"
 #include "engine/benchmark_engine.h"
+#include "system/stop_signal.h"
 #include "verify/image_verification.h"
 
 namespace {
@@ -26,7 +26,7 @@ std::string run_label(const BenchmarkConfig& config) {
 void wait_for_run(BenchmarkEngine& engine, ProgressReporter& progress) {
   bool cancelled = false;
   while (engine.running.load()) {
-    if (!cancelled && received_interrupt() != 0) {
+    if (!cancelled && received_stop_signal() != 0) {
       engine.cancel();
       cancelled = true;
     }
@@ -43,7 +43,7 @@ void wait_for_run(BenchmarkEngine& engine, ProgressReporter& progress) {
 }  // namespace
 
 int run_benchmarks(const RunOptions& options, const RunRecorder& recorder, const RunSubmitter& submitter) {
-  install_interrupt_handlers();
+  install_stop_signal_handlers();
   std::FILE* human = options.json ? stderr : stdout;
   const bool interactive = isatty(STDERR_FILENO) != 0;
   const std::int32_t hardware_threads = hardware_thread_count();
@@ -58,9 +58,9 @@ int run_benchmarks(const RunOptions& options, const RunRecorder& recorder, const
     engine.start(config);
     wait_for_run(engine, progress);
 
-    if (const int signal_number = received_interrupt(); signal_number != 0) {
+    if (const int signal_number = received_stop_signal(); signal_number != 0) {
       std::fprintf(stderr, "Cancelled; no result.\n");
-      return interrupted_exit_code(signal_number);
+      return 128 + signal_number;  // 130 for Ctrl-C
     }
     if (const auto failure = engine.take_failure()) {
       std::fprintf(stderr, "strelvik-cli: %s\n", failure->c_str());

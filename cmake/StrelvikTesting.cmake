@@ -4,7 +4,6 @@
 # "e2e" (slow, end to end) runs only in the release build.
 function(strelvik_add_test name)
   cmake_parse_arguments(T "" "LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
-  find_package(GTest REQUIRED)
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} strelvik_test_support strelvik_test_main GTest::gtest GTest::gmock strelvik_warnings)
   add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)

@@ -1,7 +1,7 @@
 #pragma once
 // The platform services the system information probe needs, and the platform-neutral rules
 // that turn their answers into a SystemInfo. Each platform implements ISystemSources in files
-// of its own (linux_probe.cpp, linux_graphics.cpp).
+// of its own (probe_linux.cpp with vulkan_linux.cpp and drm_linux.cpp on Linux).
 #include <cstdint>
 #include <memory>
 #include <optional>

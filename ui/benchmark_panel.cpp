@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "app/app.h"
+#include "state/app.h"
 #include "ui/item_rects.h"
 #include "ui/palette.h"
 #include "ui/panel_parts.h"

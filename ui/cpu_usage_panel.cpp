@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "app/app.h"
+#include "state/app.h"
 #include "ui/item_rects.h"
 #include "ui/palette.h"
 #include "ui/panels.h"

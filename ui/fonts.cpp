@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "app/app.h"
+#include "state/app.h"
 
 static ImFont* add_font_file(const std::string& file, float size) {
   if (file.empty()) return nullptr;

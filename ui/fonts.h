@@ -2,7 +2,7 @@
 // The four interface fonts, added to the current GUI context's font atlas at the window's DPI
 // scale, and the style sizes scaled once to match. Called once at start-up, before the first
 // frame builds the atlas.
-#include "ui/font_files.h"
+#include "system/font_files.h"
 
 struct App;
 

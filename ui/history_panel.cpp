@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/app.h"
+#include "state/app.h"
 #include "ui/item_rects.h"
 #include "ui/palette.h"
 #include "ui/panel_parts.h"

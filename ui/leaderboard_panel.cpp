@@ -7,7 +7,7 @@
 
 #include <mutex>
 
-#include "app/app.h"
+#include "state/app.h"
 #include "ui/item_rects.h"
 #include "ui/palette.h"
 #include "ui/panels.h"

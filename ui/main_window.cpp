@@ -2,7 +2,7 @@
 
 #include <imgui.h>
 
-#include "app/app.h"
+#include "state/app.h"
 #include "ui/item_rects.h"
 #include "ui/palette.h"
 #include "ui/panels.h"

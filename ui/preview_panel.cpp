@@ -5,8 +5,8 @@
 #include <cmath>
 #include <cstdio>
 
-#include "app/app.h"
-#include "app/gpu_backend.h"
+#include "state/app.h"
+#include "state/gpu_backend.h"
 #include "ui/item_rects.h"
 #include "ui/palette.h"
 #include "ui/panels.h"

@@ -2,9 +2,9 @@
 
 #include <utility>
 
-#include "app/app.h"
-#include "app/gpu_backend.h"
 #include "history/record_result.h"
+#include "state/app.h"
+#include "state/gpu_backend.h"
 #include "verify/sha256.h"
 
 void start_run(App& app, std::int32_t threads) {

@@ -5,7 +5,8 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "app/app.h"
+#include "history/best_scores.h"
+#include "state/app.h"
 #include "ui/palette.h"
 #include "ui/panel_parts.h"
 #include "ui/panels.h"
@@ -27,17 +28,12 @@ void draw_score_line(const char* label, std::int32_t score, const ImVec4& colour
 }
 
 void draw_best_scores(const App& app) {
-  std::int32_t best_single = 0;
-  std::int32_t best_multi = 0;
-  for (const HistoryEntry& entry : app.history.entries()) {
-    if (entry.type == "single") best_single = std::max(best_single, entry.score);
-    if (entry.type == "multi") best_multi = std::max(best_multi, entry.score);
-  }
-  if (best_single < 1 && best_multi < 1) return;
+  const BestScores best = best_scores(app.history.entries());
+  if (best.single < 1 && best.multi < 1) return;
   ImGui::Spacing();
   ImGui::TextColored(kDimGrey, "Best:");
-  if (best_single > 0) ImGui::Text("  SC: %d", best_single);
-  if (best_multi > 0) ImGui::Text("  MC: %d", best_multi);
+  if (best.single > 0) ImGui::Text("  SC: %d", best.single);
+  if (best.multi > 0) ImGui::Text("  MC: %d", best.multi);
 }
 
 void draw_image_warning(const App& app) {

@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "app/app.h"
+#include "state/app.h"
 #include "ui/palette.h"
 #include "ui/panel_parts.h"
 #include "ui/panels.h"

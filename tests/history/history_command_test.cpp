@@ -33,11 +33,12 @@ Output history_command(const std::string& path, std::optional<int> del, bool jso
   return {code, out.str(), err.str()};
 }
 
-TEST(BestScores, SingleCountsOnlyTheExactKindAndEveryOtherTypeIsMulti) {
-  const auto b = best_scores({run(5, "single"), run(9, "single"), run(3, "multi"), run(7, "Single"), run(-2, "")});
+TEST(BestScores, OnlyTheExactKindsCountEachFromZero) {
+  const auto b = best_scores({run(5, "single"), run(9, "single"), run(500, "multi"), run(99999, "Multi"),
+                              run(7, "Single"), run(-2, "multi"), run(8, "")});
   EXPECT_EQ(b.single, 9);
-  EXPECT_EQ(b.multi, 7);
-  EXPECT_FALSE(best_scores({}).single);
+  EXPECT_EQ(b.multi, 500);
+  EXPECT_EQ(best_scores({run(-3, "single")}).single, 0);
 }
 
 TEST(HistoryCommand, ListsNewestFirstNumberedFromTheOldestWithTheBestOfEachKind) {

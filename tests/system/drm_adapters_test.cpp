@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "system/linux_graphics.h"
+#include "system/graphics_linux.h"
 #include "tests/history/temp_dir.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/info_command.h"
-#include "system/linux_graphics.h"
+#include "system/graphics_linux.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "app/app.h"
+#include "state/app.h"
 #include "ui/main_window.h"
 
 class HeadlessGui {

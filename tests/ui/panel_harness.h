@@ -11,8 +11,8 @@
 #include <string>
 #include <thread>
 
-#include "app/app.h"
-#include "app/null_gpu_backend.h"
+#include "state/app.h"
+#include "state/null_gpu_backend.h"
 #include "tests/leaderboard/leaderboard_fixture.h"
 #include "tests/ui/headless_gui.h"
 #include "ui/item_rects.h"

@@ -7,7 +7,7 @@
 
 #include <cstring>
 
-#include "system/linux_graphics.h"
+#include "system/graphics_linux.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "ui/font_files.h"
+#include "system/font_files.h"
 
 #include <fontconfig/fontconfig.h>
 #include <strings.h>

@@ -1,4 +1,4 @@
-#include "app/cpu_clock.h"
+#include "state/cpu_clock.h"
 
 #include <time.h>
 

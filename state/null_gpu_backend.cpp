@@ -1,4 +1,4 @@
-#include "app/null_gpu_backend.h"
+#include "state/null_gpu_backend.h"
 
 #include <algorithm>
 

@@ -1,14 +1,14 @@
 // The frame cap: the rates chosen from the monitor and STRELVIK_MAX_FPS, and a loop that sleeps
-// instead of spinning. Also the signals that close the window.
+// instead of spinning. Also the stop signal that closes the window.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <csignal>
 
-#include "app/cpu_clock.h"
-#include "app/frame_budget.h"
-#include "app/frame_pacer.h"
-#include "app/shutdown_signals.h"
+#include "state/cpu_clock.h"
+#include "state/frame_budget.h"
+#include "state/frame_pacer.h"
+#include "system/stop_signal.h"
 
 TEST(MaxFpsSetting, AcceptsOnlyAWholeNumberFromOneToTheLimit) {
   EXPECT_FALSE(parse_max_fps(nullptr).value);
@@ -97,14 +97,13 @@ TEST(FramePacer, WaitsBySleepingNotSpinning) {
   for (int frame = 0; frame < 5; ++frame) pacer.wait_for_next_frame(true);    // 5 intervals at 25/s
   const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wall_before).count();
   const double cpu = thread_cpu_seconds() - cpu_before;
-  EXPECT_GE(wall, 0.39);
-  EXPECT_LT(wall, 2.0);
+  EXPECT_GE(wall, 0.39);  // no upper bound: a loaded machine may wake the thread late
   EXPECT_LT(cpu, wall * 0.2) << "the pacer burns the processor while it waits";
 }
 
-TEST(ShutdownSignals, SigtermIsRecordedAsARequestToClose) {
-  install_shutdown_signals();
-  EXPECT_FALSE(shutdown_requested());
+TEST(StopSignal, SigtermIsRecordedAsARequestToStop) {
+  install_stop_signal_handlers();
+  EXPECT_EQ(received_stop_signal(), 0);
   std::raise(SIGTERM);
-  EXPECT_TRUE(shutdown_requested());
+  EXPECT_EQ(received_stop_signal(), SIGTERM);
 }

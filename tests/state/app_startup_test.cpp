@@ -8,8 +8,8 @@
 
 #include <fstream>
 
-#include "app/app.h"
-#include "app/null_gpu_backend.h"
+#include "state/app.h"
+#include "state/null_gpu_backend.h"
 #include "tests/leaderboard/leaderboard_fixture.h"
 
 static SystemInfo fake_machine() {

@@ -4,9 +4,9 @@
 #include <atomic>
 #include <thread>
 
-#include "app/null_gpu_backend.h"
-#include "app/preview_staging.h"
 #include "engine/preview_image.h"
+#include "state/null_gpu_backend.h"
+#include "state/preview_staging.h"
 
 static void fill(PreviewImage& image, std::uint8_t value) {
   for (std::size_t i = 0; i < image.pixel_count(); ++i)

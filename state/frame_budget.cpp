@@ -1,4 +1,4 @@
-#include "app/frame_budget.h"
+#include "state/frame_budget.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "app/preview_staging.h"
+#include "state/preview_staging.h"
 
 #include "engine/preview_image.h"
 

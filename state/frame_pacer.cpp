@@ -1,4 +1,4 @@
-#include "app/frame_pacer.h"
+#include "state/frame_pacer.h"
 
 #include <algorithm>
 #include <cerrno>

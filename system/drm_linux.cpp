@@ -12,7 +12,7 @@ extern "C" {
 #include <sstream>
 #include <string>
 
-#include "system/linux_graphics.h"
+#include "system/graphics_linux.h"
 #include "system/proc_parsers.h"
 
 namespace {

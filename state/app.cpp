@@ -1,8 +1,9 @@
-#include "app/app.h"
+#include "state/app.h"
 
 #include <algorithm>
 #include <utility>
 
+#include "history/best_scores.h"
 #include "verify/image_verification.h"
 
 WindowWorkload WindowWorkload::standard() { return WindowWorkload{standard_config(1), kStandardImageSha256}; }
@@ -31,14 +32,9 @@ void follow_history_file(App& app) {
 }
 
 void set_initial_scores(App& app) {
-  std::int32_t single = 0;
-  std::int32_t multi = 0;
-  for (const HistoryEntry& entry : app.history.entries()) {
-    if (entry.type == "single") single = std::max(single, entry.score);
-    if (entry.type == "multi") multi = std::max(multi, entry.score);
-  }
-  app.single_score = single;
-  app.multi_score = multi;
+  const BestScores best = best_scores(app.history.entries());
+  app.single_score = best.single;
+  app.multi_score = best.multi;
 }
 
 void stop_app_services(App& app) {

@@ -1,5 +1,5 @@
 #pragma once
-// Finding the interface's font files through fontconfig. The body face is "Segoe UI" where
+// Finding the interface's font files (fontconfig on Linux). The body face is "Segoe UI" where
 // installed, else Inter, else the system's sans-serif; the monospace face "Consolas", else
 // JetBrains Mono, else the system's monospace. Only outline fonts the GUI library can read
 // (TrueType or CFF) are taken.

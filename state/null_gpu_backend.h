@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/gpu_backend.h"
-#include "app/preview_staging.h"
+#include "state/gpu_backend.h"
+#include "state/preview_staging.h"
 
 class NullGpuBackend : public IGpuBackend {
  public:

@@ -13,7 +13,7 @@
 #include <cpuid.h>
 #endif
 
-#include "system/linux_graphics.h"
+#include "system/graphics_linux.h"
 #include "system/probe.h"
 #include "system/proc_parsers.h"
 
