@@ -77,7 +77,7 @@ Measured windowed(const BenchmarkConfig& config, const std::string& reference, d
   double ui0 = 0, cpu0 = 0, x0 = 0;
   std::chrono::steady_clock::time_point wall0;
   ProgramOptions options;
-  options.workload = WindowWorkload{config, reference};
+  options.workload = ReferenceWorkload{config, reference};
   if (fps > 0) options.running_frame_rate = fps;  // 0: the window's own choice
   options.after_frame = [&](App& app) {
     ++frame;

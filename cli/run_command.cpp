@@ -11,7 +11,8 @@
 #include "cli/progress_reporter.h"
 #include "engine/benchmark_engine.h"
 #include "system/stop_signal.h"
-#include "verify/image_verification.h"
+#include "verify/run_verdict.h"
+#include "verify/sha256.h"
 
 namespace {
 
@@ -75,15 +76,13 @@ int run_benchmarks(const RunOptions& options, const RunRecorder& recorder, const
     report.result = engine.take_result();
     report.config = config;
     last_image = engine.pixels.snapshot();
-    const ImageVerification verification = verify_image(config, last_image);
-    report.image_sha256 = verification.sha256;
-    report.verified = verification.verified;
-    report.custom = is_custom_run(config, hardware_threads);
-    if (recorder && is_submittable(report)) {
+    report.image_sha256 = sha256_hex(last_image);
+    report.verdict = judge_run(ReferenceWorkload::standard(), config, hardware_threads, report.image_sha256);
+    if (recorder && report.verdict.may_record) {
       report.recorded = recorder(report);
     }
     // A series is submitted once, by its median run, after the last run.
-    if (submitter && options.repeat == 1 && is_submittable(report)) {
+    if (submitter && options.repeat == 1 && report.verdict.may_submit) {
       report.submit_status = submitter(report);
     }
 
@@ -92,7 +91,7 @@ int run_benchmarks(const RunOptions& options, const RunRecorder& recorder, const
       std::cout << run_report_json(report).dump() << std::endl;
     }
     reports.push_back(report);
-    if (report.verified == false) {
+    if (report.verdict.image_verified == false) {
       exit_code = 3;  // a machine that computes wrongly: its further runs mean nothing either
       break;
     }

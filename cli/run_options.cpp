@@ -3,8 +3,6 @@
 #include <charconv>
 #include <limits>
 
-#include "verify/image_verification.h"
-
 std::vector<BenchmarkConfig> planned_runs(const RunOptions& options, std::int32_t hardware_threads) {
   std::vector<std::int32_t> thread_counts;
   if (options.kind != RunKind::Multi) {
@@ -21,11 +19,6 @@ std::vector<BenchmarkConfig> planned_runs(const RunOptions& options, std::int32_
     }
   }
   return runs;
-}
-
-bool is_custom_run(const BenchmarkConfig& config, std::int32_t hardware_threads) {
-  const std::int32_t standard_threads = config.thread_count == 1 ? 1 : hardware_threads;
-  return !is_standard_workload(config) || config.thread_count != standard_threads;
 }
 
 namespace {

@@ -14,11 +14,11 @@ struct RunOptions {
   std::optional<std::int32_t> threads;  // --threads: every run uses this many workers
   std::int32_t repeat = 1;
   std::string image_path;  // --image: PNG of the last finished image
-  std::int32_t width = 1920;
-  std::int32_t height = 1080;
-  std::int32_t samples = 128;
-  std::int32_t depth = 50;
-  std::int32_t tile = 32;
+  std::int32_t width = kStandardWorkload.width;
+  std::int32_t height = kStandardWorkload.height;
+  std::int32_t samples = kStandardWorkload.samples_per_pixel;
+  std::int32_t depth = kStandardWorkload.max_depth;
+  std::int32_t tile = kStandardWorkload.tile_size;
   bool json = false;
   bool record_history = true;  // --no-history turns it off
   bool submit = true;          // --no-submit turns it off
@@ -26,10 +26,6 @@ struct RunOptions {
 
 // The configurations to run, in order: single before multi, each repeated.
 std::vector<BenchmarkConfig> planned_runs(const RunOptions& options, std::int32_t hardware_threads);
-
-// A run is custom when its workload is not the standard one or its thread count is not the
-// standard count of its kind; custom runs are never recorded or submitted.
-bool is_custom_run(const BenchmarkConfig& config, std::int32_t hardware_threads);
 
 // Parses "WxH"; nullopt when malformed, not positive, or when the image's bytes overflow 32 bits.
 std::optional<std::pair<std::int32_t, std::int32_t>> parse_image_size(const std::string& text);

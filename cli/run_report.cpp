@@ -16,8 +16,9 @@ nlohmann::ordered_json run_report_json(const RunReport& report) {
   object["max_depth"] = report.config.max_depth;
   object["tile_size"] = report.config.tile_size;
   object["image_sha256"] = report.image_sha256;
-  object["verified"] = report.verified ? nlohmann::ordered_json(*report.verified) : nlohmann::ordered_json();
-  object["custom"] = report.custom;
+  object["verified"] =
+      report.verdict.image_verified ? nlohmann::ordered_json(*report.verdict.image_verified) : nlohmann::ordered_json();
+  object["custom"] = report.verdict.custom;
   object["recorded"] = report.recorded;
   object["submit_status"] =
       report.submit_status ? nlohmann::ordered_json(*report.submit_status) : nlohmann::ordered_json();
@@ -28,14 +29,14 @@ std::string run_report_text(const RunReport& report) {
   const BenchmarkResult& r = report.result;
   char head[256];
   std::snprintf(head, sizeof head, "%s%s: score %d, time %.3f s, %d thread%s, %s\n", r.type.c_str(),
-                report.custom ? " (custom)" : "", r.score, r.time_seconds, r.threads, r.threads == 1 ? "" : "s",
+                report.verdict.custom ? " (custom)" : "", r.score, r.time_seconds, r.threads, r.threads == 1 ? "" : "s",
                 r.date.c_str());
   std::string text = head;
   text += "  image " + std::to_string(report.config.width) + "x" + std::to_string(report.config.height) + ", " +
           std::to_string(report.config.samples_per_pixel) + " spp, SHA-256 " + report.image_sha256 + "\n";
-  if (!report.verified) {
+  if (!report.verdict.image_verified) {
     text += "  custom workload: no reference image to verify against\n";
-  } else if (*report.verified) {
+  } else if (*report.verdict.image_verified) {
     text += "  verified: the image matches the reference\n";
   } else {
     text +=
@@ -57,12 +58,10 @@ double median(std::vector<double> values) {
   return values.size() % 2 == 1 ? values[mid] : (values[mid - 1] + values[mid]) / 2.0;
 }
 
-bool is_submittable(const RunReport& report) { return !report.custom && report.verified.value_or(false); }
-
 std::optional<std::size_t> median_run(const std::vector<RunReport>& reports, const std::string& kind) {
   std::vector<std::size_t> runs;
   for (std::size_t i = 0; i < reports.size(); ++i) {
-    if (reports[i].result.type == kind && is_submittable(reports[i])) {
+    if (reports[i].result.type == kind && reports[i].verdict.may_submit) {
       runs.push_back(i);
     }
   }

@@ -7,13 +7,13 @@
 #include <vector>
 
 #include "engine/benchmark_config.h"
+#include "verify/run_verdict.h"
 
 struct RunReport {
   BenchmarkResult result;
   BenchmarkConfig config;
   std::string image_sha256;
-  std::optional<bool> verified;  // empty for a custom workload
-  bool custom = false;
+  RunVerdict verdict;
   bool recorded = false;                     // appended to the history
   std::optional<std::string> submit_status;  // the leaderboard's status text; empty when not submitted
 };
@@ -38,9 +38,6 @@ std::string run_summary_text(const RunSummary& summary);
 
 double median(std::vector<double> values);
 
-// A run the leaderboard may receive: standard workload and verified image.
-bool is_submittable(const RunReport& report);
-
-// Of a series of runs of one kind, the submittable run whose score is the median (the lower
+// Of a series of runs of one kind, the run that may be submitted whose score is the median (the lower
 // of the two middle ones for an even count, so that a series never claims more than it showed).
 std::optional<std::size_t> median_run(const std::vector<RunReport>& reports, const std::string& kind);

@@ -48,9 +48,9 @@ class BenchmarkEngine {
   std::atomic<bool> run_failed{false};
   std::atomic<std::int32_t> tiles_done{0};
   std::atomic<std::int32_t> tile_count{0};
-  std::int32_t width = 1920;  // written only by start, while no run is in progress
-  std::int32_t height = 1080;
-  PreviewImage pixels{1920, 1080};
+  std::int32_t width = kStandardWorkload.width;  // written only by start, while no run is in progress
+  std::int32_t height = kStandardWorkload.height;
+  PreviewImage pixels{kStandardWorkload.width, kStandardWorkload.height};
   // Steady-clock nanoseconds at the start of the measured phase; 0 until it has begun.
   std::atomic<std::int64_t> start_time{0};
   BenchmarkResult result;  // readable while running is false and result_ready is true

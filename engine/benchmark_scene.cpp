@@ -92,8 +92,8 @@ BenchmarkScene build_benchmark_scene() {
   }
 
   Camera& camera = scene.camera;
-  camera.image_width = 1920;
-  camera.image_height = 1080;
+  camera.image_width = kStandardWorkload.width;
+  camera.image_height = kStandardWorkload.height;
   camera.vfov = 20.0;
   camera.lookfrom = Vec3{13.0, 2.0, 3.0};
   camera.lookat = Vec3{0.0, 0.0, 0.0};

@@ -8,5 +8,5 @@ struct BenchmarkScene {
   Camera camera;
 };
 
-// A fresh scene with its camera initialised for 1920 x 1080.
+// A fresh scene with its camera initialised for the standard image size.
 BenchmarkScene build_benchmark_scene();

@@ -2,11 +2,12 @@
 // A pinhole camera with the viewport at distance 1 in front of the eye; no defocus blur.
 #include <cstdint>
 
+#include "engine/benchmark_config.h"
 #include "engine/ray.h"
 
 struct Camera {
-  std::int32_t image_width = 1920;
-  std::int32_t image_height = 1080;
+  std::int32_t image_width = kStandardWorkload.width;
+  std::int32_t image_height = kStandardWorkload.height;
   double vfov = 20.0;  // vertical field of view, degrees
   Vec3 lookfrom{13.0, 2.0, 3.0};
   Vec3 lookat{0.0, 0.0, 0.0};

@@ -6,11 +6,9 @@
 #include "history/best_scores.h"
 #include "verify/image_verification.h"
 
-WindowWorkload WindowWorkload::standard() { return WindowWorkload{standard_config(1), kStandardImageSha256}; }
+App::App() : App(ReferenceWorkload::standard()) {}
 
-App::App() : App(WindowWorkload::standard()) {}
-
-App::App(WindowWorkload workload_) : workload(std::move(workload_)) {}
+App::App(ReferenceWorkload workload_) : workload(std::move(workload_)) {}
 
 void start_app_services(App& app, const MachineProbe& probe) {
   app.system_info = probe.collect();

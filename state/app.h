@@ -12,21 +12,14 @@
 #include "leaderboard/leaderboard_client.h"
 #include "system/cpu_usage_monitor.h"
 #include "system/system_info.h"
+#include "verify/run_verdict.h"
 
 struct ImFont;
 class IGpuBackend;
 
-// What the window's runs render, and the SHA-256 their finished image must have to count. The
-// program always uses the standard workload; tests substitute a smaller one with its own hash.
-struct WindowWorkload {
-  BenchmarkConfig config = standard_config(1);  // the thread count is set per run
-  std::string reference_sha256;
-  static WindowWorkload standard();
-};
-
 struct App {
   App();
-  explicit App(WindowWorkload workload);
+  explicit App(ReferenceWorkload workload);
 
   SystemInfo system_info;
   BenchmarkEngine engine;
@@ -44,7 +37,9 @@ struct App {
   float dpi_scale = 1.0f;
   CpuUsageMonitor cpu_monitor;
 
-  WindowWorkload workload;
+  // What the window's runs render. The program always uses the standard workload; tests
+  // substitute a smaller one with its own reference hash.
+  ReferenceWorkload workload;
   // The seconds the progress line shows once no run is in progress: the last run's measured
   // time, or how far a cancelled run got.
   double shown_run_seconds = 0.0;

@@ -39,7 +39,7 @@ void take_run_both_result(App& app) {
   if (!app.engine.result_ready.load()) return;
   if (!app.run_both_single_done) {
     const FinishedRun single = take_finished_run(app);
-    if (!single.verified) {
+    if (single.verdict.image_verified != true) {
       app.run_both = false;
       return;
     }

@@ -17,10 +17,12 @@ void start_run(App& app, std::int32_t threads) {
   app.engine.start(config);
 }
 
-void record_result(App& app, const BenchmarkResult& result) {
-  app.history.add(entry_from_result(result, app.system_info.cpu_name));
-  collect_history_notices(app);
-  app.leaderboard.submit(app.system_info.cpu_name, result.type, result.score, result.threads);
+void record_result(App& app, const BenchmarkResult& result, const RunVerdict& verdict) {
+  if (verdict.may_record) {
+    app.history.add(entry_from_result(result, app.system_info.cpu_name));
+    collect_history_notices(app);
+  }
+  if (verdict.may_submit) app.leaderboard.submit(app.system_info.cpu_name, result.type, result.score, result.threads);
 }
 
 FinishedRun take_finished_run(App& app) {
@@ -28,17 +30,16 @@ FinishedRun take_finished_run(App& app) {
   run.result = app.engine.take_result();
   // Hashed now: the next start clears the image, and in Run Both that start is this frame.
   const std::vector<std::uint8_t> image = app.engine.pixels.snapshot();
-  run.verified = sha256_hex(image) == app.workload.reference_sha256;
+  BenchmarkConfig config = app.workload.config;
+  config.thread_count = run.result.threads;
+  run.verdict = judge_run(app.workload, config, hardware_thread_count(), sha256_hex(image));
   app.shown_run_seconds = run.result.time_seconds;
   if (run.result.type == "single") {
     app.single_score = run.result.score;
   } else {
     app.multi_score = run.result.score;
   }
-  if (run.verified) {
-    record_result(app, run.result);
-  } else {
-    app.unverified_kind = run.result.type == "single" ? "single" : "multi";
-  }
+  record_result(app, run.result, run.verdict);
+  if (run.verdict.image_verified != true) app.unverified_kind = run.result.type == "single" ? "single" : "multi";
   return run;
 }

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "engine/benchmark_config.h"
+#include "verify/run_verdict.h"
 
 struct App;
 
@@ -11,13 +12,14 @@ struct App;
 // The caller has checked that no run is in progress.
 void start_run(App& app, std::int32_t threads);
 
-// Stores a taken result in the history and submits it to the leaderboard.
-void record_result(App& app, const BenchmarkResult& result);
+// Stores a taken result in the history and submits it to the leaderboard, as far as its verdict
+// allows.
+void record_result(App& app, const BenchmarkResult& result, const RunVerdict& verdict);
 
 // What became of a finished run taken from the engine.
 struct FinishedRun {
   BenchmarkResult result;
-  bool verified = false;  // the image matched the workload's reference; only then is it recorded
+  RunVerdict verdict;  // recorded and submitted only when the verdict allows it
 };
 
 // Takes the engine's result, checks the finished image against the reference before anything

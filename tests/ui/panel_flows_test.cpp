@@ -21,7 +21,7 @@ class PanelFlows : public ::testing::Test {
   // An App whose runs render the quick workload; a wrong reference hash makes every image wrong.
   std::unique_ptr<PanelHarness> open(const BenchmarkConfig& config, std::string reference) {
     const std::string cpu = std::string("Flow CPU ") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    return std::make_unique<PanelHarness>(*servers, history, cpu, WindowWorkload{config, std::move(reference)});
+    return std::make_unique<PanelHarness>(*servers, history, cpu, ReferenceWorkload{config, std::move(reference)});
   }
   std::unique_ptr<PanelHarness> open_quick() { return open(kQuickWorkload, servers->quick_hash); }
 

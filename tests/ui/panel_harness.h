@@ -49,7 +49,7 @@ class PanelHarness {
 
   // `cpu_name` keeps each test's submissions apart on the shared server.
   PanelHarness(const PanelServers& servers, const fs::path& history, const std::string& cpu_name,
-               WindowWorkload workload) {
+               ReferenceWorkload workload) {
     setenv("STRELVIK_HISTORY", history.c_str(), 1);
     const std::string url = "https://127.0.0.1:" + std::to_string(servers.server.port());
     setenv("STRELVIK_LEADERBOARD_URL", url.c_str(), 1);

@@ -10,6 +10,7 @@
 #include "engine/render_tile.h"
 #include "engine/tiles.h"
 #include "verify/image_verification.h"
+#include "verify/run_verdict.h"
 #include "verify/sha256.h"
 
 namespace {
@@ -41,20 +42,31 @@ TEST(ReferenceImage, FirstMiddleAndLastTilesMatchTheStandardImage) {
   EXPECT_EQ(standard_tile_sha256(2039), "a4fff5b7a7eaaf2d8b0fcfbd068b6072ce644cb35921a0c708cf1c6772fd61bb");
 }
 
-TEST(ImageVerification, OnlyTheStandardWorkloadIsVerified) {
-  const std::vector<std::uint8_t> wrong(16, 0);
-  BenchmarkConfig config = standard_config(8);
-  EXPECT_TRUE(is_standard_workload(config));
-  const ImageVerification standard = verify_image(config, wrong);
-  ASSERT_TRUE(standard.verified.has_value());
-  EXPECT_FALSE(*standard.verified);
-
-  config.samples_per_pixel = 16;
-  EXPECT_FALSE(is_standard_workload(config));
-  EXPECT_FALSE(verify_image(config, wrong).verified.has_value());
-  config = standard_config(1);
-  config.tile_size = 16;  // tile seeds follow the tile index: another tile size is another image
-  EXPECT_FALSE(is_standard_workload(config));
+TEST(RunVerdict, OnlyAVerifiedRunOfTheWorkloadAtItsKindsThreadCountCounts) {
+  const ReferenceWorkload standard = ReferenceWorkload::standard();
+  const auto judge = [&](const BenchmarkConfig& run, const std::string& sha) {
+    return judge_run(standard, run, 8, sha);
+  };
+  for (std::int32_t threads : {1, 8}) {
+    const RunVerdict right = judge(standard_config(threads), kStandardImageSha256);
+    EXPECT_TRUE(right.may_record && right.may_submit && !right.custom) << threads;
+    const RunVerdict wrong = judge(standard_config(threads), "00");
+    EXPECT_EQ(wrong.image_verified, false);
+    EXPECT_FALSE(wrong.may_record || wrong.may_submit);
+  }
+  // Another thread count: still verified, but custom and never kept.
+  const RunVerdict three = judge(standard_config(3), kStandardImageSha256);
+  EXPECT_EQ(three.image_verified, true);
+  EXPECT_TRUE(three.custom);
+  EXPECT_FALSE(three.may_record || three.may_submit);
+  // Another image (tile seeds follow the tile index, so the tile size counts): nothing to verify.
+  BenchmarkConfig tiles = standard_config(8);
+  tiles.tile_size = 16;
+  EXPECT_FALSE(judge(tiles, kStandardImageSha256).image_verified.has_value());
+  EXPECT_FALSE(is_standard_workload(tiles));
+  // A test's own workload counts like the standard one.
+  const ReferenceWorkload small{BenchmarkConfig{2, 3, 8, 1, 16, 16}, "abc"};
+  EXPECT_TRUE(judge_run(small, BenchmarkConfig{2, 3, 8, 2, 16, 16}, 2, "abc").may_submit);
 }
 
 TEST(Sha256, MatchesTheKnownDigestOfAnEmptyInput) {
