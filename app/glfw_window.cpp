@@ -14,10 +14,10 @@ static std::string last_error_or(const char* fallback) {
   return g_last_glfw_error.empty() ? std::string(fallback) : g_last_glfw_error;
 }
 
-bool start_window_system(std::string& error) {
+bool start_window_system(std::string* error) {
   glfwSetErrorCallback(remember_glfw_error);
   if (glfwInit() == GLFW_TRUE) return true;
-  error = "cannot open a window: " + last_error_or("no display");
+  *error = "cannot open a window: " + last_error_or("no display");
   return false;
 }
 
@@ -33,7 +33,7 @@ static void set_window_icons(GLFWwindow* window) {
   glfwSetWindowIcon(window, 2, images);
 }
 
-GLFWwindow* create_main_window(std::string& error) {
+GLFWwindow* create_main_window(std::string* error) {
   glfwDefaultWindowHints();
   glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 3);
   glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
@@ -46,7 +46,7 @@ GLFWwindow* create_main_window(std::string& error) {
   glfwWindowHintString(GLFW_X11_INSTANCE_NAME, "strelvik");
   GLFWwindow* window = glfwCreateWindow(kWindowWidth, kWindowHeight, kWindowTitle, nullptr, nullptr);
   if (window == nullptr) {
-    error = "cannot create the window with an OpenGL 3.3 core context: " + last_error_or("unknown reason");
+    *error = "cannot create the window with an OpenGL 3.3 core context: " + last_error_or("unknown reason");
     return nullptr;
   }
   glfwMakeContextCurrent(window);

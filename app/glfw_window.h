@@ -10,10 +10,10 @@ inline constexpr int kWindowWidth = 1600;  // outer size, frame included
 inline constexpr int kWindowHeight = 900;
 
 // Starts GLFW. False, with the reason in `error`, when no display can be opened.
-bool start_window_system(std::string& error);
+bool start_window_system(std::string* error);
 // Creates the window hidden, with its context current on this thread; null, with the reason in
 // `error`, when the window or an OpenGL 3.3 core context cannot be had.
-GLFWwindow* create_main_window(std::string& error);
+GLFWwindow* create_main_window(std::string* error);
 // The top-left corner that centres an outer size on a screen area. Integer division truncates
 // toward zero, so on a screen smaller than the window the corner lies at negative coordinates.
 int centred_origin(int area_origin, int area_size, int outer_size);

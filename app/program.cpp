@@ -130,11 +130,11 @@ static void run_frame_loop(GLFWwindow* window, App& app, const ProgramOptions& o
 
 int run_program(const ProgramOptions& options) {
   std::string error;
-  if (!start_window_system(error)) {
+  if (!start_window_system(&error)) {
     std::fprintf(stderr, "strelvik: %s\n", error.c_str());
     return 1;
   }
-  GLFWwindow* window = create_main_window(error);
+  GLFWwindow* window = create_main_window(&error);
   if (window == nullptr) {
     std::fprintf(stderr, "strelvik: %s\n", error.c_str());
     glfwTerminate();

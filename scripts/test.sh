@@ -1,11 +1,17 @@
 #!/usr/bin/env bash
 # Builds and runs the whole test suite, as CI does:
+#   the style check (formatting and layers, scripts/check-style.sh) first;
 #   release build: every test; asan and tsan builds: the unit and API suites;
 #   fuzz build (clang): every libFuzzer target for a bounded time.
 # STRELVIK_TEST_STAGES (default "release asan tsan fuzz") picks a subset.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
+
+start=$SECONDS
+echo "=== style ===" >&2
+scripts/check-style.sh
+echo "=== style took $((SECONDS - start)) s ===" >&2
 
 jobs=$(nproc)
 stages=${STRELVIK_TEST_STAGES:-release asan tsan fuzz}
