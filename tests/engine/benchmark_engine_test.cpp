@@ -146,16 +146,13 @@ TEST(BenchmarkEngine, StartTimeIsZeroUntilTheMeasuredPhaseBegins) {
   engine.cancel();
 }
 
-TEST(BenchmarkEngine, DestroyingDuringARunReturnsPromptly) {
-  const auto begin = std::chrono::steady_clock::now();
-  {
-    BenchmarkEngine engine;
-    engine.start(slow(2));
-    while (engine.tiles_done.load() == 0) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+TEST(BenchmarkEngine, DestroyingDuringARunCancelsIt) {
+  // A run of hours: the test ends only if the destructor cancels it rather than waiting.
+  BenchmarkEngine engine;
+  engine.start(BenchmarkConfig{1024, 50, 8, 2, 4096, 4096});
+  while (engine.tiles_done.load() == 0) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
-  EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(60));
 }
 
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)

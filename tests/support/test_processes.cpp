@@ -92,3 +92,14 @@ int free_loopback_port() {
   close(fd);
   return ntohs(address.sin_port);
 }
+
+bool catches_signal(pid_t pid, int signal_number) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("SigCgt:", 0) != 0) continue;
+    const unsigned long long mask = std::strtoull(line.c_str() + 7, nullptr, 16);
+    return (mask >> (signal_number - 1)) & 1u;
+  }
+  return false;
+}

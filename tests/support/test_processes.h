@@ -33,6 +33,9 @@ pid_t spawn_program(const std::vector<std::string>& argv, const fs::path& out, c
 int wait_exit(pid_t pid);
 // Runs a program to its end with both outputs in `log`; returns its exit code.
 int run_program(const std::vector<std::string>& argv, const fs::path& log);
+// True once the process has a handler for `signal_number` (its SigCgt mask in /proc), so that a
+// test can send the signal without guessing how long the program takes to start.
+bool catches_signal(pid_t pid, int signal_number);
 
 // A certificate for 127.0.0.1 and localhost, valid for two days: NAME-cert.pem and NAME-key.pem.
 struct Certificate {
