@@ -25,6 +25,9 @@ void print_system_info(const SystemInfo& info, bool json, std::ostream& out) {
     j["cpu_name"] = info.cpu_name;
     j["physical_cores"] = info.physical_cores;
     j["logical_processors"] = info.logical_processors;
+    if (info.usable_processors != 0 && info.usable_processors < info.logical_processors) {
+      j["usable_processors"] = info.usable_processors;  // an affinity mask or a CPU quota
+    }
     j["clock_ghz"] = info.clock_ghz;
     j["l1_cache"] = info.l1_cache;
     j["l2_cache"] = info.l2_cache;
@@ -42,7 +45,7 @@ void print_system_info(const SystemInfo& info, bool json, std::ostream& out) {
   // The panel's rows and groups; an empty string marks its spacing.
   const std::vector<std::pair<std::string, std::string>> rows = {
       {"CPU", info.cpu_name},
-      {"Cores", std::to_string(info.physical_cores) + "C / " + std::to_string(info.logical_processors) + "T"},
+      {"Cores", cores_text(info)},
       {"Freq", format("%.2f GHz", info.clock_ghz)},
       {"L1", info.l1_cache},
       {"L2", info.l2_cache},

@@ -10,6 +10,7 @@
 #include "cli/png_writer.h"
 #include "cli/progress_reporter.h"
 #include "engine/benchmark_engine.h"
+#include "system/machine_threads.h"
 #include "system/stop_signal.h"
 #include "verify/run_verdict.h"
 #include "verify/sha256.h"
@@ -47,14 +48,15 @@ int run_benchmarks(const RunOptions& options, const RunRecorder& recorder, const
   install_stop_signal_handlers();
   std::FILE* human = options.json ? stderr : stdout;
   const bool interactive = isatty(STDERR_FILENO) != 0;
-  const std::int32_t hardware_threads = hardware_thread_count();
+  // A multi-core run uses the processors this process may use, not every one the machine has.
+  const MachineThreads machine = this_machine_threads();
 
   BenchmarkEngine engine;
   std::vector<RunReport> reports;
   std::vector<std::uint8_t> last_image;
   int exit_code = 0;
 
-  for (const BenchmarkConfig& config : planned_runs(options, hardware_threads)) {
+  for (const BenchmarkConfig& config : planned_runs(options, machine.usable)) {
     ProgressReporter progress(stderr, interactive, run_label(config));
     engine.start(config);
     wait_for_run(engine, progress);
@@ -77,13 +79,15 @@ int run_benchmarks(const RunOptions& options, const RunRecorder& recorder, const
     report.config = config;
     last_image = engine.pixels.snapshot();
     report.image_sha256 = sha256_hex(last_image);
-    report.verdict = judge_run(ReferenceWorkload::standard(), config, hardware_threads, report.image_sha256);
+    report.verdict = judge_run(ReferenceWorkload::standard(), config, machine, report.image_sha256);
     if (recorder && report.verdict.may_record) {
       report.recorded = recorder(report);
     }
     // A series is submitted once, by its median run, after the last run.
     if (submitter && options.repeat == 1 && report.verdict.may_submit) {
       report.submit_status = submitter(report);
+    } else if (!report.verdict.not_submitted_reason.empty()) {
+      report.submit_status = report.verdict.not_submitted_reason;
     }
 
     std::fputs(run_report_text(report).c_str(), human);
@@ -107,6 +111,12 @@ int run_benchmarks(const RunOptions& options, const RunRecorder& recorder, const
     for (RunSummary& summary : summarize(reports)) {
       if (const auto median = median_run(reports, summary.kind); submitter && median) {
         summary.submit_status = submitter(reports[*median]);
+      } else {
+        for (const RunReport& report : reports) {
+          if (report.result.type == summary.kind && !report.verdict.not_submitted_reason.empty()) {
+            summary.submit_status = report.verdict.not_submitted_reason;
+          }
+        }
       }
       std::fputs(run_summary_text(summary).c_str(), human);
       if (options.json) {

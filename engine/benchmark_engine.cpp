@@ -6,6 +6,7 @@
 #include "engine/render_tile.h"
 #include "engine/score.h"
 #include "engine/thread_pool.h"
+#include "engine/tile_order.h"
 
 BenchmarkEngine::BenchmarkEngine() = default;
 
@@ -98,14 +99,15 @@ void BenchmarkEngine::run_internal(BenchmarkConfig config) {
       tile_count.exchange(static_cast<std::int32_t>(tiles.size()));
     }
     tiles_done.exchange(0);
+    const std::vector<std::int32_t> order = tile_queue_order(config, tile_count.load());
 
     // The measured phase: creating the workers, queuing, rendering, and joining the workers.
     const std::int64_t begin = steady_now_ns();
     start_time.exchange(begin);
     {
       ThreadPool pool(config.thread_count);
-      const std::int32_t count = tile_count.load();
-      for (std::int32_t i = 0; i < count && !cancel_requested.load(); ++i) {
+      for (std::size_t k = 0; k < order.size() && !cancel_requested.load(); ++k) {
+        const std::int32_t i = order[k];
         pool.enqueue([this, i, &config] { render_tile_task(i, config); });
       }
       pool.wait_idle();

@@ -1,5 +1,6 @@
 #pragma once
-// The square tiles a run cuts its image into, in row-major order from the top-left corner.
+// The square tiles a run cuts its image into, listed row-major from the top-left corner (the
+// order they are queued in is engine/tile_order.h).
 #include <cstdint>
 #include <vector>
 

@@ -23,9 +23,11 @@ void CpuUsageMonitor::update(bool running, ICpuTimesSource& source) {
   const auto times = source.system_times();
   if (!times) return;
 
-  if (!first_sample) {
-    // Unsigned differences: a counter that went backwards wraps to a huge elapsed time and
-    // yields a value that the clamp below keeps within 0..100.
+  // A counter that went backwards (iowait may, and unplugging a processor shrinks the totals)
+  // gives no meaningful difference: that sample is skipped and the new counters become the
+  // baseline, instead of a spike to 0 or 100 %.
+  const bool backwards = times->idle < prev_idle || times->kernel < prev_kernel || times->user < prev_user;
+  if (!first_sample && !backwards) {
     const std::uint64_t elapsed = (times->kernel - prev_kernel) + (times->user - prev_user);
     const std::uint64_t idle_delta = times->idle - prev_idle;
     float usage = 0.0f;

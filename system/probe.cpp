@@ -1,5 +1,7 @@
 #include "system/probe.h"
 
+#include <algorithm>
+
 namespace {
 
 std::string cache_text(const std::optional<std::uint64_t>& size) {
@@ -22,6 +24,37 @@ int rank_of(AdapterKind kind) {
 std::string format_cache_size(std::uint64_t bytes) {
   if (bytes >= (std::uint64_t{1} << 20)) return std::to_string(bytes >> 20) + " MB";
   return std::to_string(bytes >> 10) + " KB";
+}
+
+std::string cores_text(const SystemInfo& info) {
+  std::string text = std::to_string(info.physical_cores) + "C / " + std::to_string(info.logical_processors) + "T";
+  if (info.usable_processors != 0 && info.usable_processors < info.logical_processors) {
+    text += " (" + std::to_string(info.usable_processors) + " usable)";
+  }
+  return text;
+}
+
+std::uint32_t usable_processor_count(std::uint32_t logical, std::optional<std::uint32_t> affinity,
+                                     std::optional<std::uint32_t> quota) {
+  std::uint32_t usable = affinity.value_or(logical);
+  if (quota) usable = usable == 0 ? *quota : std::min(usable, *quota);
+  if (logical != 0) usable = std::min(usable, logical);
+  return std::max<std::uint32_t>(usable, 1);
+}
+
+double nominal_clock_mhz(const std::vector<CoreClock>& cores) {
+  const auto nominal = [](const CoreClock& c) {
+    if (c.nominal_mhz > 0) return static_cast<double>(c.nominal_mhz);
+    return static_cast<double>(c.base_khz > 0 ? c.base_khz : c.max_khz) / 1000.0;
+  };
+  const CoreClock* fastest = nullptr;
+  for (const CoreClock& c : cores) {
+    if (nominal(c) <= 0.0) continue;
+    if (fastest == nullptr || c.max_khz > fastest->max_khz ||
+        (c.max_khz == fastest->max_khz && nominal(c) > nominal(*fastest)))
+      fastest = &c;
+  }
+  return fastest == nullptr ? 0.0 : nominal(*fastest);
 }
 
 std::string trim_leading_spaces(const std::string& text) {
@@ -63,6 +96,8 @@ SystemInfo collect_system_info(ISystemSources& sources) {
   info.cpu_name = trim_leading_spaces(sources.cpu_brand());
   info.physical_cores = sources.physical_cores();
   info.logical_processors = sources.logical_processors();
+  info.usable_processors =
+      usable_processor_count(info.logical_processors, sources.affinity_processors(), sources.quota_processors());
   info.clock_ghz = sources.clock_mhz() * 0.001;
   const CacheSizes caches = select_cache_sizes(sources.cache_records());
   info.l1_cache = cache_text(caches.l1);

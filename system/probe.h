@@ -35,6 +35,13 @@ struct GraphicsAdapter {
   AdapterKind kind = AdapterKind::Unknown;
 };
 
+// One logical processor's clocks as cpufreq and CPPC give them; 0 where a file is missing.
+struct CoreClock {
+  std::uint64_t max_khz = 0;      // cpuinfo_max_freq: the boost clock on most drivers
+  std::uint64_t base_khz = 0;     // base_frequency: intel_pstate only
+  std::uint64_t nominal_mhz = 0;  // acpi_cppc/nominal_freq, in MHz
+};
+
 class ISystemSources {
  public:
   virtual ~ISystemSources() = default;
@@ -47,6 +54,10 @@ class ISystemSources {
   virtual std::string os_name() = 0;
   virtual std::string computer_name() = 0;
   virtual std::vector<GraphicsAdapter> graphics_adapters() = 0;  // in enumeration order
+  // The processors this process may run on (its affinity mask), and a CPU quota's limit in
+  // whole processors; nullopt when unknown or unlimited.
+  virtual std::optional<std::uint32_t> affinity_processors() { return std::nullopt; }
+  virtual std::optional<std::uint32_t> quota_processors() { return std::nullopt; }
 };
 
 // This platform's services.
@@ -55,6 +66,16 @@ std::unique_ptr<ISystemSources> make_platform_system_sources();
 // The queries in their fixed order, each turned into its field's unit and format.
 SystemInfo collect_system_info(ISystemSources& sources);
 void query_graphics_adapter(SystemInfo& info, ISystemSources& sources);
+
+// The processors a run may use: the affinity count lowered to the quota, never above the
+// machine's logical processors when those are known, and at least 1.
+std::uint32_t usable_processor_count(std::uint32_t logical, std::optional<std::uint32_t> affinity,
+                                     std::optional<std::uint32_t> quota);
+
+// The nominal clock in MHz of the fastest core type (the highest maximum; on hybrid machines
+// the performance cores): its CPPC nominal clock, else its base frequency, else its maximum.
+// 0 when no core reports any.
+double nominal_clock_mhz(const std::vector<CoreClock>& cores);
 
 // Removes leading spaces only; a text of nothing but spaces is returned unchanged.
 std::string trim_leading_spaces(const std::string& text);

@@ -214,6 +214,39 @@ std::string format_os_name(const std::string& pretty_name, const std::string& ke
   return pretty_name + " (" + kernel_release + ")";
 }
 
+std::string cgroup_v2_path(std::string_view proc_self_cgroup) {
+  std::string path;
+  for_each_line(proc_self_cgroup, [&](std::string_view line) {
+    if (line.substr(0, 3) != "0::") return true;
+    path = std::string(trim(line.substr(3)));
+    return false;
+  });
+  return path;
+}
+
+std::optional<std::uint32_t> cpu_max_processors(std::string_view cpu_max) {
+  cpu_max = trim(cpu_max);
+  const auto space = cpu_max.find(' ');
+  if (space == std::string_view::npos) return std::nullopt;
+  const auto quota = parse_digits(cpu_max.substr(0, space), 10);  // "max" fails here: no limit
+  const auto period = parse_digits(trim(cpu_max.substr(space + 1)), 10);
+  if (!quota || !period || *period == 0 || *quota == 0) return std::nullopt;
+  const std::uint64_t processors = (*quota + *period - 1) / *period;
+  return static_cast<std::uint32_t>(std::min<std::uint64_t>(processors, 0xFFFFFFFFu));
+}
+
+std::optional<std::uint32_t> status_allowed_processors(std::string_view status) {
+  std::optional<std::uint32_t> count;
+  for_each_line(status, [&](std::string_view line) {
+    std::string_view k, v;
+    if (!split_key_value(line, k, v) || k != "Cpus_allowed_list") return true;
+    const auto cpus = parse_cpu_list(v);
+    if (!cpus.empty()) count = static_cast<std::uint32_t>(cpus.size());
+    return false;
+  });
+  return count;
+}
+
 std::optional<SystemTimes> parse_proc_stat(std::string_view stat) {
   const auto end = stat.find('\n');
   std::string_view line = stat.substr(0, end);

@@ -45,6 +45,14 @@ std::string os_release_pretty_name(std::string_view os_release);
 // "PRETTY_NAME (kernel release)"; either part may be missing.
 std::string format_os_name(const std::string& pretty_name, const std::string& kernel_release);
 
+// The unified (v2) hierarchy's path in /proc/self/cgroup ("0::/user.slice"); empty when absent.
+std::string cgroup_v2_path(std::string_view proc_self_cgroup);
+// cgroup v2 cpu.max ("400000 100000", or "max 100000" for no limit) as whole processors,
+// rounded up: a quota of 1.5 processors lets 2 threads run. nullopt when there is no limit.
+std::optional<std::uint32_t> cpu_max_processors(std::string_view cpu_max);
+// The number of processors in "Cpus_allowed_list" of /proc/<pid>/status (the affinity mask).
+std::optional<std::uint32_t> status_allowed_processors(std::string_view status);
+
 // The first line of /proc/stat as the monitor's three counters.
 std::optional<SystemTimes> parse_proc_stat(std::string_view stat);
 

@@ -7,6 +7,9 @@ struct SystemInfo {
   std::string cpu_name;  // brand string, leading spaces removed
   std::uint32_t physical_cores = 0;
   std::uint32_t logical_processors = 0;
+  // Those this process may use (affinity mask, CPU quota): the multi-core thread count. Equal
+  // to logical_processors when nothing restricts the process; 0 in a record never collected.
+  std::uint32_t usable_processors = 0;
   double clock_ghz = 0.0;  // nominal clock
   std::string l1_cache;    // one level-1 data cache, e.g. "48 KB", or "N/A"
   std::string l2_cache;
@@ -25,6 +28,9 @@ SystemInfo collect_system_info();
 
 // Fills gpu_name and vram_mb from this machine's graphics adapters; unchanged when none is found.
 void query_graphics_adapter(SystemInfo& info);
+
+// The Cores line: "16C / 32T", with " (4 usable)" when fewer processors may be used.
+std::string cores_text(const SystemInfo& info);
 
 // Bytes to "N MB" from 1 MiB on, else "N KB", both truncated: 49152 gives "48 KB".
 std::string format_cache_size(std::uint64_t bytes);

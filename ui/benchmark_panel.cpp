@@ -44,7 +44,7 @@ void take_run_both_result(App& app) {
       return;
     }
     app.run_both_single_done = true;
-    const std::int32_t threads = hardware_thread_count();
+    const std::int32_t threads = multi_core_threads(app);
     if (!app.engine.running.load()) start_run(app, threads);
   } else {
     take_finished_run(app);
@@ -81,9 +81,9 @@ void draw_benchmark_panel(App& app) {
     start_run(app, 1);
   }
   char multi_label[64];
-  std::snprintf(multi_label, sizeof multi_label, "  Multi-Core (%dT)  ", hardware_thread_count());
+  std::snprintf(multi_label, sizeof multi_label, "  Multi-Core (%dT)  ", multi_core_threads(app));
   if (button(multi_label, ImVec2(width, 35), "Multi-Core")) {
-    const std::int32_t threads = hardware_thread_count();
+    const std::int32_t threads = multi_core_threads(app);
     if (!app.engine.running.load()) start_run(app, threads);
   }
   ImGui::PopStyleColor(3);

@@ -1,11 +1,15 @@
 #include "ui/run_control.h"
 
+#include <mutex>
 #include <utility>
 
 #include "history/record_result.h"
 #include "state/app.h"
 #include "state/gpu_backend.h"
+#include "system/machine_threads.h"
 #include "verify/sha256.h"
+
+std::int32_t multi_core_threads(const App& app) { return machine_threads(app.system_info).usable; }
 
 void start_run(App& app, std::int32_t threads) {
   BenchmarkConfig config = app.workload.config;
@@ -22,7 +26,13 @@ void record_result(App& app, const BenchmarkResult& result, const RunVerdict& ve
     app.history.add(entry_from_result(result, app.system_info.cpu_name));
     collect_history_notices(app);
   }
-  if (verdict.may_submit) app.leaderboard.submit(app.system_info.cpu_name, result.type, result.score, result.threads);
+  if (verdict.may_submit) {
+    app.leaderboard.submit(app.system_info.cpu_name, result.type, result.score, result.threads);
+  } else if (!verdict.not_submitted_reason.empty()) {
+    // The leaderboard panel's status line says why this run stayed local.
+    std::lock_guard lock(app.leaderboard.status_mutex);
+    app.leaderboard.submit_status = "Multi-core run " + verdict.not_submitted_reason;
+  }
 }
 
 FinishedRun take_finished_run(App& app) {
@@ -32,7 +42,7 @@ FinishedRun take_finished_run(App& app) {
   const std::vector<std::uint8_t> image = app.engine.pixels.snapshot();
   BenchmarkConfig config = app.workload.config;
   config.thread_count = run.result.threads;
-  run.verdict = judge_run(app.workload, config, hardware_thread_count(), sha256_hex(image));
+  run.verdict = judge_run(app.workload, config, machine_threads(app.system_info), sha256_hex(image));
   app.shown_run_seconds = run.result.time_seconds;
   if (run.result.type == "single") {
     app.single_score = run.result.score;

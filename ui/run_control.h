@@ -8,6 +8,9 @@
 
 struct App;
 
+// The Multi-Core button's thread count: the processors this process may use.
+std::int32_t multi_core_threads(const App& app);
+
 // Prepares the preview texture for the workload's size and starts a run on `threads` workers.
 // The caller has checked that no run is in progress.
 void start_run(App& app, std::int32_t threads);

@@ -3,6 +3,7 @@
 #include <imgui.h>
 
 #include <cstdio>
+#include <string>
 
 #include "state/app.h"
 #include "ui/palette.h"
@@ -27,9 +28,7 @@ void draw_system_info_panel(App& app, ImFont* font) {
   // Six body-font characters hold the longest label ("Cores") and a gap.
   const float value_x = 6.0f * ImGui::GetFontSize();
 
-  char cores[32];
-  std::snprintf(cores, sizeof cores, "%uC / %uT", static_cast<unsigned>(info.physical_cores),
-                static_cast<unsigned>(info.logical_processors));
+  const std::string cores = cores_text(info);  // "16C / 32T (4 usable)" under a mask or quota
   char clock[32];
   std::snprintf(clock, sizeof clock, "%.2f GHz", info.clock_ghz);
   char vram[32];
@@ -38,7 +37,7 @@ void draw_system_info_panel(App& app, ImFont* font) {
   std::snprintf(ram, sizeof ram, "%llu MB", static_cast<unsigned long long>(info.ram_total_mb));
 
   draw_row("CPU", info.cpu_name.c_str(), value_x, font);
-  draw_row("Cores", cores, value_x, font);
+  draw_row("Cores", cores.c_str(), value_x, font);
   draw_row("Freq", clock, value_x, font);
   draw_row("L1", info.l1_cache.c_str(), value_x, font);
   draw_row("L2", info.l2_cache.c_str(), value_x, font);

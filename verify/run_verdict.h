@@ -1,8 +1,10 @@
 #pragma once
 // Whether a finished run counts: the one rule the window and the runner share. A run's image is
 // checked against its workload's reference; only a verified run of that workload at its kind's
-// thread count (1 for single-core, every thread the machine gives a multi-core run) may be
-// recorded in the history and submitted to the leaderboard.
+// thread count (1 for single-core, every processor this process may use for a multi-core run) may
+// be recorded in the history. A multi-core run that could not use every logical processor of the
+// machine (an affinity mask, a container's quota) is recorded but never submitted: the
+// leaderboard ranks processors, and it would rank this one by a part of it.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -17,6 +19,12 @@ struct ReferenceWorkload {
   static ReferenceWorkload standard();
 };
 
+// The machine's processors as a run sees them.
+struct MachineThreads {
+  std::int32_t logical = 1;  // the machine's logical processors
+  std::int32_t usable = 1;   // those this process may use (the multi-core thread count)
+};
+
 struct RunVerdict {
   // True when the run's configuration is not the workload's at its kind's thread count.
   bool custom = false;
@@ -24,11 +32,12 @@ struct RunVerdict {
   std::optional<bool> image_verified;
   bool may_record = false;
   bool may_submit = false;
+  // Why a recordable run is not submitted; empty otherwise.
+  std::string not_submitted_reason;
 };
 
 // True when both render the same image, whatever their thread counts.
 bool renders_same_image(const BenchmarkConfig& a, const BenchmarkConfig& b);
 
-// `multi_threads` is the thread count a multi-core run of this machine uses.
-RunVerdict judge_run(const ReferenceWorkload& workload, const BenchmarkConfig& run, std::int32_t multi_threads,
+RunVerdict judge_run(const ReferenceWorkload& workload, const BenchmarkConfig& run, const MachineThreads& machine,
                      std::string_view image_sha256);

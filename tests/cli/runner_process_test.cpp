@@ -36,17 +36,20 @@ std::string slurp(const std::filesystem::path& path) {
   return text.str();
 }
 
-Outcome run(const std::string& args) {
+// `command` is a shell command line whose stdout and stderr are captured.
+Outcome run_command(const std::string& command_line) {
   const auto dir = std::filesystem::temp_directory_path();
   const auto out = dir / ("strelvik-out-" + std::to_string(getpid()));
   const auto err = dir / ("strelvik-err-" + std::to_string(getpid()));
-  const std::string command = runner().string() + " " + args + " >" + out.string() + " 2>" + err.string();
+  const std::string command = command_line + " >" + out.string() + " 2>" + err.string();
   const int status = std::system(command.c_str());
   Outcome outcome{WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(out), slurp(err)};
   std::filesystem::remove(out);
   std::filesystem::remove(err);
   return outcome;
 }
+
+Outcome run(const std::string& args) { return run_command(runner().string() + " " + args); }
 
 std::vector<nlohmann::json> json_lines(const std::string& text) {
   std::vector<nlohmann::json> lines;
@@ -119,4 +122,13 @@ TEST(Runner, InterruptCancelsTheRunAndExitsWith130) {
   waitpid(child, &status, 0);
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 130);
+}
+
+TEST(Runner, MultiUsesOnlyTheProcessorsItsAffinityMaskAllows) {
+  const Outcome outcome = run_command("taskset -c 0 " + runner().string() +
+                                      " multi --size 64x64 --spp 1 --depth 2 --json --no-history --no-submit");
+  ASSERT_EQ(outcome.exit_code, 0) << outcome.err;
+  const auto lines = json_lines(outcome.out);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0]["threads"], 1);
 }

@@ -84,17 +84,26 @@ TEST(CpuUsageMonitor, UsageIsBusyShareOfElapsedAndAZeroIntervalCountsAsZero) {
   EXPECT_NEAR(m.average(), 15.0, 1e-4);
 }
 
-TEST(CpuUsageMonitor, CountersThatGoBackwardsAreClampedIntoRange) {
+TEST(CpuUsageMonitor, ANegativeUsageIsClampedAndACounterGoingBackwardsSkipsTheSample) {
   CpuUsageMonitor m;
   FakeTimes f;
   m.update(true, f);
   f.t.idle += 1000;  // idle grew more than kernel: a negative usage
   run_frames(m, f, 1);
   EXPECT_EQ(m.usage_history[0], 0.0f);
-  f.t = SystemTimes{};  // counters reset: wrapped differences
+  EXPECT_EQ(m.sample_count, 1);
+  // iowait going backwards (idle shrinks while the others grow): skipped and re-based, no spike.
+  f.t.idle -= 1;
   run_frames(m, f, 1);
-  EXPECT_GE(m.usage_history[1], 0.0f);
-  EXPECT_LE(m.usage_history[1], 100.0f);
+  EXPECT_EQ(m.sample_count, 1);
+  // A processor unplugged: every total shrinks. Skipped too.
+  f.t = SystemTimes{};
+  run_frames(m, f, 1);
+  EXPECT_EQ(m.sample_count, 1);
+  EXPECT_EQ(m.stored, 1);
+  run_frames(m, f, 1);  // the next sample measures from the new baseline: all busy
+  EXPECT_EQ(m.sample_count, 2);
+  EXPECT_NEAR(m.total, 100.0, 1e-4);
 }
 
 TEST(CpuUsageMonitor, AFailedQuerySkipsTheSampleAndRetriesAfterAnotherInterval) {

@@ -57,4 +57,21 @@ TEST(InfoCommand, JsonCarriesEveryFieldUnderItsNameAndSurvivesInvalidText) {
   EXPECT_EQ(j["gpu_name"], "bad \xef\xbf\xbd");
 }
 
+TEST(InfoCommand, ARestrictedProcessAddsItsUsableCountToBothForms) {
+  SystemInfo info = example();
+  info.usable_processors = 16;
+  std::ostringstream unrestricted;
+  print_system_info(info, true, unrestricted);
+  EXPECT_FALSE(nlohmann::json::parse(unrestricted.str()).contains("usable_processors"));
+
+  info.usable_processors = 4;
+  std::ostringstream json, text;
+  print_system_info(info, true, json);
+  print_system_info(info, false, text);
+  const auto j = nlohmann::json::parse(json.str());
+  EXPECT_EQ(j["logical_processors"], 16) << "the machine's count stays";
+  EXPECT_EQ(j["usable_processors"], 4);
+  EXPECT_NE(text.str().find("Cores  8C / 16T (4 usable)\n"), std::string::npos) << text.str();
+}
+
 }  // namespace

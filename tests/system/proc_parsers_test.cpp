@@ -1,6 +1,7 @@
 // The Linux texts the probe reads, as captured from real machines and in broken forms.
 #include <gtest/gtest.h>
 
+#include "system/arm_cpu_names.h"
 #include "system/proc_parsers.h"
 
 namespace {
@@ -116,3 +117,45 @@ TEST(ProcStat, KernelIncludesIdleAndStealIsLeftOut) {
 }
 
 }  // namespace
+
+TEST(RestrictedProcessors, QuotaAffinityAndTheRuleThatCombinesThem) {
+  EXPECT_EQ(cpu_max_processors("max 100000\n"), std::nullopt);
+  EXPECT_EQ(cpu_max_processors("150000 100000\n"), 2u) << "rounded up";
+  EXPECT_EQ(cpu_max_processors("100000 100000"), 1u);
+  EXPECT_EQ(cpu_max_processors("50000 100000"), 1u);
+  EXPECT_EQ(cpu_max_processors("100000 0"), std::nullopt);
+  EXPECT_EQ(cpu_max_processors("100000"), std::nullopt);
+  EXPECT_EQ(cgroup_v2_path("12:cpu,cpuacct:/old\n0::/system.slice/x.service\n"), "/system.slice/x.service");
+  EXPECT_EQ(cgroup_v2_path("12:cpu,cpuacct:/only-v1\n"), "");
+  EXPECT_EQ(status_allowed_processors("Name:\tx\nCpus_allowed_list:\t0,2-3\n"), 3u);
+  EXPECT_EQ(status_allowed_processors("Name:\tx\n"), std::nullopt);
+
+  EXPECT_EQ(usable_processor_count(64, 64, std::nullopt), 64u);
+  EXPECT_EQ(usable_processor_count(64, 64, 4), 4u);
+  EXPECT_EQ(usable_processor_count(64, 2, 4), 2u);
+  EXPECT_EQ(usable_processor_count(4, 8, std::nullopt), 4u) << "never above the machine's processors";
+  EXPECT_EQ(usable_processor_count(0, std::nullopt, std::nullopt), 1u);
+}
+
+TEST(ArmNames, ChipFromTheDeviceTreeAndCoresFromTheirPartNumbers) {
+  EXPECT_EQ(device_tree_soc_name(std::string_view("raspberrypi,5-model-b\0brcm,bcm2712\0", 35)), "Broadcom BCM2712");
+  EXPECT_EQ(device_tree_soc_name(std::string_view("acme,board\0acme,chip9\0", 22)), "acme CHIP9");
+  EXPECT_EQ(device_tree_soc_name(""), "");
+  EXPECT_EQ(device_tree_soc_name(std::string_view("nocomma\0", 8)), "");
+  EXPECT_EQ(arm_core_name({0x41, 0xd0c}), "Neoverse-N1");
+  EXPECT_EQ(arm_core_name({0x41, 0xd99}), "0x41/0xd99");
+  EXPECT_EQ(arm_processor_name("", {{0xc0, 0xac3}}), "Ampere-1") << "the maker is not said twice";
+  EXPECT_EQ(arm_processor_name("", {{0x99, 0x001}}), "0x99/0x001");
+  EXPECT_EQ(arm_processor_name("Acme X1", {}), "Acme X1");
+  EXPECT_TRUE(cpuinfo_arm_cores("processor\t: 0\nCPU implementer\t: 0x41\n\n").empty()) << "no part";
+}
+
+TEST(NominalClock, PrefersCppcThenBaseThenMaximumOfTheFastestCoreType) {
+  EXPECT_EQ(nominal_clock_mhz({}), 0.0);
+  EXPECT_EQ(nominal_clock_mhz({{0, 0, 0}}), 0.0);
+  EXPECT_EQ(nominal_clock_mhz({{3000000, 2000000, 2500}}), 2500.0);
+  EXPECT_EQ(nominal_clock_mhz({{3000000, 2000000, 0}}), 2000.0);
+  EXPECT_EQ(nominal_clock_mhz({{3000000, 0, 0}}), 3000.0);
+  // The efficient cores come first and have the higher base clock of no use: the fastest wins.
+  EXPECT_EQ(nominal_clock_mhz({{3800000, 2200000, 0}, {5000000, 1800000, 0}}), 1800.0);
+}

@@ -3,9 +3,11 @@
 // without leaving the machine.
 #include <gtest/gtest.h>
 
+#include "system/machine_threads.h"
 #include "tests/ui/panel_test_support.h"
 #include "ui/leaderboard_panel.h"
 #include "ui/palette.h"
+#include "ui/run_control.h"
 
 namespace {
 
@@ -141,4 +143,27 @@ TEST_F(LeaderboardPanel, OnlyARowWithExactlyThisMachinesNameIsHighlighted) {
   EXPECT_TRUE(contains(multi, "Multi CPU"));
   EXPECT_TRUE(contains(multi, "42000"));
   EXPECT_FALSE(contains(multi, "Other CPU"));
+}
+
+TEST_F(LeaderboardPanel, ARestrictedMultiRunIsRecordedNotSubmittedAndTheLineSaysWhy) {
+  open_tab();
+  app->system_info.physical_cores = 32;
+  app->system_info.logical_processors = 64;
+  app->system_info.usable_processors = 4;  // a container limited to 4 CPUs
+  std::string text = frame();
+  EXPECT_TRUE(contains(text, "Multi-Core (4T)")) << "the button shows what a run will use";
+  EXPECT_TRUE(contains(text, "32C / 64T (4 usable)"));
+
+  BenchmarkResult result;
+  result.type = "multi";
+  result.score = 4321;
+  result.threads = 4;
+  result.date = "2026-01-02T03:04:05";
+  const RunVerdict verdict =
+      judge_run(app->workload, standard_config(4), machine_threads(app->system_info), app->workload.sha256);
+  record_result(*app, result, verdict);
+  EXPECT_EQ(app->history.size(), 1u);
+  EXPECT_EQ(app->leaderboard.requests_started(), 0u);
+  text = frame();
+  EXPECT_TRUE(contains(text, "Multi-core run not submitted: this process may use only 4 of the machine's 64"));
 }

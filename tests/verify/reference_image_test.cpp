@@ -45,7 +45,7 @@ TEST(ReferenceImage, FirstMiddleAndLastTilesMatchTheStandardImage) {
 TEST(RunVerdict, OnlyAVerifiedRunOfTheWorkloadAtItsKindsThreadCountCounts) {
   const ReferenceWorkload standard = ReferenceWorkload::standard();
   const auto judge = [&](const BenchmarkConfig& run, const std::string& sha) {
-    return judge_run(standard, run, 8, sha);
+    return judge_run(standard, run, MachineThreads{8, 8}, sha);
   };
   for (std::int32_t threads : {1, 8}) {
     const RunVerdict right = judge(standard_config(threads), kStandardImageSha256);
@@ -66,7 +66,29 @@ TEST(RunVerdict, OnlyAVerifiedRunOfTheWorkloadAtItsKindsThreadCountCounts) {
   EXPECT_FALSE(is_standard_workload(tiles));
   // A test's own workload counts like the standard one.
   const ReferenceWorkload small{BenchmarkConfig{2, 3, 8, 1, 16, 16}, "abc"};
-  EXPECT_TRUE(judge_run(small, BenchmarkConfig{2, 3, 8, 2, 16, 16}, 2, "abc").may_submit);
+  EXPECT_TRUE(judge_run(small, BenchmarkConfig{2, 3, 8, 2, 16, 16}, MachineThreads{2, 2}, "abc").may_submit);
+}
+
+TEST(RunVerdict, AMultiRunOnFewerProcessorsThanTheMachineHasIsRecordedButNotSubmitted) {
+  const ReferenceWorkload standard = ReferenceWorkload::standard();
+  const MachineThreads container{64, 4};  // a container limited to 4 CPUs of a 64-thread host
+  const RunVerdict multi = judge_run(standard, standard_config(4), container, kStandardImageSha256);
+  EXPECT_TRUE(multi.may_record && !multi.custom);
+  EXPECT_FALSE(multi.may_submit);
+  EXPECT_EQ(multi.not_submitted_reason,
+            "not submitted: this process may use only 4 of the machine's 64 logical processors");
+  // The host's thread count is not this run's kind: custom, neither kept nor explained.
+  const RunVerdict host = judge_run(standard, standard_config(64), container, kStandardImageSha256);
+  EXPECT_TRUE(host.custom);
+  EXPECT_FALSE(host.may_record || host.may_submit);
+  EXPECT_TRUE(host.not_submitted_reason.empty());
+  // One thread is one thread whatever the mask: single-core runs still count in full.
+  const RunVerdict single = judge_run(standard, standard_config(1), MachineThreads{64, 1}, kStandardImageSha256);
+  EXPECT_TRUE(single.may_record && single.may_submit);
+  // A restricted machine whose image is wrong keeps nothing, and there is no reason to give.
+  const RunVerdict wrong = judge_run(standard, standard_config(4), container, "00");
+  EXPECT_FALSE(wrong.may_record || wrong.may_submit);
+  EXPECT_TRUE(wrong.not_submitted_reason.empty());
 }
 
 TEST(Sha256, MatchesTheKnownDigestOfAnEmptyInput) {

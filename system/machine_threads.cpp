@@ -1,0 +1,25 @@
+#include "system/machine_threads.h"
+
+#include <algorithm>
+
+#include "engine/benchmark_config.h"
+#include "system/probe.h"
+
+MachineThreads machine_threads(const SystemInfo& info) {
+  MachineThreads machine;
+  machine.logical =
+      info.logical_processors > 0 ? static_cast<std::int32_t>(info.logical_processors) : hardware_thread_count();
+  machine.usable = info.usable_processors > 0
+                       ? std::min(static_cast<std::int32_t>(info.usable_processors), machine.logical)
+                       : machine.logical;
+  return machine;
+}
+
+MachineThreads this_machine_threads() {
+  const auto sources = make_platform_system_sources();
+  SystemInfo info;
+  info.logical_processors = sources->logical_processors();
+  info.usable_processors =
+      usable_processor_count(info.logical_processors, sources->affinity_processors(), sources->quota_processors());
+  return machine_threads(info);
+}

@@ -1,0 +1,50 @@
+// The queue order: the standard image's dearest tiles first, every other image row-major.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <numeric>
+#include <vector>
+
+#include "engine/standard_tile_costs.h"
+#include "engine/tile_order.h"
+#include "engine/tiles.h"
+
+namespace {
+
+std::vector<std::int32_t> row_major(std::int32_t count) {
+  std::vector<std::int32_t> order(static_cast<std::size_t>(count));
+  std::iota(order.begin(), order.end(), 0);
+  return order;
+}
+
+TEST(TileOrder, TheStandardOrderIsAPermutationOfEveryTileDearestFirst) {
+  std::vector<Tile> tiles;
+  build_tile_list(tiles, kStandardWorkload.width, kStandardWorkload.height, kStandardWorkload.tile_size);
+  ASSERT_EQ(tiles.size(), kStandardTileCount) << "the cost table no longer fits the standard image";
+
+  const std::vector<std::int32_t>& order = standard_tile_order();
+  std::vector<std::int32_t> sorted = order;
+  std::sort(sorted.begin(), sorted.end());
+  EXPECT_EQ(sorted, row_major(static_cast<std::int32_t>(kStandardTileCount)));
+  for (std::size_t k = 1; k < order.size(); ++k) {
+    ASSERT_GE(kStandardTileCosts[order[k - 1]], kStandardTileCosts[order[k]]) << k;
+  }
+  // Every cost was counted: a tile traces at least one segment per sample.
+  EXPECT_GT(*std::min_element(kStandardTileCosts.begin(), kStandardTileCosts.end()), 0u);
+}
+
+TEST(TileOrder, OneOrderForEveryThreadCountAndRowMajorForAnyOtherImage) {
+  const auto count = static_cast<std::int32_t>(kStandardTileCount);
+  for (std::int32_t threads : {1, 2, 64, 256}) {
+    EXPECT_EQ(tile_queue_order(standard_config(threads), count), standard_tile_order()) << threads;
+  }
+  for (auto change : {&BenchmarkConfig::samples_per_pixel, &BenchmarkConfig::max_depth, &BenchmarkConfig::width}) {
+    BenchmarkConfig other = standard_config(8);
+    other.*change += 1;
+    EXPECT_EQ(tile_queue_order(other, count), row_major(count));
+  }
+  EXPECT_EQ(tile_queue_order(BenchmarkConfig{1, 2, 16, 2, 64, 48}, 12), row_major(12));
+  EXPECT_TRUE(tile_queue_order(BenchmarkConfig{1, 2, 16, 2, 0, 0}, 0).empty());
+}
+
+}  // namespace
