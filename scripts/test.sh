@@ -29,6 +29,8 @@ for stage in $stages; do
   else
     cmake --build --preset "$stage" -j "$jobs"
     ctest --preset "$stage" -j "$jobs" | tee -a "$log"
+    # The same image on 64-bit ARM: the engine cross-built and run under user-mode emulation.
+    [[ $stage != release ]] || scripts/check-arm-image.sh
   fi
   echo "=== $stage took $((SECONDS - start)) s ===" >&2
 done
