@@ -7,9 +7,9 @@
 #include <iostream>
 #include <thread>
 
-#include "cli/png_writer.h"
 #include "cli/progress_reporter.h"
 #include "engine/benchmark_engine.h"
+#include "system/png_writer.h"
 #include "system/stop_signal.h"
 #include "verify/image_verification.h"
 
