@@ -123,7 +123,7 @@ static void run_frame_loop(GLFWwindow* window, App& app, const ProgramOptions& o
   const bool always_draw = static_cast<bool>(options.after_frame);
   bool drawn_before = false;
   for (;;) {
-    const bool busy = always_draw || app.engine.running.load() || ImGui::GetIO().WantTextInput;
+    const bool busy = always_draw || app.engine.running.load();
     const Clock::time_point wait_start = Clock::now();
     if (scheduler.should_draw(wait_start, busy)) {
       // The previous frame's pace: sleeping, as events wait until the frame begins.
@@ -202,6 +202,8 @@ int run_program(const ProgramOptions& options) {
   // started from the desktop), and it could hold nothing this window uses, since every window's
   // place and size is set each frame.
   ImGui::GetIO().IniFilename = nullptr;
+  // A blinking text cursor would need frames while nothing else changes (see FrameScheduler).
+  ImGui::GetIO().ConfigInputTextCursorBlink = false;
   apply_theme();
   install_event_callbacks(window);
   ImGui_ImplGlfw_InitForOpenGL(window, true);

@@ -18,7 +18,7 @@ class FrameScheduler {
   // Input arrived, or state the window shows changed: the next frames are drawn.
   void activity() { frames_owed_ = kFramesAfterActivity; }
 
-  // True when a frame is due now: while busy (a run, a text field being edited), while frames
+  // True when a frame is due now: while busy (a run in progress), while frames
   // are owed after activity, or when the last frame is kIdleRedrawSeconds old.
   bool should_draw(Clock::time_point now, bool busy) const;
 
