@@ -2,7 +2,11 @@
 
 #include <GLFW/glfw3.h>
 
+#include <algorithm>
+#include <cmath>
+
 #include "app/window_icon.h"
+#include "ui/main_window.h"
 
 static std::string g_last_glfw_error;
 
@@ -79,4 +83,22 @@ float window_content_scale(GLFWwindow* window) {
   float x = 1.0f, y = 1.0f;
   glfwGetWindowContentScale(window, &x, &y);
   return x;
+}
+
+MinimumSizeKeeper::MinimumSizeKeeper(GLFWwindow* window, float dpi_scale)
+    : window_(window),
+      min_width_(static_cast<int>(std::ceil(kMinimumWindowWidth * dpi_scale))),
+      min_height_(static_cast<int>(std::ceil(kMinimumWindowHeight * dpi_scale))) {
+  glfwSetWindowSizeLimits(window_, min_width_, min_height_, GLFW_DONT_CARE, GLFW_DONT_CARE);
+}
+
+void MinimumSizeKeeper::enforce() {
+  if (glfwGetWindowAttrib(window_, GLFW_ICONIFIED) == GLFW_TRUE) return;
+  int width = 0, height = 0;
+  glfwGetWindowSize(window_, &width, &height);
+  if (width >= min_width_ && height >= min_height_) return;
+  if (width == corrected_width_ && height == corrected_height_) return;
+  corrected_width_ = width;
+  corrected_height_ = height;
+  glfwSetWindowSize(window_, std::max(width, min_width_), std::max(height, min_height_));
 }

@@ -21,3 +21,21 @@ int centred_origin(int area_origin, int area_size, int outer_size);
 int primary_monitor_refresh_rate();
 // The window's content scale (1.0 at 96 DPI).
 float window_content_scale(GLFWwindow* window);
+
+// Keeps the client area at least the interface's minimum size (ui/main_window.h) times the DPI
+// scale. The limit goes to the window manager; where none enforces it (a bare X server) the
+// window asks for that size itself, once for each smaller size it is given, so a manager that
+// insists on its own size cannot make the two argue without end.
+class MinimumSizeKeeper {
+ public:
+  MinimumSizeKeeper(GLFWwindow* window, float dpi_scale);
+  // Called once per loop iteration, after the events are taken.
+  void enforce();
+  int min_width() const { return min_width_; }
+  int min_height() const { return min_height_; }
+
+ private:
+  GLFWwindow* window_;
+  int min_width_, min_height_;
+  int corrected_width_ = -1, corrected_height_ = -1;
+};

@@ -24,6 +24,7 @@
 #include "state/cpu_clock.h"
 #include "state/frame_budget.h"
 #include "state/frame_pacer.h"
+#include "state/frame_scheduler.h"
 #include "system/stop_signal.h"
 #include "ui/fonts.h"
 #include "ui/item_rects.h"
@@ -76,12 +77,40 @@ class ItemRectsFile {
   ItemRects written_;
 };
 
+// Set by the GLFW callbacks below (main thread only): input or an expose arrived since the loop
+// last looked. The GUI backend's own callbacks chain to these.
+static bool g_window_event = false;
+
+static void note_event(GLFWwindow*) { g_window_event = true; }
+static void note_cursor(GLFWwindow*, double, double) { g_window_event = true; }
+static void note_button(GLFWwindow*, int, int, int) { g_window_event = true; }
+static void note_key(GLFWwindow*, int, int, int, int) { g_window_event = true; }
+static void note_char(GLFWwindow*, unsigned int) { g_window_event = true; }
+static void note_flag(GLFWwindow*, int) { g_window_event = true; }
+static void note_size(GLFWwindow*, int, int) { g_window_event = true; }
+
+// Installed before the GUI backend, which keeps them as the callbacks it calls on.
+static void install_event_callbacks(GLFWwindow* window) {
+  glfwSetCursorPosCallback(window, note_cursor);
+  glfwSetMouseButtonCallback(window, note_button);
+  glfwSetScrollCallback(window, note_cursor);
+  glfwSetKeyCallback(window, note_key);
+  glfwSetCharCallback(window, note_char);
+  glfwSetWindowFocusCallback(window, note_flag);
+  glfwSetCursorEnterCallback(window, note_flag);
+  glfwSetWindowIconifyCallback(window, note_flag);
+  glfwSetFramebufferSizeCallback(window, note_size);
+  glfwSetWindowRefreshCallback(window, note_event);
+}
+
 static void run_frame_loop(GLFWwindow* window, App& app, const ProgramOptions& options) {
   using Clock = std::chrono::steady_clock;
   FrameRates rates = frame_rates_from_environment();
   if (options.running_frame_rate) rates.running = *options.running_frame_rate;
   FramePacer pacer(rates);
   FrameBudget budget(hardware_thread_count(), rates.running);
+  FrameScheduler scheduler;
+  MinimumSizeKeeper minimum_size(window, app.dpi_scale);
   // STRELVIK_REPORT_FRAMES: one line on stderr at exit with the frame rate and where the time
   // went, for measuring what the window costs the machine it measures.
   const bool report_frames = std::getenv("STRELVIK_REPORT_FRAMES") != nullptr;
@@ -89,12 +118,32 @@ static void run_frame_loop(GLFWwindow* window, App& app, const ProgramOptions& o
   Clock::duration drawing{}, waiting{};
   long frames = 0;
   ItemRectsFile rects_file(std::getenv("STRELVIK_ITEM_RECTS"));
+  WatchedState watched = watched_state(app);
+  // A measurement program drives every frame itself.
+  const bool always_draw = static_cast<bool>(options.after_frame);
+  bool drawn_before = false;
   for (;;) {
-    glfwPollEvents();
+    const bool busy = always_draw || app.engine.running.load();
+    const Clock::time_point wait_start = Clock::now();
+    if (scheduler.should_draw(wait_start, busy)) {
+      // The previous frame's pace: sleeping, as events wait until the frame begins.
+      if (drawn_before) pacer.wait_for_next_frame(app.engine.running.load());
+      glfwPollEvents();
+    } else {
+      glfwWaitEventsTimeout(scheduler.wait_seconds(wait_start));
+    }
+    waiting += Clock::now() - wait_start;
     if (received_stop_signal() != 0) glfwSetWindowShouldClose(window, GLFW_TRUE);
     // Checked after the events are taken, so no frame is drawn once the window was closed.
     if (glfwWindowShouldClose(window)) break;
+    minimum_size.enforce();
+    const WatchedState now_watched = watched_state(app);
+    if (g_window_event || now_watched != watched) scheduler.activity();
+    g_window_event = false;
+    watched = now_watched;
     const Clock::time_point frame_start = Clock::now();
+    if (!scheduler.should_draw(frame_start, busy || app.engine.running.load())) continue;
+
     const bool running_before = app.engine.running.load();
     const double thread_cpu_before = thread_cpu_seconds();
     const double process_cpu_before = process_cpu_seconds();
@@ -111,10 +160,12 @@ static void run_frame_loop(GLFWwindow* window, App& app, const ProgramOptions& o
     }
     rects_file.update();
     if (options.after_frame && !options.after_frame(app)) glfwSetWindowShouldClose(window, GLFW_TRUE);
-    const Clock::time_point drawn = Clock::now();
-    pacer.wait_for_next_frame(app.engine.running.load());
-    drawing += drawn - frame_start;
-    waiting += Clock::now() - drawn;
+    // What the frame changed (a run started, a request sent) is drawn in the frames after it.
+    if (watched_state(app) != watched) scheduler.activity();
+    watched = watched_state(app);
+    scheduler.frame_drawn(Clock::now());
+    drawn_before = true;
+    drawing += Clock::now() - frame_start;
     ++frames;
   }
   if (report_frames && frames > 0) {
@@ -151,7 +202,10 @@ int run_program(const ProgramOptions& options) {
   // started from the desktop), and it could hold nothing this window uses, since every window's
   // place and size is set each frame.
   ImGui::GetIO().IniFilename = nullptr;
+  // A blinking text cursor would need frames while nothing else changes (see FrameScheduler).
+  ImGui::GetIO().ConfigInputTextCursorBlink = false;
   apply_theme();
+  install_event_callbacks(window);
   ImGui_ImplGlfw_InitForOpenGL(window, true);
   if (!ImGui_ImplOpenGL3_Init("#version 330")) {
     std::fprintf(stderr, "strelvik: the OpenGL context cannot draw the interface\n");

@@ -7,10 +7,10 @@
 #include <iostream>
 #include <thread>
 
-#include "cli/png_writer.h"
 #include "cli/progress_reporter.h"
 #include "engine/benchmark_engine.h"
 #include "system/machine_threads.h"
+#include "system/png_writer.h"
 #include "system/stop_signal.h"
 #include "verify/run_verdict.h"
 #include "verify/sha256.h"

@@ -39,3 +39,8 @@ void stop_app_services(App& app) {
   app.leaderboard.stop_all();
   app.engine.cancel();
 }
+
+WatchedState watched_state(const App& app) {
+  return {app.leaderboard.pending.load(), app.leaderboard.requests_started(), app.engine.running.load(),
+          app.engine.result_ready.load(), app.engine.run_failed.load()};
+}

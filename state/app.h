@@ -17,6 +17,14 @@
 struct ImFont;
 class IGpuBackend;
 
+// The finished image at full size, in a window of its own inside the program.
+struct ImageViewerState {
+  bool open = false;
+  std::string path;     // where "Save PNG..." writes; the user may type another
+  std::string message;  // the last save's outcome, for the user
+  bool save_failed = false;
+};
+
 struct App {
   App();
   explicit App(ReferenceWorkload workload);
@@ -50,6 +58,14 @@ struct App {
   // machine computed wrongly. Its score is shown with a warning, and it was neither recorded
   // nor submitted. Empty when the last runs were right; cleared when the next run starts.
   std::string unverified_kind;
+  // The last run was cancelled by the user: the progress line says so, not to look paused.
+  // Cleared when the next run starts or a result is taken.
+  bool run_cancelled = false;
+  // The type and date of the run whose finished image the preview shows; empty while it shows
+  // none (no run yet, a run in progress or cancelled). Only such an image opens the viewer.
+  std::string finished_kind;
+  std::string finished_date;
+  ImageViewerState viewer;
   // Why the last run could not be carried out (the system refused a thread); cleared likewise.
   std::string run_failure;
   // Messages from the history file for the user (a file kept aside, a failed save).
@@ -57,6 +73,18 @@ struct App {
   // Last: destroyed first, its destructor joining any request still in flight.
   LeaderboardClient leaderboard;
 };
+
+// What can change on screen while nobody touches the window: a leaderboard request ending, a
+// run ending or failing. The idle loop compares it between wakes instead of drawing.
+struct WatchedState {
+  std::int32_t leaderboard_pending = 0;
+  std::size_t leaderboard_requests = 0;
+  bool running = false;
+  bool result_ready = false;
+  bool run_failed = false;
+  bool operator==(const WatchedState&) const = default;
+};
+WatchedState watched_state(const App& app);
 
 // Where start-up gets the machine's facts; the platform's probe by default, fakes in tests.
 struct MachineProbe {

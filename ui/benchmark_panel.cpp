@@ -101,6 +101,7 @@ void draw_benchmark_panel(App& app) {
     if (button("  Cancel  ", ImVec2(width, 30), "Cancel")) {
       app.engine.cancel();
       app.run_both = false;
+      app.run_cancelled = true;
     }
   }
   if (!app.run_failure.empty()) {

@@ -17,7 +17,7 @@
 namespace {
 
 const ImVec4 kDeleteButton{0.4f, 0.1f, 0.1f, 1.0f};
-constexpr float kTableHeight = 200.0f;
+constexpr float kTableHeight = 200.0f;   // times the DPI scale: as many rows at every scale
 constexpr std::size_t kDateLength = 10;  // "YYYY-MM-DD" of the stored "YYYY-MM-DDTHH:MM:SS"
 
 void draw_error_text(const char* text) {
@@ -66,7 +66,7 @@ bool draw_row(const HistoryEntry& entry, std::size_t index) {
   ImGui::TableNextColumn();
   const std::string_view day = day_of(entry.date);
   ImGui::TextUnformatted(day.data(), day.data() + day.size());
-  ImGui::SameLine();
+  ImGui::TableNextColumn();
   char label[32];
   std::snprintf(label, sizeof label, "X##del%d", i);
   ImGui::PushStyleColor(ImGuiCol_Button, kDeleteButton);
@@ -87,15 +87,19 @@ void draw_history_panel(App& app) {
   }
 
   const ImGuiTableFlags flags = ImGuiTableFlags_ScrollY | ImGuiTableFlags_RowBg | ImGuiTableFlags_Borders;
-  if (!ImGui::BeginTable("##history", 5, flags, ImVec2(0, kTableHeight), 0.0f)) return;
-  // The fixed columns fit their contents. Widths of 30, 50, 60 and 60 pixels would leave the
-  // date column 50 pixels at 100 % scaling, less than the date: its delete button would lie
-  // outside the table, out of reach.
+  if (!ImGui::BeginTable("##history", 6, flags, ImVec2(0, kTableHeight * app.dpi_scale), 0.0f)) return;
+  // The fixed columns fit their contents. The delete button has a column of its own, sized to
+  // the button: beside the date, in the stretching column, a wide time or the scrollbar of a
+  // long table squeezed it to a sliver. Only the date gives way (it is clipped) when the
+  // column is short of room.
+  const ImGuiStyle& style = ImGui::GetStyle();
+  const float button_width = ImGui::CalcTextSize("X").x + style.FramePadding.x * 2.0f;
   ImGui::TableSetupColumn("#", ImGuiTableColumnFlags_WidthFixed);
   ImGui::TableSetupColumn("Type", ImGuiTableColumnFlags_WidthFixed);
   ImGui::TableSetupColumn("Score", ImGuiTableColumnFlags_WidthFixed);
   ImGui::TableSetupColumn("Time", ImGuiTableColumnFlags_WidthFixed);
   ImGui::TableSetupColumn("Date", ImGuiTableColumnFlags_WidthStretch);
+  ImGui::TableSetupColumn("", ImGuiTableColumnFlags_WidthFixed | ImGuiTableColumnFlags_NoResize, button_width);
   ImGui::TableHeadersRow();
 
   // The list is changed only after the table is finished: this frame's rows stay as drawn.

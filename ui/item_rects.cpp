@@ -15,6 +15,10 @@ void record_item_rect(const std::string& name) {
   // An item laid out for the first time can report an empty rectangle (a new tab); a click
   // there would land in the window's corner.
   if (max.x <= min.x || max.y <= min.y) return;
+  // Only items drawn whole are listed: a row scrolled out of its table, or a button cut by its
+  // column, would send a click to empty space or to its neighbour.
+  const ImRect clip = GImGui->CurrentWindow->ClipRect;
+  if (!clip.Contains(ImRect(min, max))) return;
   const bool disabled = (GImGui->LastItemData.InFlags & ImGuiItemFlags_Disabled) != 0;
   g_rects[name] = ItemRect{min.x, min.y, max.x, max.y, disabled};
 }

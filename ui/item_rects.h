@@ -17,7 +17,8 @@ using ItemRects = std::map<std::string, ItemRect>;
 
 // Forgets the previous frame's rectangles; called when a frame's drawing begins.
 void begin_item_rects();
-// Records the rectangle of the item just submitted to the GUI library under `name`.
+// Records the rectangle of the item just submitted to the GUI library under `name`, when the
+// item lies whole inside the area its window shows (not scrolled away, not clipped).
 void record_item_rect(const std::string& name);
 // The rectangles recorded since the frame began.
 const ItemRects& item_rects();

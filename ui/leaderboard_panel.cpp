@@ -16,7 +16,11 @@ namespace {
 
 const ImVec4 kFetchErrorRed{0.6f, 0.2f, 0.2f, 1.0f};
 const ImU32 kOwnRowBg = IM_COL32(0, 212, 170, 32);
-constexpr float kRefreshFromRight = 55.0f;
+// The leaderboard tables' fixed column widths at 100 % scaling; they grow with the DPI scale,
+// as the fonts do, so that "Runs" and the scores are not cut.
+constexpr float kRankWidth = 30.0f;
+constexpr float kScoreWidth = 60.0f;
+constexpr float kRunsWidth = 40.0f;
 
 // Copies one kind's rows under the client's data lock, then draws them.
 void draw_rows_of(App& app, const std::vector<LeaderboardRow>& published, const char* id) {
@@ -30,14 +34,48 @@ void draw_rows_of(App& app, const std::vector<LeaderboardRow>& published, const 
 
 }  // namespace
 
+std::string fit_text(const std::string& text, float width) {
+  if (ImGui::CalcTextSize(text.c_str()).x <= width) return text;
+  static constexpr const char* kEllipsis = "...";
+  const float room = width - ImGui::CalcTextSize(kEllipsis).x;
+  // The longest start that fits, cut between UTF-8 characters.
+  std::size_t length = 0;
+  for (std::size_t next = 1; next <= text.size(); ++next) {
+    if (next < text.size() && (static_cast<unsigned char>(text[next]) & 0xC0) == 0x80) continue;
+    if (ImGui::CalcTextSize(text.data(), text.data() + next).x > room) break;
+    length = next;
+  }
+  return text.substr(0, length) + kEllipsis;
+}
+
+void draw_status_text(const StatusLine& status, float width) {
+  if (status.text.empty()) {
+    // An empty line still: without an item here, the button beside it would land on the tab
+    // bar's row above.
+    ImGui::TextUnformatted("");
+    return;
+  }
+  const std::string shown = fit_text(status.text, width);
+  ImGui::TextColored(status.colour, "%s", shown.c_str());
+  if (shown != status.text && ImGui::IsItemHovered()) {
+    ImGui::BeginTooltip();
+    ImGui::PushTextWrapPos(ImGui::GetFontSize() * 30.0f);
+    ImGui::TextUnformatted(status.text.c_str());
+    ImGui::PopTextWrapPos();
+    ImGui::EndTooltip();
+  }
+}
+
 StatusLine leaderboard_status_line(std::int32_t pending, const std::string& submit_status, bool submissions_enabled,
                                    const std::string& fetch_error) {
   if (pending > 0) return {"Loading...", kTeal};
   if (!submit_status.empty()) {
     return {submit_status, submit_status.find("error") != std::string::npos ? kErrorRed : kLabelGrey};
   }
-  if (!submissions_enabled) return {"Submissions off (STRELVIK_NO_SUBMIT=1)", kLabelGrey};
+  // A failed fetch comes before the note that submissions are off: it is the one the user can
+  // do something about, and with submissions off it would never be seen.
   if (!fetch_error.empty()) return {fetch_error, kFetchErrorRed};
+  if (!submissions_enabled) return {"Submissions off (STRELVIK_NO_SUBMIT=1)", kLabelGrey};
   return {};
 }
 
@@ -48,10 +86,11 @@ void draw_leaderboard_table(const std::vector<LeaderboardRow>& rows, App& app, c
   }
   const ImGuiTableFlags flags = ImGuiTableFlags_ScrollY | ImGuiTableFlags_RowBg | ImGuiTableFlags_Borders;
   if (!ImGui::BeginTable(id, 4, flags, ImVec2(0, -1), 0.0f)) return;
-  ImGui::TableSetupColumn("#", ImGuiTableColumnFlags_WidthFixed, 30.0f);
+  const float scale = app.dpi_scale;
+  ImGui::TableSetupColumn("#", ImGuiTableColumnFlags_WidthFixed, kRankWidth * scale);
   ImGui::TableSetupColumn("CPU", ImGuiTableColumnFlags_WidthStretch);
-  ImGui::TableSetupColumn("Score", ImGuiTableColumnFlags_WidthFixed, 60.0f);
-  ImGui::TableSetupColumn("Runs", ImGuiTableColumnFlags_WidthFixed, 40.0f);
+  ImGui::TableSetupColumn("Score", ImGuiTableColumnFlags_WidthFixed, kScoreWidth * scale);
+  ImGui::TableSetupColumn("Runs", ImGuiTableColumnFlags_WidthFixed, kRunsWidth * scale);
   ImGui::TableHeadersRow();
 
   // The server keeps names as submitted: only the very same bytes are this machine.
@@ -88,15 +127,14 @@ void draw_leaderboard_panel(App& app) {
   }
   const StatusLine status =
       leaderboard_status_line(client.pending.load(), submit_status, client.submissions_enabled(), fetch_error);
-  if (status.text.empty()) {
-    // An empty line still: without an item here, the button below would land on the tab bar's
-    // row above.
-    ImGui::TextUnformatted("");
-  } else {
-    ImGui::TextColored(status.colour, "%s", status.text.c_str());
-  }
+  // Refresh sits at the right edge; the status gets the room before it, one line whatever its
+  // length, so the button keeps its row.
+  const float line_start = ImGui::GetCursorPosX();
+  const float refresh_width = ImGui::CalcTextSize("Refresh").x + ImGui::GetStyle().FramePadding.x * 2.0f;
+  const float refresh_x = line_start + ImGui::GetContentRegionAvail().x - refresh_width;
+  draw_status_text(status, refresh_x - line_start - ImGui::GetStyle().ItemSpacing.x);
 
-  ImGui::SameLine(ImGui::GetContentRegionAvail().x - kRefreshFromRight);
+  ImGui::SameLine(refresh_x);
   const bool refresh = ImGui::SmallButton("Refresh");
   record_item_rect("Refresh");
   if (refresh) {

@@ -18,9 +18,16 @@ struct StatusLine {
 };
 
 // The first that applies: requests in flight; the latest submission's state (red when it
-// reports an error); submissions turned off; the latest fetch failure.
+// reports an error); the latest fetch failure; submissions turned off.
 StatusLine leaderboard_status_line(std::int32_t pending, const std::string& submit_status, bool submissions_enabled,
                                    const std::string& fetch_error);
+
+// `text` cut at a character boundary and ended with "..." so that it fits `width` in the current
+// font; unchanged when it fits.
+std::string fit_text(const std::string& text, float width);
+
+// The status on one line within `width`; cut short, the whole text shows on hover.
+void draw_status_text(const StatusLine& status, float width);
 
 // One kind's rows in the server's order, this machine's highlighted; `id` is the table's id.
 void draw_leaderboard_table(const std::vector<LeaderboardRow>& rows, App& app, const char* id);

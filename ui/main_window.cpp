@@ -2,7 +2,10 @@
 
 #include <imgui.h>
 
+#include <algorithm>
+
 #include "state/app.h"
+#include "ui/image_viewer.h"
 #include "ui/item_rects.h"
 #include "ui/palette.h"
 #include "ui/panels.h"
@@ -36,6 +39,38 @@ static void draw_title_line(App& app) {
   }
 }
 
+// The left column: the machine's facts, then the benchmark buttons and the scores. When the
+// column is short (150 % scaling in a 1600 x 900 window, a small window) the facts scroll in a
+// region of their own, so the buttons and the scores below them stay in view. Both heights come
+// from the previous frame, kept in the GUI library's per-window storage.
+static void draw_left_column(App& app) {
+  const ImGuiStorage* storage = ImGui::GetStateStorage();
+  const ImGuiID info_key = ImGui::GetID("info height");
+  const ImGuiID lower_key = ImGui::GetID("lower height");
+  const float room = ImGui::GetContentRegionAvail().y - storage->GetFloat(lower_key, 0.0f);
+  const float info_height = storage->GetFloat(info_key, room);
+  // The region spans the column from its left edge, so the panel's value column stays where
+  // it would be without it, and ends at the column's padding, where the text wrapped before.
+  // No fill of its own: it would cover the column's border.
+  const float padding = ImGui::GetStyle().WindowPadding.x;
+  ImGui::SetCursorPosX(0.0f);
+  ImGui::PushStyleColor(ImGuiCol_ChildBg, ImVec4(0, 0, 0, 0));
+  ImGui::BeginChild("##system_info",
+                    ImVec2(ImGui::GetWindowWidth() - padding, std::max(1.0f, std::min(info_height, room))), false);
+  ImGui::Indent(padding);
+  draw_system_info_panel(app, app.font_mono);
+  ImGui::Unindent(padding);
+  const float drawn_height = ImGui::GetCursorPosY() - ImGui::GetStyle().ItemSpacing.y;
+  ImGui::EndChild();
+  ImGui::PopStyleColor();
+  ImGui::GetStateStorage()->SetFloat(info_key, drawn_height);
+
+  const float lower_top = ImGui::GetCursorPosY();
+  draw_benchmark_panel(app);
+  draw_score_panel(app, app.font_mono_large);
+  ImGui::GetStateStorage()->SetFloat(lower_key, ImGui::GetCursorPosY() - lower_top);
+}
+
 void draw_main_window(App& app) {
   begin_item_rects();
   follow_history_file(app);
@@ -55,9 +90,7 @@ void draw_main_window(App& app) {
   const ColumnWidths widths = column_widths(ImGui::GetContentRegionAvail().x, app.dpi_scale);
 
   ImGui::BeginChild("##left", ImVec2(widths.left, -1), true);
-  draw_system_info_panel(app, app.font_mono);
-  draw_benchmark_panel(app);
-  draw_score_panel(app, app.font_mono_large);
+  draw_left_column(app);
   ImGui::EndChild();
   ImGui::SameLine();
 
@@ -87,4 +120,5 @@ void draw_main_window(App& app) {
   ImGui::EndChild();
 
   ImGui::End();
+  draw_image_viewer(app);
 }

@@ -12,5 +12,10 @@ struct ColumnWidths {
 };
 ColumnWidths column_widths(float available_width, float dpi_scale);
 
+// The smallest main window, in pixels at 100 % scaling (the window multiplies it by the DPI
+// scale), at which every item lies whole inside it. At 150 % it is 1440 x 900.
+inline constexpr float kMinimumWindowWidth = 960.0f;
+inline constexpr float kMinimumWindowHeight = 600.0f;
+
 // Called between ImGui::NewFrame and ImGui::Render with App::font_body pushed.
 void draw_main_window(App& app);

@@ -7,6 +7,7 @@
 
 #include "state/app.h"
 #include "state/gpu_backend.h"
+#include "ui/image_viewer.h"
 #include "ui/item_rects.h"
 #include "ui/palette.h"
 #include "ui/panels.h"
@@ -85,6 +86,11 @@ void draw_preview_panel(App& app) {
   ImGui::Image(app.gpu->get_texture(), ImVec2(w, h), ImVec2(0, 0), ImVec2(1, 1), ImVec4(1, 1, 1, 1),
                ImVec4(0, 0, 0, 0));
   record_item_rect("preview image");
+  // A finished image opens at full size; a run in progress or cancelled has none to show.
+  if (!app.engine.running.load() && !app.finished_kind.empty() && ImGui::IsItemHovered()) {
+    ImGui::SetMouseCursor(ImGuiMouseCursor_Hand);
+    if (ImGui::IsMouseClicked(ImGuiMouseButton_Left)) open_image_viewer(app);
+  }
 }
 
 void draw_progress_line(App& app, ImFont* font) {
@@ -96,12 +102,18 @@ void draw_progress_line(App& app, ImFont* font) {
   const float fraction = count != 0 ? static_cast<float>(done) / static_cast<float>(count) : 0.0f;
   const double seconds = progress_seconds(app, running);
 
-  if (running || fraction > 0) {
+  const bool cancelled = !running && app.run_cancelled;
+  if (running || fraction > 0 || cancelled) {
     if (font != nullptr) ImGui::PushFont(font);
     char text[128];
     std::snprintf(text, sizeof text, "%d / %d tiles  |  %.1f%%  |  %.1fs", done, count, fraction * 100.0f, seconds);
     ImGui::TextColored(ImVec4(0.7f, 0.7f, 0.7f, 1.0f), "%s", text);
     if (font != nullptr) ImGui::PopFont();
+    // Without it a cancelled run's bar just looks paused.
+    if (cancelled) {
+      ImGui::SameLine();
+      ImGui::TextColored(kOrange, "Cancelled");
+    }
   }
 
   const ImVec2 p = ImGui::GetCursorScreenPos();

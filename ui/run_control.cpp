@@ -17,6 +17,10 @@ void start_run(App& app, std::int32_t threads) {
   if (app.gpu != nullptr) app.gpu->create_texture(config.width, config.height);
   app.unverified_kind.clear();
   app.run_failure.clear();
+  app.run_cancelled = false;
+  app.finished_kind.clear();
+  app.finished_date.clear();
+  app.viewer.open = false;  // its image is about to be cleared
   app.shown_run_seconds = 0.0;
   app.engine.start(config);
 }
@@ -44,6 +48,9 @@ FinishedRun take_finished_run(App& app) {
   config.thread_count = run.result.threads;
   run.verdict = judge_run(app.workload, config, machine_threads(app.system_info), sha256_hex(image));
   app.shown_run_seconds = run.result.time_seconds;
+  app.run_cancelled = false;  // the cancel came too late: the run finished
+  app.finished_kind = run.result.type;
+  app.finished_date = run.result.date;
   if (run.result.type == "single") {
     app.single_score = run.result.score;
   } else {

@@ -372,3 +372,36 @@ TEST_F(WindowInteraction, HistoryDeleteButtonRemovesThatRunFromTheFile) {
   ASSERT_TRUE(runs.has_value());
   EXPECT_EQ(runs->size(), 2u) << "closing the window changed the history: " << read_file(path("history.json"));
 }
+
+// Made smaller than its minimum (960 x 600 at this screen's 100 %), the window takes that size
+// back, and every item is laid out whole inside it.
+TEST_F(WindowInteraction, AWindowMadeTooSmallTakesItsMinimumSizeWithEveryItemInside) {
+  ASSERT_NO_FATAL_FAILURE(start_program());
+  ASSERT_EQ(xdotool({"windowsize", window, "640", "480"}), 0) << read_file(path("xdotool.log.err"));
+  const auto size = [this] {
+    std::pair<int, int> wh{0, 0};
+    if (xdotool({"getwindowgeometry", window}) != 0) return wh;
+    const std::string geometry = read_file(path("xdotool.log"));
+    const auto at = geometry.find("Geometry: ");
+    if (at != std::string::npos) std::sscanf(geometry.c_str() + at, "Geometry: %dx%d", &wh.first, &wh.second);
+    return wh;
+  };
+  // The request for 640 x 480 is taken, then undone by the window itself.
+  const std::vector<const char*> names = {"Single-Core",  "Multi-Core",      "Run Both",   "preview placeholder",
+                                          "progress bar", "Leaderboard tab", "History tab"};
+  std::pair<int, int> wh;
+  const auto deadline = Clock::now() + std::chrono::seconds(20);
+  bool laid_out = false;
+  while (!laid_out && Clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    wh = size();
+    const Rects now = rects();
+    laid_out = wh == std::pair<int, int>(960, 600);
+    for (const char* name : names) {
+      const auto found = now.find(name);
+      laid_out = laid_out && found != now.end() && found->second.x1 <= wh.first && found->second.y1 <= wh.second;
+    }
+  }
+  EXPECT_TRUE(laid_out) << "window " << wh.first << " x " << wh.second << "; items:\n" << read_file(path("rects.txt"));
+  close_with_sigterm();
+}

@@ -8,6 +8,7 @@
 #include "state/cpu_clock.h"
 #include "state/frame_budget.h"
 #include "state/frame_pacer.h"
+#include "state/frame_scheduler.h"
 #include "system/stop_signal.h"
 
 TEST(MaxFpsSetting, AcceptsOnlyAWholeNumberFromOneToTheLimit) {
@@ -106,4 +107,34 @@ TEST(StopSignal, SigtermIsRecordedAsARequestToStop) {
   EXPECT_EQ(received_stop_signal(), 0);
   std::raise(SIGTERM);
   EXPECT_EQ(received_stop_signal(), SIGTERM);
+}
+
+TEST(FrameScheduler, AnUntouchedWindowWaitsForEventsAndRedrawsRarely) {
+  using Clock = FrameScheduler::Clock;
+  const auto after = [](double s) {
+    return Clock::time_point{} + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(s));
+  };
+  FrameScheduler scheduler;
+  // The first frames lay the window out.
+  for (int i = 0; i < FrameScheduler::kFramesAfterActivity; ++i) {
+    ASSERT_TRUE(scheduler.should_draw(after(0.01 * i), false));
+    scheduler.frame_drawn(after(0.01 * i));
+  }
+  const double last = 0.01 * (FrameScheduler::kFramesAfterActivity - 1);
+  EXPECT_FALSE(scheduler.should_draw(after(last + 0.1), false));
+  // Waits are short enough to notice a stop signal, and end at the idle redraw.
+  EXPECT_EQ(scheduler.wait_seconds(after(last + 0.1)), FrameScheduler::kIdleWakeSeconds);
+  EXPECT_NEAR(scheduler.wait_seconds(after(last + 0.9)), 0.1, 1e-9);
+  EXPECT_TRUE(scheduler.should_draw(after(last + FrameScheduler::kIdleRedrawSeconds), false));
+  scheduler.frame_drawn(after(last + 1.0));
+  EXPECT_FALSE(scheduler.should_draw(after(last + 1.5), false));
+
+  // A run draws every frame; input or a change owes the next few.
+  EXPECT_TRUE(scheduler.should_draw(after(last + 1.5), true));
+  scheduler.activity();
+  for (int i = 0; i < FrameScheduler::kFramesAfterActivity; ++i) {
+    ASSERT_TRUE(scheduler.should_draw(after(last + 1.5), false)) << i;
+    scheduler.frame_drawn(after(last + 1.5));
+  }
+  EXPECT_FALSE(scheduler.should_draw(after(last + 1.6), false));
 }

@@ -131,6 +131,12 @@ TEST_F(CpuUsagePanel, TheGraphKeepsEightyPixelsWhenTheColumnHasNoRoomLeft) {
   ImGui::GetIO().DisplaySize = ImVec2(1600, 320);
   frame();
   frame();
+  // The graph reaches below the column, which scrolls to show it whole.
+  EXPECT_EQ(find_item_rect("cpu graph"), nullptr) << "listed while partly out of view";
+  ImGuiWindow* center = HeadlessGui::child("##center");
+  ASSERT_NE(center, nullptr);
+  ImGui::SetScrollY(center, center->ScrollMax.y);
+  frame();
   const ItemRect* cramped = find_item_rect("cpu graph");
   ASSERT_NE(cramped, nullptr);
   EXPECT_EQ(cramped->y1 - cramped->y0, 80.0f);

@@ -3,6 +3,7 @@
 // cancelled, a wrong image refused, and the progress line and preview around a run.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 
@@ -92,9 +93,12 @@ TEST_F(PanelFlows, ACancelledRunLeavesNoResultAndEndsRunBoth) {
   // Cancel during an ordinary run.
   ASSERT_TRUE(h->click("Single-Core"));
   ASSERT_TRUE(h->frames_until([&] { return h->app->engine.tiles_done.load() > 0; }));
+  EXPECT_FALSE(contains(h->last_text, "s Cancelled"));  // after the seconds; the CPU name holds the word
   ASSERT_TRUE(h->click("Cancel"));
   ASSERT_TRUE(h->frames_until([&] { return !h->running(); }));
   for (int i = 0; i < 5; ++i) h->frame();
+  // Beside the progress text, so the bar does not just look paused.
+  EXPECT_TRUE(contains(h->last_text, "s Cancelled")) << h->last_text;
   const std::int32_t stopped_at = h->app->engine.tiles_done.load();
   EXPECT_LT(stopped_at, h->app->engine.tile_count.load());
   EXPECT_EQ(h->app->single_score, 0);
@@ -104,6 +108,9 @@ TEST_F(PanelFlows, ACancelledRunLeavesNoResultAndEndsRunBoth) {
   EXPECT_TRUE(
       contains(h->last_text, std::to_string(stopped_at) + " / " + std::to_string(h->app->engine.tile_count.load())));
   EXPECT_EQ(h->texture.contents(), h->app->engine.pixels.snapshot());
+  // A partial image is no finished one: it does not open at full size.
+  ASSERT_TRUE(h->click("preview image"));
+  EXPECT_FALSE(h->app->viewer.open);
 
   // Cancel during the single part of Run Both: no multi follows.
   ASSERT_TRUE(h->click("Run Both"));
@@ -193,6 +200,54 @@ TEST_F(PanelFlows, TheFinishedImageReachesThePreviewAndTheLineShowsTheMeasuredTi
   std::snprintf(expected, sizeof expected, "%d / %d tiles  |  100.0%%  |  %.1fs", tiles, tiles,
                 h->app->history[0].time_seconds);
   EXPECT_TRUE(contains(h->last_text, expected)) << h->last_text;
+  EXPECT_FALSE(contains(h->last_text, "s Cancelled"));
+}
+
+TEST_F(PanelFlows, TheFinishedImageOpensAtFullSizeAndSavesAsPng) {
+  auto h = open_quick();
+  ASSERT_TRUE(h->click("Single-Core"));
+  ASSERT_TRUE(h->frames_until([&] { return h->app->history.size() == 1; }));
+  h->frame();
+
+  ASSERT_TRUE(h->click("preview image"));
+  ASSERT_TRUE(h->app->viewer.open);
+  h->frame();
+  ASSERT_NE(find_item_rect("Save PNG"), nullptr);
+  // The image one texture pixel per screen pixel, in a region that scrolls to show the rest.
+  const ImGuiWindow* region = HeadlessGui::child("##viewer_image");
+  ASSERT_NE(region, nullptr);
+  EXPECT_EQ(region->ContentSize.x, static_cast<float>(kQuickWorkload.width));
+  EXPECT_EQ(region->ContentSize.y, static_cast<float>(kQuickWorkload.height));
+
+  // Named after the run's type and date, beside the history file.
+  std::string stamp = h->app->history[0].date;
+  std::replace(stamp.begin(), stamp.end(), 'T', '_');
+  stamp.erase(std::remove(stamp.begin(), stamp.end(), ':'), stamp.end());
+  const fs::path expected = dir.path() / ("strelvik-single-" + stamp + ".png");
+  EXPECT_EQ(h->app->viewer.path, expected.string());
+  ASSERT_TRUE(h->click("Save PNG"));
+  ASSERT_TRUE(fs::exists(expected)) << h->app->viewer.message;
+  std::ifstream png(expected, std::ios::binary);
+  char signature[8] = {};
+  png.read(signature, sizeof signature);
+  EXPECT_EQ(std::string(signature + 1, 3), "PNG");
+
+  // Another path typed by the user; one that cannot be written is reported.
+  h->app->viewer.path = (dir.path() / "mine.png").string();
+  ASSERT_TRUE(h->click("Save PNG"));
+  EXPECT_TRUE(fs::exists(dir.path() / "mine.png"));
+  h->app->viewer.path = (dir.path() / "missing" / "x.png").string();
+  ASSERT_TRUE(h->click("Save PNG"));
+  EXPECT_TRUE(h->app->viewer.save_failed);
+  EXPECT_TRUE(contains(h->app->viewer.message, "Could not save"));
+
+  // A new run clears the image: the viewer closes.
+  h->app->viewer.open = true;
+  start_run(*h->app, 1);
+  h->frame();
+  EXPECT_FALSE(h->app->viewer.open);
+  EXPECT_EQ(find_item_rect("Save PNG"), nullptr);
+  h->frames_until([&] { return !h->running(); });
 }
 
 TEST_F(PanelFlows, TheProgressLineCountsFromTheMeasuredPhaseOnly) {

@@ -53,7 +53,8 @@ TEST_F(SystemInfoPanel, ALongProcessorNameWrapsWithinTheValueColumn) {
   app->system_info.cpu_name = name;
   frame();
 
-  const ImGuiWindow* left = HeadlessGui::child("##left");
+  // The panel scrolls in a region of its own that spans the column from its left edge.
+  const ImGuiWindow* left = HeadlessGui::child("##system_info");
   ASSERT_NE(left, nullptr);
   // The values are the first texts of the column in the default colour: "Xeon" twelve times.
   const std::vector<GlyphBox> values = glyphs_of(left, ImGui::GetStyle().Colors[ImGuiCol_Text]);

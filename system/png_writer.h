@@ -1,4 +1,5 @@
 #pragma once
+// Image files for both programs: the runner's --image and the window's "Save PNG...".
 #include <cstdint>
 #include <span>
 #include <string>

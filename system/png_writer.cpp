@@ -1,4 +1,4 @@
-#include "cli/png_writer.h"
+#include "system/png_writer.h"
 
 #include <stb/stb_image_write.h>
 
