@@ -9,6 +9,7 @@
 
 #include "cli/png_writer.h"
 #include "cli/progress_reporter.h"
+#include "cli/terminal_size.h"
 #include "engine/benchmark_engine.h"
 #include "system/stop_signal.h"
 #include "verify/run_verdict.h"
@@ -22,6 +23,11 @@ std::string run_label(const BenchmarkConfig& config) {
   return std::string(kind_for_thread_count(config.thread_count)) + " (" + std::to_string(config.thread_count) +
          (config.thread_count == 1 ? " thread)" : " threads)");
 }
+
+// The relative cost of each tile of a run, in the order the engine queues them, for the
+// remaining-time estimate; empty when unknown. Only the standard workload's can be known, from
+// a measured table; none is wired in yet, so every run waits for a tenth of its tiles.
+std::vector<double> tile_costs_for([[maybe_unused]] const BenchmarkConfig& config) { return {}; }
 
 // Polls the engine until the run ends, showing progress; cancels it on Ctrl-C.
 void wait_for_run(BenchmarkEngine& engine, ProgressReporter& progress) {
@@ -38,7 +44,16 @@ void wait_for_run(BenchmarkEngine& engine, ProgressReporter& progress) {
     }
     std::this_thread::sleep_for(kPollInterval);
   }
-  progress.finish();
+  // The last poll may have been well before the end: the line shows the run as it ended, with
+  // the measured time once there is a result.
+  if (const std::int64_t start = engine.start_time.load(); start != 0) {
+    const double elapsed =
+        engine.result_ready.load() ? engine.result.time_seconds : (BenchmarkEngine::steady_now_ns() - start) * 1e-9;
+    const ProgressSnapshot last{engine.tiles_done.load(), engine.tile_count.load(), elapsed};
+    progress.finish(&last);
+  } else {
+    progress.finish(nullptr);
+  }
 }
 
 }  // namespace
@@ -47,6 +62,7 @@ int run_benchmarks(const RunOptions& options, const RunRecorder& recorder, const
   install_stop_signal_handlers();
   std::FILE* human = options.json ? stderr : stdout;
   const bool interactive = isatty(STDERR_FILENO) != 0;
+  if (interactive) watch_terminal_size();
   const std::int32_t hardware_threads = hardware_thread_count();
 
   BenchmarkEngine engine;
@@ -55,7 +71,8 @@ int run_benchmarks(const RunOptions& options, const RunRecorder& recorder, const
   int exit_code = 0;
 
   for (const BenchmarkConfig& config : planned_runs(options, hardware_threads)) {
-    ProgressReporter progress(stderr, interactive, run_label(config));
+    const std::vector<double> costs = tile_costs_for(config);
+    ProgressReporter progress(stderr, interactive, run_label(config), RemainingTimeEstimator(costs));
     engine.start(config);
     wait_for_run(engine, progress);
 
