@@ -74,6 +74,9 @@ int delete_entry(ResultsHistory& history, int number, bool json, std::ostream& o
 int run_history_command(ResultsHistory& history, std::optional<int> delete_number, bool json, std::ostream& out,
                         std::ostream& err) {
   history.load();
+  report_notices(history, err);
+  // Its results are unknown: neither "No results yet" nor a deletion by number.
+  if (history.file_inaccessible()) return 1;
   if (history.file_unreadable())
     err << "strelvik-cli: " << history.path()
         << " is not a readable history; it is left as it is until the next result is recorded, "

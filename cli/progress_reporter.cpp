@@ -1,10 +1,49 @@
 #include "cli/progress_reporter.h"
 
 #include <cmath>
+#include <initializer_list>
+
+#include "cli/terminal_size.h"
 
 namespace {
+
 constexpr double kPlainLineInterval = 10.0;  // seconds between lines when stderr is a file or pipe
+constexpr int kFullBar = 30;
+constexpr int kShortestBar = 5;
+constexpr int kAssumedColumns = 80;  // a terminal that does not tell its width
+
+// Display columns of UTF-8 text: one per character ("…" is three bytes).
+int columns_of(const std::string& text) {
+  int n = 0;
+  for (unsigned char c : text) n += (c & 0xC0) != 0x80;
+  return n;
 }
+
+struct Shown {
+  bool label, elapsed, remaining;
+};
+
+std::string compose(const std::string& label, const ProgressSnapshot& s, const std::string& remaining, int bar_width,
+                    Shown shown) {
+  const double fraction = s.tile_count > 0 ? static_cast<double>(s.tiles_done) / s.tile_count : 0.0;
+  std::string line;
+  if (shown.label) line = label + " ";
+  if (bar_width > 0) {
+    const int filled = static_cast<int>(fraction * bar_width);
+    line += '[';
+    line.append(static_cast<std::size_t>(filled), '#');
+    line.append(static_cast<std::size_t>(bar_width - filled), '.');
+    line += "]  ";
+  }
+  char counts[64];
+  std::snprintf(counts, sizeof counts, "%d/%d  %5.1f%%", s.tiles_done, s.tile_count, fraction * 100.0);
+  line += counts;
+  if (shown.elapsed) line += "  elapsed " + format_duration(s.elapsed_seconds);
+  if (shown.remaining && !remaining.empty()) line += "  remaining " + remaining;
+  return line;
+}
+
+}  // namespace
 
 std::string format_duration(double seconds) {
   const long total = seconds > 0.0 ? std::lround(seconds) : 0;
@@ -17,51 +56,71 @@ std::string format_duration(double seconds) {
   return text;
 }
 
-std::string format_progress_line(const ProgressSnapshot& snapshot, int bar_width) {
-  const double fraction =
-      snapshot.tile_count > 0 ? static_cast<double>(snapshot.tiles_done) / snapshot.tile_count : 0.0;
-  std::string line;
-  if (bar_width > 0) {
-    const int filled = static_cast<int>(fraction * bar_width);
-    line.reserve(bar_width + 80);
-    line.push_back('[');
-    line.append(filled, '#');
-    line.append(bar_width - filled, '.');
-    line.append("]  ");
+std::string format_progress_line(const std::string& label, const ProgressSnapshot& snapshot,
+                                 const std::string& remaining, int columns) {
+  constexpr Shown kAll{true, true, true};
+  if (columns <= 0) return compose(label, snapshot, remaining, 0, kAll);
+  const int limit = columns - 1;
+  for (int bar = kFullBar; bar >= kShortestBar; --bar) {
+    std::string line = compose(label, snapshot, remaining, bar, kAll);
+    if (columns_of(line) <= limit) return line;
   }
-  char numbers[96];
-  std::snprintf(numbers, sizeof numbers, "%d/%d  %5.1f%%  elapsed %s", snapshot.tiles_done, snapshot.tile_count,
-                fraction * 100.0, format_duration(snapshot.elapsed_seconds).c_str());
-  line += numbers;
-  if (snapshot.tiles_done > 0 && snapshot.tiles_done < snapshot.tile_count) {
-    const double remaining =
-        snapshot.elapsed_seconds * (snapshot.tile_count - snapshot.tiles_done) / snapshot.tiles_done;
-    line += "  remaining " + format_duration(remaining);
+  for (Shown shown : {kAll, Shown{true, false, true}, Shown{false, false, true}, Shown{false, false, false}}) {
+    std::string line = compose(label, snapshot, remaining, 0, shown);
+    if (columns_of(line) <= limit) return line;
   }
+  // Narrower than the counts themselves: cut (the counts are ASCII).
+  std::string line = compose(label, snapshot, remaining, 0, Shown{false, false, false});
+  line.resize(static_cast<std::size_t>(limit > 0 ? limit : 0));
   return line;
 }
 
-ProgressReporter::ProgressReporter(std::FILE* out, bool interactive, std::string label)
-    : out_(out), interactive_(interactive), label_(std::move(label)) {}
+std::string remaining_text(const RemainingTimeEstimator& estimator, const ProgressSnapshot& s) {
+  if (s.tile_count > 0 && s.tiles_done >= s.tile_count) return {};
+  const auto seconds = estimator.remaining_seconds(s.tiles_done, s.tile_count, s.elapsed_seconds);
+  return seconds ? format_duration(*seconds) : "estimating\u2026";
+}
+
+ProgressReporter::ProgressReporter(std::FILE* out, bool interactive, std::string label,
+                                   RemainingTimeEstimator estimator)
+    : out_(out), interactive_(interactive), label_(std::move(label)), estimator_(std::move(estimator)) {}
+
+void ProgressReporter::draw(const ProgressSnapshot& snapshot) {
+  if (columns_ == 0 || terminal_size_changed()) {
+    const int columns = terminal_columns(out_);
+    columns_ = columns > 0 ? columns : kAssumedColumns;
+  }
+  // \r and erase-to-end redraw the one line in place; the line never reaches the last column,
+  // so it never wraps onto a second row that \r could not return to.
+  const std::string line = format_progress_line(label_, snapshot, remaining_text(estimator_, snapshot), columns_);
+  std::fprintf(out_, "\r\033[K%s", line.c_str());
+  std::fflush(out_);
+  drew_ = true;
+}
 
 void ProgressReporter::update(const ProgressSnapshot& snapshot) {
   if (interactive_) {
-    // \r and erase-to-end redraw the one line in place.
-    std::fprintf(out_, "\r\033[K%s %s", label_.c_str(), format_progress_line(snapshot, 30).c_str());
-    std::fflush(out_);
-    drew_ = true;
+    draw(snapshot);
     return;
   }
   if (snapshot.elapsed_seconds >= next_plain_line_) {
-    std::fprintf(out_, "%s %s\n", label_.c_str(), format_progress_line(snapshot, 0).c_str());
+    std::fprintf(out_, "%s\n", format_progress_line(label_, snapshot, remaining_text(estimator_, snapshot), 0).c_str());
     std::fflush(out_);
     next_plain_line_ = snapshot.elapsed_seconds + kPlainLineInterval;
   }
 }
 
-void ProgressReporter::finish() {
-  if (interactive_ && drew_) {
-    std::fputs("\n", out_);
+void ProgressReporter::finish(const ProgressSnapshot* last) {
+  if (interactive_) {
+    if (last) draw(*last);
+    if (drew_) {
+      std::fputs("\n", out_);
+      std::fflush(out_);
+    }
+    return;
+  }
+  if (last) {
+    std::fprintf(out_, "%s\n", format_progress_line(label_, *last, remaining_text(estimator_, *last), 0).c_str());
     std::fflush(out_);
   }
 }

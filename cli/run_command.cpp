@@ -8,7 +8,10 @@
 #include <thread>
 
 #include "cli/progress_reporter.h"
+#include "cli/terminal_size.h"
 #include "engine/benchmark_engine.h"
+#include "engine/standard_tile_costs.h"
+#include "engine/tile_order.h"
 #include "system/machine_threads.h"
 #include "system/png_writer.h"
 #include "system/stop_signal.h"
@@ -22,6 +25,16 @@ constexpr auto kPollInterval = std::chrono::milliseconds(200);
 std::string run_label(const BenchmarkConfig& config) {
   return std::string(kind_for_thread_count(config.thread_count)) + " (" + std::to_string(config.thread_count) +
          (config.thread_count == 1 ? " thread)" : " threads)");
+}
+
+// The relative cost of each tile of a run, in the order the engine queues them, for the
+// remaining-time estimate; empty when unknown. Only the standard workload's can be known, from
+// the counted table; a custom run waits for a tenth of its tiles instead.
+std::vector<double> tile_costs_for(const BenchmarkConfig& config) {
+  std::vector<double> costs;
+  if (!renders_same_image(config, kStandardWorkload)) return costs;
+  for (const std::int32_t tile : standard_tile_order()) costs.push_back(kStandardTileCosts[tile]);
+  return costs;
 }
 
 // Polls the engine until the run ends, showing progress; cancels it on Ctrl-C.
@@ -39,7 +52,16 @@ void wait_for_run(BenchmarkEngine& engine, ProgressReporter& progress) {
     }
     std::this_thread::sleep_for(kPollInterval);
   }
-  progress.finish();
+  // The last poll may have been well before the end: the line shows the run as it ended, with
+  // the measured time once there is a result.
+  if (const std::int64_t start = engine.start_time.load(); start != 0) {
+    const double elapsed =
+        engine.result_ready.load() ? engine.result.time_seconds : (BenchmarkEngine::steady_now_ns() - start) * 1e-9;
+    const ProgressSnapshot last{engine.tiles_done.load(), engine.tile_count.load(), elapsed};
+    progress.finish(&last);
+  } else {
+    progress.finish(nullptr);
+  }
 }
 
 }  // namespace
@@ -48,6 +70,7 @@ int run_benchmarks(const RunOptions& options, const RunRecorder& recorder, const
   install_stop_signal_handlers();
   std::FILE* human = options.json ? stderr : stdout;
   const bool interactive = isatty(STDERR_FILENO) != 0;
+  if (interactive) watch_terminal_size();
   // A multi-core run uses the processors this process may use, not every one the machine has.
   const MachineThreads machine = this_machine_threads();
 
@@ -57,7 +80,8 @@ int run_benchmarks(const RunOptions& options, const RunRecorder& recorder, const
   int exit_code = 0;
 
   for (const BenchmarkConfig& config : planned_runs(options, machine.usable)) {
-    ProgressReporter progress(stderr, interactive, run_label(config));
+    const std::vector<double> costs = tile_costs_for(config);
+    ProgressReporter progress(stderr, interactive, run_label(config), RemainingTimeEstimator(costs));
     engine.start(config);
     wait_for_run(engine, progress);
 

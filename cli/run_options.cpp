@@ -6,7 +6,7 @@
 std::vector<BenchmarkConfig> planned_runs(const RunOptions& options, std::int32_t hardware_threads) {
   std::vector<std::int32_t> thread_counts;
   if (options.kind != RunKind::Multi) {
-    thread_counts.push_back(options.threads.value_or(1));
+    thread_counts.push_back(1);  // --threads is for multi-core runs only
   }
   if (options.kind != RunKind::Single) {
     thread_counts.push_back(options.threads.value_or(hardware_threads));

@@ -11,7 +11,7 @@ enum class RunKind { Single, Multi, Both };
 
 struct RunOptions {
   RunKind kind = RunKind::Multi;
-  std::optional<std::int32_t> threads;  // --threads: every run uses this many workers
+  std::optional<std::int32_t> threads;  // --threads (multi only): workers of the multi-core runs
   std::int32_t repeat = 1;
   std::string image_path;  // --image: PNG of the last finished image
   std::int32_t width = kStandardWorkload.width;

@@ -49,19 +49,10 @@ std::string run_report_text(const RunReport& report) {
   return text;
 }
 
-double median(std::vector<double> values) {
-  if (values.empty()) {
-    return 0.0;
-  }
-  std::sort(values.begin(), values.end());
-  const std::size_t mid = values.size() / 2;
-  return values.size() % 2 == 1 ? values[mid] : (values[mid - 1] + values[mid]) / 2.0;
-}
-
-std::optional<std::size_t> median_run(const std::vector<RunReport>& reports, const std::string& kind) {
+std::optional<std::size_t> median_run(const std::vector<RunReport>& reports, const std::string& kind, MedianOf among) {
   std::vector<std::size_t> runs;
   for (std::size_t i = 0; i < reports.size(); ++i) {
-    if (reports[i].result.type == kind && reports[i].verdict.may_submit) {
+    if (reports[i].result.type == kind && (among == MedianOf::AllRuns || reports[i].verdict.may_submit)) {
       runs.push_back(i);
     }
   }
@@ -77,26 +68,24 @@ std::optional<std::size_t> median_run(const std::vector<RunReport>& reports, con
 std::vector<RunSummary> summarize(const std::vector<RunReport>& reports) {
   std::vector<RunSummary> summaries;
   for (const char* kind : {"single", "multi"}) {
-    std::vector<double> scores;
-    std::vector<double> times;
-    for (const RunReport& report : reports) {
-      if (report.result.type == kind) {
-        scores.push_back(report.result.score);
-        times.push_back(report.result.time_seconds);
-      }
-    }
-    if (scores.empty()) {
+    const auto median = median_run(reports, kind, MedianOf::AllRuns);
+    if (!median) {
       continue;
     }
     RunSummary s;
     s.kind = kind;
-    s.runs = static_cast<int>(scores.size());
-    s.median_score = median(scores);
-    s.min_score = *std::min_element(scores.begin(), scores.end());
-    s.max_score = *std::max_element(scores.begin(), scores.end());
-    s.median_time = median(times);
-    s.min_time = *std::min_element(times.begin(), times.end());
-    s.max_time = *std::max_element(times.begin(), times.end());
+    s.median_score = s.min_score = s.max_score = reports[*median].result.score;
+    s.median_time = s.min_time = s.max_time = reports[*median].result.time_seconds;
+    for (const RunReport& report : reports) {
+      if (report.result.type != kind) {
+        continue;
+      }
+      ++s.runs;
+      s.min_score = std::min(s.min_score, report.result.score);
+      s.max_score = std::max(s.max_score, report.result.score);
+      s.min_time = std::min(s.min_time, report.result.time_seconds);
+      s.max_time = std::max(s.max_time, report.result.time_seconds);
+    }
     s.spread_percent = s.median_time > 0.0 ? (s.max_time - s.min_time) / s.median_time * 100.0 : 0.0;
     summaries.push_back(s);
   }
@@ -122,7 +111,7 @@ nlohmann::ordered_json run_summary_json(const RunSummary& s) {
 std::string run_summary_text(const RunSummary& s) {
   char text[256];
   std::snprintf(text, sizeof text,
-                "%s over %d runs: median score %.1f (min %.0f, max %.0f), median time %.3f s, spread %.2f%%\n",
+                "%s over %d runs: median score %d (min %d, max %d), median time %.3f s, spread %.2f%%\n",
                 s.kind.c_str(), s.runs, s.median_score, s.min_score, s.max_score, s.median_time, s.spread_percent);
   if (s.submit_status) {
     return text + ("  leaderboard (median run): " + *s.submit_status + "\n");

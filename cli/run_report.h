@@ -25,10 +25,11 @@ std::string run_report_text(const RunReport& report);
 struct RunSummary {
   std::string kind;
   int runs = 0;
-  double median_score = 0, min_score = 0, max_score = 0;
-  double median_time = 0, min_time = 0, max_time = 0;
-  double spread_percent = 0;                 // (max time - min time) / median time
-  std::optional<std::string> submit_status;  // of the series' median run, when it was submitted
+  // The median is a run of the series, the one median_run() picks, never an average of two.
+  std::int32_t median_score = 0, min_score = 0, max_score = 0;
+  double median_time = 0, min_time = 0, max_time = 0;  // median_time: the median run's
+  double spread_percent = 0;                           // (max time - min time) / median time
+  std::optional<std::string> submit_status;            // of the series' median run, when it was submitted
 };
 
 // One summary per kind present in `reports`, single first.
@@ -36,8 +37,10 @@ std::vector<RunSummary> summarize(const std::vector<RunReport>& reports);
 nlohmann::ordered_json run_summary_json(const RunSummary& summary);
 std::string run_summary_text(const RunSummary& summary);
 
-double median(std::vector<double> values);
+enum class MedianOf { SubmittableRuns, AllRuns };
 
-// Of a series of runs of one kind, the run that may be submitted whose score is the median (the lower
-// of the two middle ones for an even count, so that a series never claims more than it showed).
-std::optional<std::size_t> median_run(const std::vector<RunReport>& reports, const std::string& kind);
+// Of a series of runs of one kind, the run whose score is the median (the lower of the two
+// middle ones for an even count, so that a series never claims more than it showed): among the
+// runs that may be submitted, or among all of them for the summary.
+std::optional<std::size_t> median_run(const std::vector<RunReport>& reports, const std::string& kind,
+                                      MedianOf among = MedianOf::SubmittableRuns);

@@ -27,13 +27,36 @@ std::string process_tag();
 std::string local_time_tag();
 
 // Writes `contents` to `temp_path` (same directory as `path`), flushes it to the disk, renames
-// it over `path` and flushes the directory. On failure `path` is untouched, the temporary file
-// is removed and `error` (when given) says why.
+// it over `path` and flushes the directory. Whatever was at `temp_path` is removed first and
+// never written through. On failure `path` is untouched, the temporary file is removed and
+// `error` (when given) says why.
 bool write_file_atomically(const std::string& path, const std::string& temp_path, const std::string& contents,
                            std::string* error = nullptr);
 
-// Reads a whole file. False when it cannot be opened or read.
-bool read_whole_file(const std::string& path, std::string& contents);
+enum class ReadStatus {
+  Read,        // a regular file, read whole
+  Missing,     // nothing at the path: the only case that means "no history yet"
+  NotRegular,  // a FIFO, a device, a directory...: never opened, never replaced
+  Failed,      // there, but it could not be read (permissions, I/O)
+};
+
+struct FileRead {
+  ReadStatus status = ReadStatus::Missing;
+  std::string contents;
+  std::string error;  // why, for NotRegular ("a FIFO") and Failed ("Permission denied")
+};
+
+// Reads a whole regular file, following symbolic links. Anything else at the path is reported,
+// not opened, so a FIFO cannot block and a device is not touched.
+FileRead read_whole_file(const std::string& path);
+
+// The file a save to `path` replaces: `path` itself, or the end of the chain of symbolic links
+// that starts there (which need not exist yet), so that the link stays a link. Empty with
+// `error` set when the chain loops or cannot be read.
+std::string write_target(const std::string& path, std::string* error);
+
+// Removes a file; true when it is gone afterwards.
+bool remove_file(const std::string& path);
 
 // Creates `dir` and its missing parents. True when it exists afterwards.
 bool make_directories(const std::string& dir);

@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -39,7 +40,9 @@ std::string parent_directory(const std::string& path) {
 
 bool write_file_atomically(const std::string& path, const std::string& temp_path, const std::string& contents,
                            std::string* error) {
-  const int fd = ::open(temp_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  // A fresh file: a link or a FIFO left under the temporary name is never written through.
+  ::unlink(temp_path.c_str());
+  const int fd = ::open(temp_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (fd < 0) return fail(error, "cannot create " + temp_path);
   // The new version keeps the permissions the user gave the old one.
   struct stat old {};
@@ -64,25 +67,91 @@ bool write_file_atomically(const std::string& path, const std::string& temp_path
   return true;
 }
 
-bool read_whole_file(const std::string& path, std::string& contents) {
-  contents.clear();
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+namespace {
+
+std::string kind_of(mode_t mode) {
+  if (S_ISFIFO(mode)) return "a FIFO";
+  if (S_ISCHR(mode)) return "a character device";
+  if (S_ISBLK(mode)) return "a block device";
+  if (S_ISDIR(mode)) return "a directory";
+  if (S_ISSOCK(mode)) return "a socket";
+  return "not a regular file";
+}
+
+// ENOTDIR counts as missing too: with a file where a folder of the path should be, nothing can
+// exist at the path, so nothing can be lost.
+bool nothing_there(int error) { return error == ENOENT || error == ENOTDIR; }
+
+}  // namespace
+
+FileRead read_whole_file(const std::string& path) {
+  FileRead out;
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) {
+    if (!nothing_there(errno)) {
+      out.status = ReadStatus::Failed;
+      out.error = std::strerror(errno);
+    }
+    return out;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    out.status = ReadStatus::NotRegular;
+    out.error = kind_of(st.st_mode);
+    return out;
+  }
+  // Non-blocking, and checked again once open: a FIFO put there meanwhile must not hang us.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    if (!nothing_there(errno)) {
+      out.status = ReadStatus::Failed;
+      out.error = std::strerror(errno);
+    }
+    return out;
+  }
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    out.status = ReadStatus::NotRegular;
+    out.error = kind_of(st.st_mode);
+    return out;
+  }
+  out.status = ReadStatus::Read;
   char buffer[16384];
-  bool ok = true;
   for (;;) {
     const ssize_t n = ::read(fd, buffer, sizeof buffer);
     if (n == 0) break;
     if (n < 0) {
       if (errno == EINTR) continue;
-      ok = false;
+      out.status = ReadStatus::Failed;
+      out.error = std::strerror(errno);
+      out.contents.clear();
       break;
     }
-    contents.append(buffer, static_cast<std::size_t>(n));
+    out.contents.append(buffer, static_cast<std::size_t>(n));
   }
   ::close(fd);
-  return ok;
+  return out;
 }
+
+std::string write_target(const std::string& path, std::string* error) {
+  std::string current = path;
+  // The limit the kernel itself applies to a path's links.
+  for (int hop = 0; hop < 40; ++hop) {
+    struct stat st {};
+    if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return current;
+    char buffer[PATH_MAX + 1];
+    const ssize_t n = ::readlink(current.c_str(), buffer, sizeof buffer);
+    if (n < 0 || static_cast<std::size_t>(n) >= sizeof buffer) {
+      fail(error, "cannot read the link " + current);
+      return {};
+    }
+    const std::string link(buffer, static_cast<std::size_t>(n));
+    current = !link.empty() && link.front() == '/' ? link : parent_directory(current) + "/" + link;
+  }
+  if (error) *error = "too many levels of symbolic links at " + path;
+  return {};
+}
+
+bool remove_file(const std::string& path) { return ::unlink(path.c_str()) == 0 || nothing_there(errno); }
 
 bool make_directories(const std::string& dir) {
   struct stat st {};

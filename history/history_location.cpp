@@ -6,10 +6,16 @@ std::string history_path_beside(const std::string& executable_path) {
   return dir + "/history.json";
 }
 
+bool history_beside_executable_usable(const HistoryLocationFacts& facts) {
+  // A save replaces the file by a rename in its folder, so the folder must be writable too.
+  if (!facts.executable_directory_writable) return false;
+  return !facts.file_beside_executable_exists || facts.file_beside_executable_writable;
+}
+
 std::string choose_history_path(const HistoryLocationFacts& facts) {
   if (facts.history_variable && !facts.history_variable->empty()) return *facts.history_variable;
   const std::string beside = history_path_beside(facts.executable_path);
-  if (facts.file_beside_executable_exists || facts.executable_directory_writable) return beside;
+  if (history_beside_executable_usable(facts)) return beside;
   if (facts.xdg_data_home && !facts.xdg_data_home->empty() && facts.xdg_data_home->front() == '/')
     return *facts.xdg_data_home + "/strelvik/history.json";
   if (facts.home && !facts.home->empty()) return *facts.home + "/.local/share/strelvik/history.json";

@@ -7,8 +7,10 @@
 struct HistoryLocationFacts {
   std::optional<std::string> history_variable;  // STRELVIK_HISTORY
   std::string executable_path;                  // empty when unknown
+  // Of the file a save beside the executable would replace (a symbolic link's target):
   bool file_beside_executable_exists = false;
-  bool executable_directory_writable = false;
+  bool file_beside_executable_writable = false;
+  bool executable_directory_writable = false;  // the folder that file is (or would be) in
   std::optional<std::string> xdg_data_home;
   std::optional<std::string> home;
 };
@@ -17,10 +19,15 @@ struct HistoryLocationFacts {
 // when the path has none. A backslash is an ordinary file-name character here.
 std::string history_path_beside(const std::string& executable_path);
 
-// STRELVIK_HISTORY when set and not empty; else the file beside the executable when it exists
-// or could be created there; else $XDG_DATA_HOME/strelvik/history.json (an absolute
-// XDG_DATA_HOME only, defaulting to ~/.local/share), so that an installed program does not
-// lose every result; the file beside the executable when no home is known either.
+// True when this user can save the file beside the executable: it is writable and so is its
+// folder (a save renames a new version into it), or it is absent and the folder is writable.
+bool history_beside_executable_usable(const HistoryLocationFacts& facts);
+
+// STRELVIK_HISTORY when set and not empty; else the file beside the executable when it is
+// usable; else $XDG_DATA_HOME/strelvik/history.json (an absolute XDG_DATA_HOME only, defaulting
+// to ~/.local/share), so that an installed program, or one whose file another user made there,
+// keeps each user's results; the file beside the executable when no home is known either.
+// The same rule on every platform; only the facts are gathered per platform.
 std::string choose_history_path(const HistoryLocationFacts& facts);
 
 // Gathers the facts from this process and its environment and applies choose_history_path.

@@ -43,9 +43,12 @@ std::string locate_history_file() {
   facts.history_variable = variable("STRELVIK_HISTORY");
   if (facts.history_variable && !facts.history_variable->empty()) return *facts.history_variable;
   facts.executable_path = executable_path();
-  const std::string beside = history_path_beside(facts.executable_path);
-  facts.file_beside_executable_exists = ::access(beside.c_str(), F_OK) == 0;
-  facts.executable_directory_writable = ::access(parent_directory(beside).c_str(), W_OK) == 0;
+  // The file a save would replace: a link beside the executable counts by its target.
+  std::string target = write_target(history_path_beside(facts.executable_path), nullptr);
+  if (target.empty()) target = history_path_beside(facts.executable_path);
+  facts.file_beside_executable_exists = ::access(target.c_str(), F_OK) == 0;
+  facts.file_beside_executable_writable = ::access(target.c_str(), W_OK) == 0;
+  facts.executable_directory_writable = ::access(parent_directory(target).c_str(), W_OK) == 0;
   facts.xdg_data_home = variable("XDG_DATA_HOME");
   facts.home = home_directory();
   return choose_history_path(facts);

@@ -5,6 +5,11 @@
 // the file's current contents under an advisory lock, so neither program erases the other's
 // results; saves replace the file atomically; a file that does not load as a history is moved
 // aside before it would be overwritten, and the caller is told.
+//
+// Only "nothing at the path" means an empty history. A file that cannot be read, or anything
+// that is not a regular file (a FIFO, a device), is reported and never replaced; changes then
+// stay in memory, as after a failed write. A symbolic link stays a link: saves replace the file
+// it leads to, in that file's folder.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -20,9 +25,10 @@ class ResultsHistory {
   ResultsHistory();
   explicit ResultsHistory(std::string path);
 
-  // Replaces the entries with the file's contents. A missing, empty or unreadable file gives an
-  // empty list; an unreadable one is remembered (file_unreadable()) and moved aside by the
-  // next save. Never throws.
+  // Replaces the entries with the file's contents. A missing, empty or malformed file gives an
+  // empty list; a malformed one is remembered (file_unreadable()) and moved aside by the next
+  // save. A file that cannot be read at all gives an empty list and a notice
+  // (file_inaccessible()). Never throws.
   void load();
 
   // Writes the whole list as it is, replacing whatever the file holds (add and remove merge with
@@ -49,6 +55,9 @@ class ResultsHistory {
 
   // The last load found a non-empty file that is not a history.
   bool file_unreadable() const { return unreadable_; }
+  // The last load or save met something at the path that it could not read (permissions, a
+  // FIFO, a device): the list shown is not the file's, and nothing is saved over it.
+  bool file_inaccessible() const { return inaccessible_; }
   // Messages for the user (an unreadable file moved aside, a failed save), oldest first;
   // taking them clears the list.
   std::vector<std::string> take_notices();
@@ -56,9 +65,13 @@ class ResultsHistory {
  private:
   void read_file();
   void adopt(bool exists, std::string text);
+  bool refuse_inaccessible(const FileRead& read);
+  void notice(std::string text);
   void sync_locked();
   bool write_locked(bool lock_held);
-  bool move_unreadable_aside();
+  bool move_unreadable_aside(const std::string& file);
+  void remove_stale_temp();
+  bool path_refused();
 
   std::vector<HistoryEntry> entries_;
   std::string path_;
@@ -67,6 +80,8 @@ class ResultsHistory {
   FileStamp known_;
   bool known_exists_ = false;
   std::string known_text_;
-  bool unreadable_ = false;  // the file last read is not a history
+  bool unreadable_ = false;    // the file last read is not a history
+  bool inaccessible_ = false;  // the file last met could not be read at all
   std::vector<std::string> notices_;
+  std::string last_notice_;  // a problem met again and again is told once
 };

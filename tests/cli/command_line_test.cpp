@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "cli/command_line.h"
 #include "cli/progress_reporter.h"
+#include "cli/remaining_time.h"
 #include "cli/run_options.h"
 #include "cli/run_report.h"
 
@@ -71,6 +74,40 @@ TEST(CommandLine, BadUsageIsRefusedWithCode2) {
   EXPECT_EQ(usage_code({"multi", "--help"}), 0);
 }
 
+TEST(CommandLine, RefusalsSayPlainlyWhatIsWrong) {
+  const std::pair<std::vector<const char*>, const char*> cases[] = {
+      {{"bogus"}, "unknown command 'bogus'"},
+      {{"history", "--delete", "0"}, "0 is not in the range 1 to 2147483647"},
+      {{"multi", "--spp", "abc"}, "--spp: 'abc' is not a number"},
+      {{"multi", "--threads", "2.5"}, "'2.5' is not a number"},
+      {{"single", "--threads", "3"}, "--threads applies to 'multi' only"},
+      {{"both", "--threads", "2", "--repeat", "2"}, "--threads applies to 'multi' only"},
+      {{"multi", "--image", "x.jpg"}, "must end in .png, got 'x.jpg'"},
+      {{"multi", "--image", ""}, "--image needs a file name"},
+  };
+  for (const auto& [args, message] : cases) {
+    const Command command = parse(args);
+    const auto* early = std::get_if<EarlyExit>(&command);
+    ASSERT_TRUE(early) << message;
+    EXPECT_EQ(early->code, 2) << message;
+    EXPECT_NE(early->text.find(message), std::string::npos) << early->text;
+  }
+  EXPECT_EQ(std::get<RunOptions>(parse({"multi", "--image", "OUT.PNG"})).image_path, "OUT.PNG");
+}
+
+TEST(CommandLine, HelpShowsTheStandardWorkloadAndTheExitCodes) {
+  const Command command = parse({"multi", "--help"});
+  const std::string& text = std::get<EarlyExit>(command).text;
+  const BenchmarkConfig& w = kStandardWorkload;
+  for (const std::string& expected :
+       {"(default " + std::to_string(w.width) + "x" + std::to_string(w.height) + ")",
+        "(default " + std::to_string(w.samples_per_pixel) + ")", "(default " + std::to_string(w.max_depth) + ")",
+        "(default " + std::to_string(w.tile_size) + ")", std::string("Exit codes: 0 done"),
+        std::string("130 cancelled")})
+    EXPECT_NE(text.find(expected), std::string::npos) << expected;
+  EXPECT_EQ(text.find('{'), std::string::npos) << text;  // no "--no-history{false}"
+}
+
 TEST(ImageSize, AcceptsOnlyPositiveSizesThatFitThe32BitImage) {
   EXPECT_EQ(parse_image_size("1920x1080"), (std::pair<std::int32_t, std::int32_t>{1920, 1080}));
   EXPECT_EQ(parse_image_size("23170X23170"), (std::pair<std::int32_t, std::int32_t>{23170, 23170}));
@@ -83,11 +120,56 @@ TEST(ImageSize, AcceptsOnlyPositiveSizesThatFitThe32BitImage) {
   EXPECT_FALSE(parse_image_size("99999999999x1"));
 }
 
-TEST(ProgressLine, ShowsCountsPercentAndExtrapolatedRemainingTime) {
-  EXPECT_EQ(format_progress_line({510, 2040, 12.0}, 8), "[##......]  510/2040   25.0%  elapsed 0:12  remaining 0:36");
-  EXPECT_EQ(format_progress_line({0, 2040, 0.0}, 0), "0/2040    0.0%  elapsed 0:00");
-  EXPECT_EQ(format_progress_line({2040, 2040, 75.0}, 0), "2040/2040  100.0%  elapsed 1:15");
+TEST(ProgressLine, ShowsCountsPercentAndRemainingTime) {
+  const RemainingTimeEstimator uniform;
+  EXPECT_EQ(format_progress_line("multi (8 threads)", {510, 2040, 12.0}, remaining_text(uniform, {510, 2040, 12.0}), 0),
+            "multi (8 threads) 510/2040   25.0%  elapsed 0:12  remaining 0:36");
+  // Without tile costs a count of tiles says nothing before a tenth of them are done.
+  EXPECT_EQ(remaining_text(uniform, {0, 2040, 0.0}), "estimating\u2026");
+  EXPECT_EQ(remaining_text(uniform, {203, 2040, 10.0}), "estimating\u2026");
+  EXPECT_EQ(remaining_text(uniform, {204, 2040, 10.0}), "1:30");
+  EXPECT_EQ(remaining_text(uniform, {2040, 2040, 75.0}), "");
+  EXPECT_EQ(format_progress_line("single (1 thread)", {2040, 2040, 75.0}, "", 0),
+            "single (1 thread) 2040/2040  100.0%  elapsed 1:15");
   EXPECT_EQ(format_duration(3725.0), "1:02:05");
+}
+
+TEST(ProgressLine, FitsTheTerminalShorteningTheBarFirst) {
+  const ProgressSnapshot s{510, 2040, 12.0};
+  const std::string label = "multi (16 threads)";
+  const std::string wide = format_progress_line(label, s, "estimating\u2026", 200);
+  EXPECT_EQ(wide.substr(0, 20), "multi (16 threads) [");
+  EXPECT_NE(wide.find("[#######.......................]"), std::string::npos);  // a full bar of 30
+
+  const auto columns = [](const std::string& text) {
+    return std::count_if(text.begin(), text.end(),
+                         [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; });
+  };
+  std::string previous = wide;
+  for (int width : {100, 80, 60, 50, 40, 30, 20, 10}) {
+    const std::string line = format_progress_line(label, s, "estimating\u2026", width);
+    EXPECT_LE(columns(line), width - 1) << line;  // never the last column, where terminals wrap
+    EXPECT_LE(columns(line), columns(previous));
+    previous = line;
+  }
+  // At 80 columns only the bar gives way; at 60 the bar and then the elapsed time are gone.
+  const std::string at80 = format_progress_line(label, s, "0:36", 80);
+  EXPECT_NE(at80.find("multi (16 threads) [#"), std::string::npos);
+  EXPECT_NE(at80.find("elapsed 0:12  remaining 0:36"), std::string::npos);
+  EXPECT_EQ(format_progress_line(label, s, "0:36", 60), "multi (16 threads) 510/2040   25.0%  remaining 0:36");
+  EXPECT_NE(format_progress_line(label, s, "0:36", 20).find("510/2040"), std::string::npos);
+}
+
+TEST(RemainingTime, TileCostsWeighTheWorkDone) {
+  // Four tiles, the first one as dear as the other three together: half the work after one.
+  const std::vector<double> costs{3.0, 1.0, 1.0, 1.0};
+  const RemainingTimeEstimator weighted(costs);
+  EXPECT_DOUBLE_EQ(*weighted.remaining_seconds(1, 4, 10.0), 10.0);
+  EXPECT_DOUBLE_EQ(*weighted.remaining_seconds(3, 4, 25.0), 5.0);
+  EXPECT_FALSE(weighted.remaining_seconds(0, 4, 1.0));
+  // Costs of another length than the run's tiles are not this run's: counted, not weighed.
+  EXPECT_FALSE(weighted.remaining_seconds(1, 20, 10.0));
+  EXPECT_DOUBLE_EQ(*weighted.remaining_seconds(2, 20, 10.0), 90.0);
 }
 
 TEST(RunReport, JsonHasTheDocumentedKeysInOrder) {
@@ -121,8 +203,16 @@ TEST(RunSummary, MedianMinMaxAndSpreadPerKind) {
   ASSERT_EQ(summaries.size(), 2u);
   EXPECT_EQ(summaries[0].kind, "single");
   EXPECT_EQ(summaries[1].runs, 4);
-  EXPECT_DOUBLE_EQ(summaries[1].median_time, 11.5);
+  // An even count: the median is the lower middle run (score 10000 in 12 s), the run a series
+  // submits, never the mean of two runs.
+  EXPECT_EQ(summaries[1].median_score, 10000);
+  EXPECT_DOUBLE_EQ(summaries[1].median_time, 12.0);
+  EXPECT_EQ(summaries[1].min_score, 4000);
   EXPECT_DOUBLE_EQ(summaries[1].min_time, 10.0);
-  EXPECT_DOUBLE_EQ(summaries[1].spread_percent, 20.0 / 11.5 * 100.0);
-  EXPECT_EQ(run_summary_json(summaries[1])["type"], "summary");
+  EXPECT_DOUBLE_EQ(summaries[1].spread_percent, 20.0 / 12.0 * 100.0);
+  const auto json = run_summary_json(summaries[1]);
+  EXPECT_EQ(json["type"], "summary");
+  for (const char* key : {"median_score", "min_score", "max_score"}) EXPECT_TRUE(json[key].is_number_integer()) << key;
+  EXPECT_NE(run_summary_text(summaries[1]).find("median score 10000 (min 4000, max 12000), median time 12.000 s"),
+            std::string::npos);
 }

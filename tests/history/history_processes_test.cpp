@@ -1,14 +1,19 @@
 // Real processes on one history file: saves killed at random moments never leave a broken
-// file, and two programs adding at once lose nothing.
+// file, two programs adding at once lose nothing, and a user who cannot read the file does not
+// replace it.
 #include <gtest/gtest.h>
 
 #include <random>
 #include <set>
 #include <string>
 
+#include <grp.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <filesystem>
 
 #include "history/history_format.h"
 #include "history/results_history.h"
@@ -84,6 +89,67 @@ TEST(HistoryProcesses, TwoProgramsAddingAtTheSameTimeLoseNothing) {
   EXPECT_EQ(scores.size(), 2u * per_writer);
   for (int w = 0; w < 2; ++w)
     for (int i = 0; i < per_writer; ++i) EXPECT_TRUE(scores.count(w * 1000 + i)) << w * 1000 + i;
+}
+
+// The child cannot read the file: as nobody when the tests run as root (as in CI), else as this
+// user with the file's permissions taken away.
+void become_unable_to_read(const std::string& path) {
+  if (::geteuid() != 0) {
+    ::chmod(path.c_str(), 0);
+    return;
+  }
+  const gid_t nogroup = 65534;
+  const uid_t nobody = 65534;
+  if (::setgroups(0, nullptr) != 0 || ::setresgid(nogroup, nogroup, nogroup) != 0 ||
+      ::setresuid(nobody, nobody, nobody) != 0)
+    ::_exit(90);
+}
+
+TEST(HistoryProcesses, AFileThisUserCannotReadIsReportedAndNeverReplaced) {
+  TempDir dir;
+  namespace fs = std::filesystem;
+  // A folder anyone may write in: a rename over the file would succeed, so only the store's
+  // own check keeps the file.
+  fs::permissions(dir.path(), fs::perms::all);
+  const std::string path = dir.file("history.json");
+  {
+    ResultsHistory owner(path);
+    owner.load();
+    owner.add(run(1));
+  }
+  ::chmod(path.c_str(), 0600);
+  const std::string original = read_text(path);
+  struct stat before {};
+  ASSERT_EQ(::stat(path.c_str(), &before), 0);
+
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    become_unable_to_read(path);
+    ResultsHistory h(path);
+    h.load();
+    if (h.size() != 0 || !h.file_inaccessible()) ::_exit(10);
+    const auto notices = h.take_notices();
+    if (notices.size() != 1 || notices[0].find("could not be read (Permission denied)") == std::string::npos)
+      ::_exit(11);
+    if (h.add(run(2)) || h.size() != 1) ::_exit(12);  // refused, kept in memory
+    if (h.save()) ::_exit(13);
+    ::_exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "the check that failed";
+
+  if (::geteuid() != 0) ::chmod(path.c_str(), 0600);
+  EXPECT_EQ(read_text(path), original);
+  struct stat after {};
+  ASSERT_EQ(::stat(path.c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  for (const auto& f : fs::directory_iterator(dir.path())) {
+    const std::string name = f.path().filename().string();
+    EXPECT_TRUE(name == "history.json" || name == "history.json.lock") << name;
+  }
 }
 
 }  // namespace

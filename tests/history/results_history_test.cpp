@@ -4,6 +4,10 @@
 
 #include <filesystem>
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
 #include "history/history_format.h"
 #include "history/history_location.h"
 #include "history/record_result.h"
@@ -203,6 +207,104 @@ TEST(ResultsHistory, RecordingAResultStoresTheStandardRunWithTheMachinesProcesso
   EXPECT_EQ(stored[0], expected);
 }
 
+bool has_notice(const std::vector<std::string>& notices, const std::string& part) {
+  for (const auto& n : notices)
+    if (n.find(part) != std::string::npos) return true;
+  return false;
+}
+
+// Something that is not a regular file at the history's path (STRELVIK_HISTORY=/dev/null as
+// root, a FIFO): read without blocking, never replaced, and no lock file made beside it.
+void expect_left_alone(const std::string& path, const char* what) {
+  struct stat before {};
+  ASSERT_EQ(::lstat(path.c_str(), &before), 0);
+  ResultsHistory h(path);
+  h.load();  // a FIFO opened for reading would wait for a writer here
+  EXPECT_EQ(h.size(), 0u);
+  EXPECT_TRUE(h.file_inaccessible());
+  EXPECT_FALSE(h.add(run(5)));
+  EXPECT_EQ(h.size(), 1u) << "the result stays in memory";
+  const auto notices = h.take_notices();
+  EXPECT_EQ(notices.size(), 1u) << "told once, not at every attempt";
+  EXPECT_TRUE(has_notice(notices, std::string("is ") + what + ", not a regular file")) << notices[0];
+  struct stat after {};
+  ASSERT_EQ(::lstat(path.c_str(), &after), 0);
+  EXPECT_EQ((after.st_mode & S_IFMT), (before.st_mode & S_IFMT));
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  EXPECT_EQ(after.st_rdev, before.st_rdev);
+  EXPECT_FALSE(std::filesystem::exists(path + ".lock"));
+  EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
+}
+
+TEST(ResultsHistory, AFifoOrADeviceAtThePathIsReportedAndKept) {
+  TempDir dir;
+  ASSERT_EQ(::mkfifo(dir.file("fifo.json").c_str(), 0644), 0);
+  expect_left_alone(dir.file("fifo.json"), "a FIFO");
+  // The null device's numbers; making one needs root (as in CI).
+  if (::mknod(dir.file("null.json").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0)
+    expect_left_alone(dir.file("null.json"), "a character device");
+  std::filesystem::create_directory(dir.file("folder.json"));
+  expect_left_alone(dir.file("folder.json"), "a directory");
+}
+
+TEST(ResultsHistory, ASymbolicLinkStaysALinkAndItsTargetIsReplacedInItsOwnFolder) {
+  TempDir dir;
+  namespace fs = std::filesystem;
+  fs::create_directory(dir.file("sync"));
+  ResultsHistory seed(dir.file("sync/results.json"));
+  seed.load();
+  seed.add(run(1));
+  // A chain: a relative link to an absolute one.
+  fs::create_symlink(dir.file("sync/results.json"), dir.file("sync/latest.json"));
+  fs::create_symlink("sync/latest.json", dir.file("history.json"));
+
+  ResultsHistory h(dir.file("history.json"));
+  h.load();
+  ASSERT_EQ(h.size(), 1u);
+  ASSERT_TRUE(h.add(run(2)));
+  EXPECT_EQ(fs::read_symlink(dir.file("history.json")), "sync/latest.json");
+  EXPECT_TRUE(fs::is_symlink(dir.file("sync/latest.json")));
+  EXPECT_EQ(scores_in_file(dir.file("sync/results.json")), (std::vector<int>{1, 2}));
+  for (const auto& f : fs::recursive_directory_iterator(dir.path()))
+    EXPECT_EQ(f.path().string().find(".tmp"), std::string::npos) << f.path();
+
+  // A link to a file not yet made: the first save makes the target.
+  fs::create_symlink("sync/new.json", dir.file("fresh.json"));
+  ResultsHistory fresh(dir.file("fresh.json"));
+  fresh.load();
+  ASSERT_TRUE(fresh.add(run(3)));
+  EXPECT_TRUE(fs::is_symlink(dir.file("fresh.json")));
+  EXPECT_EQ(scores_in_file(dir.file("sync/new.json")), std::vector<int>{3});
+
+  // A link to a FIFO is refused like the FIFO itself.
+  ASSERT_EQ(::mkfifo(dir.file("sync/pipe").c_str(), 0644), 0);
+  fs::create_symlink("sync/pipe", dir.file("piped.json"));
+  expect_left_alone(dir.file("piped.json"), "a FIFO");
+}
+
+TEST(ResultsHistory, ATemporaryFileLeftByAKilledSaveIsRemovedAndNeverWrittenThrough) {
+  TempDir dir;
+  const std::string path = dir.file("history.json");
+  ResultsHistory h(path);
+  h.load();
+  h.add(run(1));
+  // Left by a kill, and pointing elsewhere: a save must not write into what it points at.
+  write_text(dir.file("victim"), "precious");
+  std::filesystem::create_symlink(dir.file("victim"), path + ".tmp");
+  ASSERT_TRUE(h.add(run(2)));
+  EXPECT_EQ(read_text(dir.file("victim")), "precious");
+  EXPECT_FALSE(std::filesystem::is_symlink(path));
+  EXPECT_EQ(scores_in_file(path), (std::vector<int>{1, 2}));
+
+  // Removed under the lock even when the change writes nothing (the entry is already gone).
+  ResultsHistory stale(path);
+  stale.load();
+  h.remove(0);
+  write_text(path + ".tmp", "{\"runs\": [");
+  EXPECT_FALSE(stale.remove(0));
+  EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
+}
+
 TEST(HistoryLocation, TheFileLivesBesideTheExecutableJoinedWithASlash) {
   EXPECT_EQ(history_path_beside("/opt/strelvik/bin/strelvik"), "/opt/strelvik/bin/history.json");
   EXPECT_EQ(history_path_beside("strelvik"), "./history.json");
@@ -225,10 +327,15 @@ TEST(HistoryLocation, TheVariableWinsThenTheExecutableDirectoryThenTheUsersDataD
   EXPECT_EQ(choose_history_path(f), "/usr/bin/history.json");
   f.home = "/home/u";
   f.executable_directory_writable = true;
-  EXPECT_EQ(choose_history_path(f), "/usr/bin/history.json");
-  f.executable_directory_writable = false;
+  EXPECT_EQ(choose_history_path(f), "/usr/bin/history.json");  // absent, and could be made there
+  // A file another user left there (after one "sudo strelvik-cli multi") is not this user's.
   f.file_beside_executable_exists = true;
+  EXPECT_EQ(choose_history_path(f), "/home/u/.local/share/strelvik/history.json");
+  f.file_beside_executable_writable = true;
   EXPECT_EQ(choose_history_path(f), "/usr/bin/history.json");
+  // A save renames a new version into the folder: a writable file in a locked folder is no use.
+  f.executable_directory_writable = false;
+  EXPECT_EQ(choose_history_path(f), "/home/u/.local/share/strelvik/history.json");
 }
 
 }  // namespace

@@ -1,0 +1,25 @@
+#include "cli/remaining_time.h"
+
+namespace {
+constexpr std::int32_t kUnweightedShare = 10;  // without costs, wait for 1/10 of the tiles
+}
+
+RemainingTimeEstimator::RemainingTimeEstimator(std::span<const double> tile_costs) {
+  if (tile_costs.empty()) return;
+  done_cost_.reserve(tile_costs.size() + 1);
+  done_cost_.push_back(0.0);
+  for (double cost : tile_costs) done_cost_.push_back(done_cost_.back() + (cost > 0.0 ? cost : 0.0));
+}
+
+std::optional<double> RemainingTimeEstimator::remaining_seconds(std::int32_t tiles_done, std::int32_t tile_count,
+                                                                double elapsed_seconds) const {
+  if (tile_count <= 0 || tiles_done <= 0 || tiles_done > tile_count) return std::nullopt;
+  if (static_cast<std::size_t>(tile_count) + 1 == done_cost_.size()) {
+    const double done = done_cost_[static_cast<std::size_t>(tiles_done)];
+    const double total = done_cost_.back();
+    if (done <= 0.0) return std::nullopt;
+    return elapsed_seconds * (total - done) / done;
+  }
+  if (std::int64_t{tiles_done} * kUnweightedShare < tile_count) return std::nullopt;
+  return elapsed_seconds * (tile_count - tiles_done) / tiles_done;
+}
