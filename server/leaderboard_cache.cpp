@@ -11,7 +11,18 @@ std::shared_ptr<const std::string> LeaderboardCache::fresh(Slot& s, Clock::time_
   return nullptr;
 }
 
-std::shared_ptr<const std::string> LeaderboardCache::get(const std::string& kind) {
+std::shared_ptr<const std::string> LeaderboardCache::last_or_throw(Slot& s, bool* stale) {
+  if (stale) {
+    std::lock_guard lock(s.mutex);
+    if (s.body) {
+      *stale = true;
+      return s.body;
+    }
+  }
+  throw;
+}
+
+std::shared_ptr<const std::string> LeaderboardCache::get(const std::string& kind, bool* stale) {
   Slot& s = slot(kind);
   const auto now = Clock::now();
   if (auto body = fresh(s, now, max_age_ / 2)) return body;
@@ -23,11 +34,19 @@ std::shared_ptr<const std::string> LeaderboardCache::get(const std::string& kind
   if (auto aging = fresh(s, now, max_age_)) {
     std::unique_lock rebuilding(s.rebuild, std::try_to_lock);
     if (!rebuilding.owns_lock()) return aging;
-    return rebuild(s, kind);
+    try {
+      return rebuild(s, kind);
+    } catch (const StoreError&) {
+      return last_or_throw(s, stale);
+    }
   }
   std::lock_guard rebuilding(s.rebuild);
   if (auto body = fresh(s, Clock::now(), max_age_ / 2)) return body;  // built while we waited
-  return rebuild(s, kind);
+  try {
+    return rebuild(s, kind);
+  } catch (const StoreError&) {
+    return last_or_throw(s, stale);
+  }
 }
 
 std::shared_ptr<const std::string> LeaderboardCache::rebuild(Slot& s, const std::string& kind) {

@@ -1,4 +1,5 @@
 // strelvik-leaderboard: the HTTP(S) server behind the benchmark's online leaderboard.
+#include "server/address_hash.h"
 #include "server/front_server.h"
 #include "server/http_api.h"
 #include "server/listen_address.h"
@@ -32,6 +33,7 @@ int main(int argc, char** argv) {
   unsigned submissions_per_hour = 3;
   std::size_t per_address = 32;
   unsigned request_timeout = 10;
+  std::string address_key;
   app.add_option("--listen", listen, "ADDR:PORT to listen on ([::1]:PORT for IPv6; port 0 picks a free one)")
       ->capture_default_str();
   app.add_option("--cert", cert, "TLS certificate chain (PEM); with --key serves HTTPS")->check(CLI::ExistingFile);
@@ -53,6 +55,9 @@ int main(int argc, char** argv) {
                  "seconds a whole request may take to arrive, TLS handshake included")
       ->check(CLI::Range(1, 600))
       ->capture_default_str();
+  app.add_option("--address-key", address_key,
+                 "key file of the stored address hashes, created when missing (default: the SQLite file's name "
+                 "+ .key, or strelvik-leaderboard.key in the working directory for PostgreSQL)");
   app.add_option("--threads", workers, "worker threads answering requests; connections wait for none")
       ->check(CLI::Range(2, 4096))
       ->capture_default_str();
@@ -101,6 +106,16 @@ int main(int argc, char** argv) {
     files.rlim_cur = files.rlim_max;
     setrlimit(RLIMIT_NOFILE, &files);
   }
+  const bool postgres = database.starts_with("postgresql://") || database.starts_with("postgres://");
+  if (address_key.empty()) address_key = postgres ? "strelvik-leaderboard.key" : database + ".key";
+  std::string hash_key;
+  try {
+    hash_key = load_address_key(address_key);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s\n", e.what());
+    return 1;
+  }
+
   FrontOptions front_options;
   front_options.workers = workers;
   front_options.max_connections_per_address = per_address;
@@ -119,6 +134,7 @@ int main(int argc, char** argv) {
   options.submissions_per_hour = submissions_per_hour;
   options.max_rows = max_rows;
   options.trust_proxy = trust_proxy;
+  options.address_key = hash_key;
   LeaderboardApi api(*store, options);
   api.install(routes);
 
