@@ -82,7 +82,7 @@ std::string error_body(const std::string& message) {
 LeaderboardApi::LeaderboardApi(IRunStore& store, ApiOptions options)
     : store_(store),
       options_(options),
-      cache_(store, options.max_rows),
+      cache_(store, options.max_rows, std::chrono::seconds(2), options.runs_counted_per_address),
       limiter_(options.rate_limit_per_hour),
       run_limiter_(options.submissions_per_hour),
       hasher_(options.address_key.empty() ? random_key() : options.address_key) {}

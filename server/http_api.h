@@ -12,7 +12,8 @@
 
 struct ApiOptions {
   unsigned rate_limit_per_hour = 30;
-  unsigned submissions_per_hour = 3;  // per client address, processor name and kind; 0 = off
+  unsigned submissions_per_hour = 3;                             // per client address, processor name and kind; 0 = off
+  std::size_t runs_counted_per_address = kRunsCountedPerClient;  // in a row's average; 0 = all
   std::size_t max_rows = 100;
   bool trust_proxy = false;  // take the client address from X-Forwarded-For
   bool access_log = true;

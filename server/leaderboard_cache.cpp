@@ -2,8 +2,9 @@
 
 #include <nlohmann/json.hpp>
 
-LeaderboardCache::LeaderboardCache(IRunStore& store, std::size_t max_rows, Clock::duration max_age)
-    : store_(store), max_rows_(max_rows), max_age_(max_age) {}
+LeaderboardCache::LeaderboardCache(IRunStore& store, std::size_t max_rows, Clock::duration max_age,
+                                   std::size_t runs_per_client)
+    : store_(store), max_rows_(max_rows), runs_per_client_(runs_per_client), max_age_(max_age) {}
 
 std::shared_ptr<const std::string> LeaderboardCache::fresh(Slot& s, Clock::time_point now, Clock::duration age_limit) {
   std::lock_guard lock(s.mutex);
@@ -66,7 +67,7 @@ void LeaderboardCache::invalidate(const std::string& kind) { slot(kind).generati
 
 std::string LeaderboardCache::build(const std::string& kind) {
   nlohmann::json rows = nlohmann::json::array();
-  for (auto& row : rank_runs(store_.scores(kind), max_rows_))
+  for (auto& row : rank_runs(store_.scores(kind), max_rows_, runs_per_client_))
     rows.push_back({{"cpu", std::move(row.cpu)}, {"avg_score", row.avg_score}, {"runs", row.runs}});
   nlohmann::json doc = {{"leaderboard", std::move(rows)}};
   // Stored names were checked as UTF-8; `replace` only guards against rows put in by hand.

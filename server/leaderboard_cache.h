@@ -14,7 +14,8 @@ class LeaderboardCache {
   using Clock = std::chrono::steady_clock;
 
   // `max_age` bounds how long another instance's submissions stay invisible here.
-  LeaderboardCache(IRunStore& store, std::size_t max_rows, Clock::duration max_age = std::chrono::seconds(2));
+  LeaderboardCache(IRunStore& store, std::size_t max_rows, Clock::duration max_age = std::chrono::seconds(2),
+                   std::size_t runs_per_client = kRunsCountedPerClient);
 
   // JSON body for GET /api.php?type=kind (kind is "single" or "multi"). Throws StoreError, unless
   // `stale` is given and a body was built before: then that body is returned and *stale set, so
@@ -40,7 +41,7 @@ class LeaderboardCache {
   std::string build(const std::string& kind);
 
   IRunStore& store_;
-  std::size_t max_rows_;
+  std::size_t max_rows_, runs_per_client_;
   Clock::duration max_age_;
   Slot single_, multi_;
 };

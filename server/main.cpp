@@ -34,6 +34,7 @@ int main(int argc, char** argv) {
   std::size_t per_address = 32;
   unsigned request_timeout = 10;
   std::string address_key;
+  std::size_t runs_per_address = kRunsCountedPerClient;
   app.add_option("--listen", listen, "ADDR:PORT to listen on ([::1]:PORT for IPv6; port 0 picks a free one)")
       ->capture_default_str();
   app.add_option("--cert", cert, "TLS certificate chain (PEM); with --key serves HTTPS")->check(CLI::ExistingFile);
@@ -47,6 +48,9 @@ int main(int argc, char** argv) {
   app.add_flag("--trust-proxy", trust_proxy, "take the client address from the rightmost X-Forwarded-For entry");
   app.add_option("--submissions-per-hour", submissions_per_hour,
                  "runs per client address, processor name and kind an hour; 0 = off (a LAN event)")
+      ->capture_default_str();
+  app.add_option("--runs-counted-per-address", runs_per_address,
+                 "runs of one client address that count in a processor's average; 0 = all (a LAN event)")
       ->capture_default_str();
   app.add_option("--max-connections-per-address", per_address,
                  "open connections per client address; 0 = no cap (off with --trust-proxy: the proxy is every peer)")
@@ -135,6 +139,7 @@ int main(int argc, char** argv) {
   options.max_rows = max_rows;
   options.trust_proxy = trust_proxy;
   options.address_key = hash_key;
+  options.runs_counted_per_address = runs_per_address;
   LeaderboardApi api(*store, options);
   api.install(routes);
 

@@ -34,4 +34,6 @@ long long average_without_outliers(const std::vector<int>& scores);
 // Groups `runs` by exact processor name (keeping their order within a name, oldest first), averages
 // each group over the runs that count, and returns at most `max_rows` rows ordered by
 // avg_score descending, then runs descending, then name in byte order.
-std::vector<RankedRow> rank_runs(std::vector<StoredScore> runs, std::size_t max_rows);
+// `per_client` 0 counts every run (a LAN event, where everyone shares one address).
+std::vector<RankedRow> rank_runs(std::vector<StoredScore> runs, std::size_t max_rows,
+                                 std::size_t per_client = kRunsCountedPerClient);
