@@ -298,7 +298,6 @@ void FrontServer::worker_loop() {
     const bool answered = routes_.answer(stream, draining_workers_.load(), closed);
     const bool sent = write_all(*c, reply, FrontClock::now() + options_.write_timeout);
     c->close_after = !answered || closed || !sent || draining_workers_.load();
-    c->request.clear();
     {
       std::lock_guard lock(mutex_);
       finished_.push_back(c);
@@ -322,6 +321,9 @@ void FrontServer::take_back_finished() {
     }
     c->state = ConnState::Reading;
     c->continue_sent = false;
+    // An idle connection keeps no buffer that a large request grew.
+    if (c->input.empty()) std::string().swap(c->input);
+    std::string().swap(c->request);
     // Pipelined bytes already here start the next request's clock; otherwise keep-alive runs.
     c->request_started = !c->input.empty();
     c->deadline = now + (c->request_started ? options_.request_timeout : options_.keep_alive);

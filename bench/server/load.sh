@@ -32,12 +32,16 @@ openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 
 
 start_server() {  # $@: extra flags; sets pid and port
   local limits=()
-  # The load spreads over 500 names from one address: no per-address limits apply to it.
   if "$server" --help | grep -q -- --submissions-per-hour; then
+    # The load spreads over 500 names from one address: no per-address limits apply to it.
+    # Workers answer requests, not connections: the default count serves any number of them.
     limits=(--submissions-per-hour 0 --runs-counted-per-address 0 --max-connections-per-address 0)
+  else
+    # A server whose workers each hold one connection needs one per connection.
+    limits=(--threads $((connections + 8)))
   fi
-  "$server" "${limits[@]}" --listen 127.0.0.1:0 --database "${DATABASE:-$work/bench.sqlite}" --rate-limit 0 \
-    --threads $((connections + 8)) "$@" >"$work/access.log" 2>"$work/server.err" &
+  "$server" "${limits[@]}" --listen 127.0.0.1:0 --database "${DATABASE:-$work/bench-$measured.sqlite}" \
+    --rate-limit 0 "$@" >"$work/access.log" 2>"$work/server.err" &
   pid=$!
   for _ in $(seq 100); do
     port=$(sed -n 's/.*listening on .*:\([0-9]*\)$/\1/p' "$work/access.log" 2>/dev/null | head -1 || true)
@@ -63,7 +67,9 @@ run() {  # $1: label, rest: wrk arguments; sets rps and p99
 
 median() { sort -g | awk '{v[NR] = $1} END {print v[int((NR + 1) / 2)]}'; }
 
+measured=0
 measure() {  # sets get_rps, get_p99: medians of the plain-HTTP GET ?type=single runs
+  measured=$((measured + 1))
   echo "$server on loopback, $(nproc) cores, wrk -t$wrk_threads -c$connections -d${duration}s, access log to a file"
   start_server
   run "plain HTTP  POST /api.php" -s "$here/post.lua" "http://127.0.0.1:$port"
