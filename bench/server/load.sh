@@ -20,9 +20,9 @@ command -v wrk >/dev/null || { echo "wrk is not installed (scripts/install-deps.
 [[ -x $server ]] || { echo "build the server first: $server not found" >&2; exit 1; }
 
 work=$(mktemp -d)
-pid=
+pids=()
 cleanup() {
-  [[ -n $pid ]] && kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null && wait "$p" 2>/dev/null; done
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -30,9 +30,11 @@ trap cleanup EXIT
 openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 1 -subj /CN=localhost \
   -addext subjectAltName=IP:127.0.0.1 -keyout "$work/key.pem" -out "$work/cert.pem" 2>/dev/null
 
-start_server() {  # $@: extra flags; sets pid and port
+started=0
+start_server() {  # $1: program, rest: extra flags; sets pid, port and log
+  local program=$1; shift
   local limits=()
-  if "$server" --help | grep -q -- --submissions-per-hour; then
+  if "$program" --help | grep -q -- --submissions-per-hour; then
     # The load spreads over 500 names from one address: no per-address limits apply to it.
     # Workers answer requests, not connections: the default count serves any number of them.
     limits=(--submissions-per-hour 0 --runs-counted-per-address 0 --max-connections-per-address 0)
@@ -40,17 +42,20 @@ start_server() {  # $@: extra flags; sets pid and port
     # A server whose workers each hold one connection needs one per connection.
     limits=(--threads $((connections + 8)))
   fi
-  "$server" "${limits[@]}" --listen 127.0.0.1:0 --database "${DATABASE:-$work/bench-$measured.sqlite}" \
-    --rate-limit 0 "$@" >"$work/access.log" 2>"$work/server.err" &
+  started=$((started + 1))
+  log=$work/access-$started.log
+  "$program" "${limits[@]}" --listen 127.0.0.1:0 --database "${DATABASE:-$work/bench-$started.sqlite}" \
+    --rate-limit 0 "$@" >"$log" 2>"$work/server-$started.err" &
   pid=$!
+  pids+=("$pid")
   for _ in $(seq 100); do
-    port=$(sed -n 's/.*listening on .*:\([0-9]*\)$/\1/p' "$work/access.log" 2>/dev/null | head -1 || true)
+    port=$(sed -n 's/.*listening on .*:\([0-9]*\)$/\1/p' "$log" 2>/dev/null | head -1 || true)
     [[ -n $port ]] && return
     sleep 0.05
   done
-  echo "server did not start: $(cat "$work/server.err")" >&2; exit 1
+  echo "server did not start: $(cat "$work/server-$started.err")" >&2; exit 1
 }
-stop_server() { kill -TERM "$pid"; wait "$pid" || true; pid=; }
+stop_server() { kill -TERM "$1"; wait "$1" || true; }
 
 run() {  # $1: label, rest: wrk arguments; sets rps and p99
   local label=$1; shift
@@ -66,36 +71,39 @@ run() {  # $1: label, rest: wrk arguments; sets rps and p99
 }
 
 median() { sort -g | awk '{v[NR] = $1} END {print v[int((NR + 1) / 2)]}'; }
+p99_ms() { sed 's/ms$//; s/\([0-9.]*\)us$/\1 0.001/; s/\([0-9.]*\)s$/\1 1000/' <<<"$1" | awk '{print $1 * ($2 == "" ? 1 : $2)}'; }
 
-measured=0
-measure() {  # sets get_rps, get_p99: medians of the plain-HTTP GET ?type=single runs
-  measured=$((measured + 1))
-  echo "$server on loopback, $(nproc) cores, wrk -t$wrk_threads -c$connections -d${duration}s, access log to a file"
-  start_server
-  run "plain HTTP  POST /api.php" -s "$here/post.lua" "http://127.0.0.1:$port"
-  local rates=() p99s=()
-  for i in $(seq "${RUNS:-3}"); do
-    run "plain HTTP  GET  ?type=single ($i)" "http://127.0.0.1:$port/api.php?type=single"
-    rates+=("$rps"); p99s+=("$(sed 's/ms$//; s/\([0-9.]*\)us$/\1 0.001/; s/\([0-9.]*\)s$/\1 1000/' <<<"$p99" | awk '{print $1 * ($2 == "" ? 1 : $2)}')")
-  done
-  get_rps=$(printf '%s\n' "${rates[@]}" | median)
-  get_p99=$(printf '%s\n' "${p99s[@]}" | median)
-  echo "plain HTTP  GET  ?type=single: median $get_rps req/s, median p99 $get_p99 ms (target >= 10000 req/s, p99 < 10 ms)"
-  run "plain HTTP  GET  ?type=multi" "http://127.0.0.1:$port/api.php?type=multi"
-  stop_server
-  start_server --cert "$work/cert.pem" --key "$work/key.pem"
-  run "HTTPS keep-alive  POST /api.php" -s "$here/post.lua" "https://127.0.0.1:$port"
-  run "HTTPS keep-alive  GET  ?type=single" "https://127.0.0.1:$port/api.php?type=single"
-  stop_server
-  echo "rows per reply: 100 (default --max-rows); runs stored: $(grep -c ' POST /api.php 200 ' "$work/access.log" || true) in the last server's log"
-}
-
-measure
+echo "strelvik-leaderboard on loopback, $(nproc) cores, wrk -t$wrk_threads -c$connections -d${duration}s, access log to a file"
+echo "this server: $server${BASELINE:+; baseline: $BASELINE}"
+start_server "$server"; pid_now=$pid port_now=$port log_now=$log
+run "plain HTTP  POST /api.php" -s "$here/post.lua" "http://127.0.0.1:$port_now"
 if [[ -n ${BASELINE:-} ]]; then
-  rps_now=$get_rps p99_now=$get_p99
-  server=$BASELINE
-  echo
-  measure
-  awk -v a="$rps_now" -v b="$get_rps" -v c="$p99_now" -v d="$get_p99" \
-    'BEGIN {printf "ratio to the baseline: GET ?type=single %.2fx the requests per second, %.2fx the p99\n", a / b, c / d}'
+  start_server "$BASELINE"; pid_base=$pid port_base=$port
+  run "baseline plain HTTP  POST /api.php" -s "$here/post.lua" "http://127.0.0.1:$port_base"
 fi
+# The GET runs of the two servers alternate, so that the machine's noise falls on both alike.
+rates_now=() p99_now=() rates_base=() p99_base=()
+for i in $(seq "${RUNS:-3}"); do
+  run "plain HTTP  GET  ?type=single ($i)" "http://127.0.0.1:$port_now/api.php?type=single"
+  rates_now+=("$rps"); p99_now+=("$(p99_ms "$p99")")
+  if [[ -n ${BASELINE:-} ]]; then
+    run "baseline plain HTTP  GET  ?type=single ($i)" "http://127.0.0.1:$port_base/api.php?type=single"
+    rates_base+=("$rps"); p99_base+=("$(p99_ms "$p99")")
+  fi
+done
+rps_a=$(printf '%s\n' "${rates_now[@]}" | median) p99_a=$(printf '%s\n' "${p99_now[@]}" | median)
+echo "plain HTTP  GET  ?type=single: median $rps_a req/s, median p99 $p99_a ms (target >= 10000 req/s, p99 < 10 ms)"
+if [[ -n ${BASELINE:-} ]]; then
+  rps_b=$(printf '%s\n' "${rates_base[@]}" | median) p99_b=$(printf '%s\n' "${p99_base[@]}" | median)
+  echo "baseline    GET  ?type=single: median $rps_b req/s, median p99 $p99_b ms"
+  awk -v a="$rps_a" -v b="$rps_b" -v c="$p99_a" -v d="$p99_b" \
+    'BEGIN {printf "ratio to the baseline: %.2fx the requests per second, %.2fx the p99\n", a / b, c / d}'
+  stop_server "$pid_base"
+fi
+run "plain HTTP  GET  ?type=multi" "http://127.0.0.1:$port_now/api.php?type=multi"
+stop_server "$pid_now"
+start_server "$server" --cert "$work/cert.pem" --key "$work/key.pem"
+run "HTTPS keep-alive  POST /api.php" -s "$here/post.lua" "https://127.0.0.1:$port"
+run "HTTPS keep-alive  GET  ?type=single" "https://127.0.0.1:$port/api.php?type=single"
+stop_server "$pid"
+echo "rows per reply: 100 (default --max-rows); runs stored: $(grep -c ' POST /api.php 200 ' "$log_now" || true) in the plain server's log"
