@@ -21,7 +21,7 @@
 #include <vector>
 
 struct FrontOptions {
-  std::size_t workers = 16;
+  std::size_t workers = 4;
   std::size_t max_connections = 10000;
   std::size_t max_connections_per_address = 32;  // 0: no cap
   bool trust_proxy = false;                      // every peer is a proxy: no per-address cap
