@@ -1,5 +1,7 @@
 #include "cli/leaderboard_command.h"
 
+#include "leaderboard/terminal_text.h"
+
 #include <cstdio>
 #include <ostream>
 
@@ -14,8 +16,10 @@ std::string leaderboard_table_text(const std::vector<LeaderboardRow>& rows, cons
     const LeaderboardRow& row = rows[i];
     const bool mine = row.cpu == cpu_name;  // exact bytes: case or trailing spaces make another processor
     marked = marked || mine;
-    std::snprintf(line, sizeof line, "%c %4zu  %-48s %9d %6d\n", mine ? '*' : ' ', i + 1, row.cpu.c_str(),
-                  row.avg_score, row.runs);
+    // Names come from the server: no byte of them may reach the terminal as a control.
+    const std::string cpu = escape_for_terminal(row.cpu);
+    std::snprintf(line, sizeof line, "%c %4zu  %-48s %9d %6d\n", mine ? '*' : ' ', i + 1, cpu.c_str(), row.avg_score,
+                  row.runs);
     text += line;
   }
   if (marked) text += "* this machine\n";
@@ -33,7 +37,7 @@ int run_leaderboard_command(LeaderboardClient& client, const std::optional<std::
     if (i > 0) out << '\n';
     out << (kinds[i] == "single" ? "Single-core" : "Multi-core") << " leaderboard\n";
     if (const std::string error = client.fetch_error_text(); !error.empty()) {
-      err << "strelvik-cli: " << kinds[i] << " leaderboard: " << error << '\n';
+      err << "strelvik-cli: " << kinds[i] << " leaderboard: " << escape_for_terminal(error) << '\n';
       exit_code = 1;
       continue;
     }

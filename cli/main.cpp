@@ -10,6 +10,7 @@
 #include "cli/run_command.h"
 #include "history/record_result.h"
 #include "leaderboard/leaderboard_client.h"
+#include "leaderboard/terminal_text.h"
 #include "system/probe.h"
 
 namespace {
@@ -33,7 +34,8 @@ RunSubmitter leaderboard_submitter(const std::string& cpu_name, const Leaderboar
     LeaderboardClient client(settings);
     client.submit(cpu_name, report.result.type, report.result.score, report.result.threads);
     client.stop_all();
-    return client.submit_status_text();
+    // The status may quote the server's reply, which reaches the terminal.
+    return escape_for_terminal(client.submit_status_text());
   };
 }
 

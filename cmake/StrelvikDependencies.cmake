@@ -20,6 +20,8 @@ endif()
 # The leaderboard server.
 pkg_check_modules(CPPHTTPLIB REQUIRED IMPORTED_TARGET cpp-httplib>=0.11)
 pkg_check_modules(SQLITE3 REQUIRED IMPORTED_TARGET sqlite3)
+# Unicode character categories for the processor-name rules.
+pkg_check_modules(ICU_UC REQUIRED IMPORTED_TARGET icu-uc)
 find_package(PostgreSQL REQUIRED)
 
 # The window.

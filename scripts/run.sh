@@ -37,7 +37,7 @@ if [[ -z "${STRELVIK_LEADERBOARD_URL:-}" ]]; then
       -keyout "$data/key.pem" -out "$data/cert.pem" -subj /CN=localhost \
       -addext subjectAltName=IP:127.0.0.1,DNS:localhost 2>/dev/null
   fi
-  "$bin/strelvik-leaderboard" --listen 127.0.0.1:0 --cert "$data/cert.pem" --key "$data/key.pem" \
+  "$bin/strelvik-leaderboard" --listen 127.0.0.1:0 --cert "$data/cert.pem" --key "$data/key.pem" --submissions-per-hour 0 \
     --database "$data/leaderboard.sqlite" >"$data/server.log" 2>&1 &
   server=$!
   url=""

@@ -3,6 +3,7 @@
 #include "server/access_log.h"
 #include "server/submission.h"
 
+#include <openssl/rand.h>
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
@@ -66,6 +67,12 @@ void method_not_allowed_or_not_found(const httplib::Request& req, httplib::Respo
   }
 }
 
+std::string random_key() {
+  std::string key(32, '\0');
+  RAND_bytes(reinterpret_cast<unsigned char*>(key.data()), static_cast<int>(key.size()));
+  return key;
+}
+
 }  // namespace
 
 std::string error_body(const std::string& message) {
@@ -73,7 +80,12 @@ std::string error_body(const std::string& message) {
 }
 
 LeaderboardApi::LeaderboardApi(IRunStore& store, ApiOptions options)
-    : store_(store), options_(options), cache_(store, options.max_rows), limiter_(options.rate_limit_per_hour) {}
+    : store_(store),
+      options_(options),
+      cache_(store, options.max_rows, std::chrono::seconds(2), options.runs_counted_per_address),
+      limiter_(options.rate_limit_per_hour),
+      run_limiter_(options.submissions_per_hour),
+      hasher_(options.address_key.empty() ? random_key() : options.address_key) {}
 
 std::string LeaderboardApi::client_address(const httplib::Request& req, bool trust_proxy) {
   if (trust_proxy) {
@@ -145,7 +157,9 @@ void LeaderboardApi::get_leaderboard(const httplib::Request& req, httplib::Respo
     return;
   }
   try {
-    const auto body = cache_.get(kind);
+    bool stale = false;
+    const auto body = cache_.get(kind, &stale);
+    if (stale) res.set_header(kStaleHeader, "database unavailable; these are the last standings read");
     res.set_header("Cache-Control", "no-cache");
     res.set_content(*body, kJson);
   } catch (const StoreError& e) {
@@ -159,7 +173,8 @@ void LeaderboardApi::post_submission(const httplib::Request& req, httplib::Respo
     reply_error(res, 415, default_reason(415));
     return;
   }
-  if (const long long wait = limiter_.acquire(rate_limit_key(client_address(req, options_.trust_proxy))); wait > 0) {
+  const std::string address = rate_limit_key(client_address(req, options_.trust_proxy));
+  if (const long long wait = limiter_.acquire(address); wait > 0) {
     res.set_header("Retry-After", std::to_string(wait));
     reply_error(res, 429, "too many submissions from this address; try again in " + std::to_string(wait) + " s");
     return;
@@ -173,8 +188,17 @@ void LeaderboardApi::post_submission(const httplib::Request& req, httplib::Respo
                     kJson);
     return;
   }
+  // One address may add only a few runs an hour to one processor's row of one kind.
+  const Submission& run = *check.submission;
+  if (const long long wait = run_limiter_.acquire(address + '\n' + run.kind + '\n' + run.cpu_name); wait > 0) {
+    res.set_header("Retry-After", std::to_string(wait));
+    reply_error(res, 429,
+                "too many " + run.kind + " runs of this processor from this address; try again in " +
+                    std::to_string(wait) + " s");
+    return;
+  }
   try {
-    store_.add_run(*check.submission, printable_user_agent(req.get_header_value("User-Agent")));
+    store_.add_run(run, printable_user_agent(req.get_header_value("User-Agent")), hasher_.hash(address));
   } catch (const StoreError& e) {
     log_store_error(e);
     reply_error(res, 503, default_reason(503));

@@ -1,6 +1,7 @@
 #pragma once
 // The HTTP face of the leaderboard: routes, checks and error replies, installed on a server.
 
+#include "server/address_hash.h"
 #include "server/leaderboard_cache.h"
 #include "server/rate_limiter.h"
 #include "server/run_store.h"
@@ -11,12 +12,18 @@
 
 struct ApiOptions {
   unsigned rate_limit_per_hour = 30;
+  unsigned submissions_per_hour = 3;                             // per client address, processor name and kind; 0 = off
+  std::size_t runs_counted_per_address = kRunsCountedPerClient;  // in a row's average; 0 = all
   std::size_t max_rows = 100;
   bool trust_proxy = false;  // take the client address from X-Forwarded-For
   bool access_log = true;
+  std::string address_key;  // key of the stored address hashes; empty: a random one for this process
 };
 
 inline constexpr std::size_t kMaxBodyBytes = 4096;
+
+// Set on a GET reply served from the last standings while the database cannot be reached.
+inline constexpr const char* kStaleHeader = "X-Leaderboard-Stale";
 
 class LeaderboardApi {
  public:
@@ -37,6 +44,8 @@ class LeaderboardApi {
   ApiOptions options_;
   LeaderboardCache cache_;
   RateLimiter limiter_;
+  RateLimiter run_limiter_;  // per address, processor name and kind
+  AddressHasher hasher_;
 };
 
 // A reply body of the form {"error": message}.

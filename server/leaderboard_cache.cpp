@@ -2,8 +2,9 @@
 
 #include <nlohmann/json.hpp>
 
-LeaderboardCache::LeaderboardCache(IRunStore& store, std::size_t max_rows, Clock::duration max_age)
-    : store_(store), max_rows_(max_rows), max_age_(max_age) {}
+LeaderboardCache::LeaderboardCache(IRunStore& store, std::size_t max_rows, Clock::duration max_age,
+                                   std::size_t runs_per_client)
+    : store_(store), max_rows_(max_rows), runs_per_client_(runs_per_client), max_age_(max_age) {}
 
 std::shared_ptr<const std::string> LeaderboardCache::fresh(Slot& s, Clock::time_point now, Clock::duration age_limit) {
   std::lock_guard lock(s.mutex);
@@ -11,7 +12,18 @@ std::shared_ptr<const std::string> LeaderboardCache::fresh(Slot& s, Clock::time_
   return nullptr;
 }
 
-std::shared_ptr<const std::string> LeaderboardCache::get(const std::string& kind) {
+std::shared_ptr<const std::string> LeaderboardCache::last_or_throw(Slot& s, bool* stale) {
+  if (stale) {
+    std::lock_guard lock(s.mutex);
+    if (s.body) {
+      *stale = true;
+      return s.body;
+    }
+  }
+  throw;
+}
+
+std::shared_ptr<const std::string> LeaderboardCache::get(const std::string& kind, bool* stale) {
   Slot& s = slot(kind);
   const auto now = Clock::now();
   if (auto body = fresh(s, now, max_age_ / 2)) return body;
@@ -23,11 +35,19 @@ std::shared_ptr<const std::string> LeaderboardCache::get(const std::string& kind
   if (auto aging = fresh(s, now, max_age_)) {
     std::unique_lock rebuilding(s.rebuild, std::try_to_lock);
     if (!rebuilding.owns_lock()) return aging;
-    return rebuild(s, kind);
+    try {
+      return rebuild(s, kind);
+    } catch (const StoreError&) {
+      return last_or_throw(s, stale);
+    }
   }
   std::lock_guard rebuilding(s.rebuild);
   if (auto body = fresh(s, Clock::now(), max_age_ / 2)) return body;  // built while we waited
-  return rebuild(s, kind);
+  try {
+    return rebuild(s, kind);
+  } catch (const StoreError&) {
+    return last_or_throw(s, stale);
+  }
 }
 
 std::shared_ptr<const std::string> LeaderboardCache::rebuild(Slot& s, const std::string& kind) {
@@ -47,7 +67,7 @@ void LeaderboardCache::invalidate(const std::string& kind) { slot(kind).generati
 
 std::string LeaderboardCache::build(const std::string& kind) {
   nlohmann::json rows = nlohmann::json::array();
-  for (auto& row : rank_runs(store_.scores(kind), max_rows_))
+  for (auto& row : rank_runs(store_.scores(kind), max_rows_, runs_per_client_))
     rows.push_back({{"cpu", std::move(row.cpu)}, {"avg_score", row.avg_score}, {"runs", row.runs}});
   nlohmann::json doc = {{"leaderboard", std::move(rows)}};
   // Stored names were checked as UTF-8; `replace` only guards against rows put in by hand.

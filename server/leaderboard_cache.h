@@ -14,10 +14,13 @@ class LeaderboardCache {
   using Clock = std::chrono::steady_clock;
 
   // `max_age` bounds how long another instance's submissions stay invisible here.
-  LeaderboardCache(IRunStore& store, std::size_t max_rows, Clock::duration max_age = std::chrono::seconds(2));
+  LeaderboardCache(IRunStore& store, std::size_t max_rows, Clock::duration max_age = std::chrono::seconds(2),
+                   std::size_t runs_per_client = kRunsCountedPerClient);
 
-  // JSON body for GET /api.php?type=kind (kind is "single" or "multi"). Throws StoreError.
-  std::shared_ptr<const std::string> get(const std::string& kind);
+  // JSON body for GET /api.php?type=kind (kind is "single" or "multi"). Throws StoreError, unless
+  // `stale` is given and a body was built before: then that body is returned and *stale set, so
+  // that readers keep the last standings while the database is away.
+  std::shared_ptr<const std::string> get(const std::string& kind, bool* stale = nullptr);
 
   // Called after a run of `kind` was stored here.
   void invalidate(const std::string& kind);
@@ -34,10 +37,11 @@ class LeaderboardCache {
   Slot& slot(const std::string& kind) { return kind == "single" ? single_ : multi_; }
   std::shared_ptr<const std::string> fresh(Slot& s, Clock::time_point now, Clock::duration age_limit);
   std::shared_ptr<const std::string> rebuild(Slot& s, const std::string& kind);  // holds s.rebuild
+  std::shared_ptr<const std::string> last_or_throw(Slot& s, bool* stale);        // in a catch block
   std::string build(const std::string& kind);
 
   IRunStore& store_;
-  std::size_t max_rows_;
+  std::size_t max_rows_, runs_per_client_;
   Clock::duration max_age_;
   Slot single_, multi_;
 };

@@ -1,15 +1,19 @@
 // strelvik-leaderboard: the HTTP(S) server behind the benchmark's online leaderboard.
+#include "server/address_hash.h"
+#include "server/front_server.h"
 #include "server/http_api.h"
 #include "server/listen_address.h"
 #include "server/run_store.h"
 
-#include <httplib.h>
 #include <CLI/CLI.hpp>
 
 #include <pthread.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -25,7 +29,14 @@ int main(int argc, char** argv) {
   unsigned rate_limit = 30;
   std::size_t max_rows = 100;
   bool trust_proxy = false;
-  std::size_t workers = 64;
+  // Workers answer whole requests and never wait for a client; more than a few per core only
+  // adds scheduling delay (the 99th percentile grows several-fold at 8 per core).
+  std::size_t workers = std::max(4u, 2 * std::thread::hardware_concurrency());
+  unsigned submissions_per_hour = 3;
+  std::size_t per_address = 32;
+  unsigned request_timeout = 10;
+  std::string address_key;
+  std::size_t runs_per_address = kRunsCountedPerClient;
   app.add_option("--listen", listen, "ADDR:PORT to listen on ([::1]:PORT for IPv6; port 0 picks a free one)")
       ->capture_default_str();
   app.add_option("--cert", cert, "TLS certificate chain (PEM); with --key serves HTTPS")->check(CLI::ExistingFile);
@@ -37,7 +48,23 @@ int main(int argc, char** argv) {
       ->check(CLI::Range(1, 10000))
       ->capture_default_str();
   app.add_flag("--trust-proxy", trust_proxy, "take the client address from the rightmost X-Forwarded-For entry");
-  app.add_option("--threads", workers, "worker threads; each serves one connection at a time, keep-alive included")
+  app.add_option("--submissions-per-hour", submissions_per_hour,
+                 "runs per client address, processor name and kind an hour; 0 = off (a LAN event)")
+      ->capture_default_str();
+  app.add_option("--runs-counted-per-address", runs_per_address,
+                 "runs of one client address that count in a processor's average; 0 = all (a LAN event)")
+      ->capture_default_str();
+  app.add_option("--max-connections-per-address", per_address,
+                 "open connections per client address; 0 = no cap (off with --trust-proxy: the proxy is every peer)")
+      ->capture_default_str();
+  app.add_option("--request-timeout", request_timeout,
+                 "seconds a whole request may take to arrive, TLS handshake included")
+      ->check(CLI::Range(1, 600))
+      ->capture_default_str();
+  app.add_option("--address-key", address_key,
+                 "key file of the stored address hashes, created when missing (default: the SQLite file's name "
+                 "+ .key, or strelvik-leaderboard.key in the working directory for PostgreSQL)");
+  app.add_option("--threads", workers, "worker threads answering requests; connections wait for none")
       ->check(CLI::Range(2, 4096))
       ->capture_default_str();
   CLI11_PARSE(app, argc, argv);
@@ -79,44 +106,54 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  std::unique_ptr<httplib::Server> server;
-  if (tls) {
-    auto ssl = std::make_unique<httplib::SSLServer>(cert.c_str(), key.c_str());
-    if (!ssl->is_valid()) {
-      std::fprintf(stderr, "cannot load the TLS certificate %s or key %s\n", cert.c_str(), key.c_str());
-      return 1;
-    }
-    server = std::move(ssl);
-  } else {
-    server = std::make_unique<httplib::Server>();
+  // Idle and slow connections cost a descriptor each, not a thread: allow as many as the system does.
+  rlimit files{};
+  if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+    files.rlim_cur = files.rlim_max;
+    setrlimit(RLIMIT_NOFILE, &files);
+  }
+  const bool postgres = database.starts_with("postgresql://") || database.starts_with("postgres://");
+  if (address_key.empty()) address_key = postgres ? "strelvik-leaderboard.key" : database + ".key";
+  std::string hash_key;
+  try {
+    hash_key = load_address_key(address_key);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s\n", e.what());
+    return 1;
   }
 
-  // The library gives each connection one worker for its whole keep-alive life, so the pool
-  // size is the number of connections served at once; the rest wait in the accept queue.
-  server->new_task_queue = [workers] { return new httplib::ThreadPool(workers); };
-  // The default of 5 requests per connection makes busy clients and proxies reconnect (and
-  // redo the TLS handshake) all the time.
-  server->set_keep_alive_max_count(10000);
-  server->set_keep_alive_timeout(5);
-  server->set_read_timeout(5);
-  server->set_write_timeout(5);
-  server->set_tcp_nodelay(true);
+  FrontOptions front_options;
+  front_options.workers = workers;
+  front_options.max_connections_per_address = per_address;
+  front_options.trust_proxy = trust_proxy;
+  front_options.request_timeout = std::chrono::seconds(request_timeout);
+  if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur != RLIM_INFINITY)
+    front_options.max_connections = std::min<std::size_t>(front_options.max_connections, files.rlim_cur - 64);
 
+  // Routes live on the library's server object; the front owns the sockets and hands it whole requests.
+  RoutedServer routes;
+  // Only the Keep-Alive reply header comes from these; the front keeps connections as long.
+  routes.set_keep_alive_max_count(100000);
+  routes.set_keep_alive_timeout(5);
   ApiOptions options;
   options.rate_limit_per_hour = rate_limit;
+  options.submissions_per_hour = submissions_per_hour;
   options.max_rows = max_rows;
   options.trust_proxy = trust_proxy;
+  options.address_key = hash_key;
+  options.runs_counted_per_address = runs_per_address;
   LeaderboardApi api(*store, options);
-  api.install(*server);
+  api.install(routes);
 
-  int port = address->port;
-  if (port == 0) {
-    port = server->bind_to_any_port(address->host);
-    if (port < 0) port = 0;
-  } else if (!server->bind_to_port(address->host, port)) {
-    port = 0;
+  FrontServer front(routes, front_options);
+  if (tls) {
+    if (const std::string error = front.use_tls(cert, key); !error.empty()) {
+      std::fprintf(stderr, "%s\n", error.c_str());
+      return 1;
+    }
   }
-  if (port == 0) {
+  const int port = front.bind(address->host, address->port);
+  if (port <= 0) {
     std::fprintf(stderr, "cannot listen on %s\n", listen.c_str());
     return 1;
   }
@@ -124,8 +161,8 @@ int main(int argc, char** argv) {
   std::thread stopper([&] {
     int sig = 0;
     sigwait(&stop_signals, &sig);
-    // Closes the listening socket; workers finish the requests in flight, then listen returns.
-    server->stop();
+    // Stops accepting; the requests in flight get up to 5 s to finish.
+    front.stop();
   });
 
   const bool v6 = address->host.find(':') != std::string::npos;
@@ -134,9 +171,9 @@ int main(int argc, char** argv) {
                 v6 ? "[" : "", address->host.c_str(), v6 ? "]" : "", port);
   [[maybe_unused]] const auto written = ::write(STDOUT_FILENO, banner, std::strlen(banner));
 
-  const bool served = server->listen_after_bind();
-  // Wake the waiter if listening ended by itself rather than by a signal.
+  front.run();
+  // Wake the waiter if serving ended by itself rather than by a signal.
   pthread_kill(stopper.native_handle(), SIGTERM);
   stopper.join();
-  return served ? 0 : 1;
+  return 0;
 }

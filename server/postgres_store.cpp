@@ -3,6 +3,8 @@
 
 #include <libpq-fe.h>
 
+#include <poll.h>
+
 #include <charconv>
 #include <condition_variable>
 #include <cstdlib>
@@ -23,6 +25,10 @@ constexpr const char* kMigrations[] = {
         submitted_at TIMESTAMPTZ NOT NULL DEFAULT now()
     );
     CREATE INDEX runs_by_kind ON runs (kind, cpu_name COLLATE "C");
+    )sql",
+    // The sender of each run, as a keyed hash; runs stored before have none.
+    R"sql(
+    ALTER TABLE runs ADD COLUMN client TEXT NOT NULL DEFAULT '';
     )sql",
 };
 
@@ -54,11 +60,13 @@ class PostgresRunStore final : public IRunStore {
     for (PGconn* c : idle_) PQfinish(c);
   }
 
-  void add_run(const Submission& run, const std::string& user_agent) override {
+  void add_run(const Submission& run, const std::string& user_agent, const std::string& client) override {
     const std::string score = std::to_string(run.score), threads = std::to_string(run.threads);
-    const char* values[] = {run.kind.c_str(), run.cpu_name.c_str(), score.c_str(), threads.c_str(), user_agent.c_str()};
-    with_connection([&](PGconn* c) {
-      Result r{PQexecPrepared(c, "insert_run", 5, values, nullptr, nullptr, 0)};
+    const char* values[] = {run.kind.c_str(), run.cpu_name.c_str(), score.c_str(),
+                            threads.c_str(),  user_agent.c_str(),   client.c_str()};
+    // Not repeated once sent: the insert may have been committed before the connection broke.
+    with_connection(Retry::IfNotSent, [&](PGconn* c) {
+      Result r{send_prepared(c, "insert_run", 6, values)};
       if (PQresultStatus(r.res) != PGRES_COMMAND_OK) throw StoreError(error_of(c, "insert"));
     });
   }
@@ -66,16 +74,18 @@ class PostgresRunStore final : public IRunStore {
   std::vector<StoredScore> scores(const std::string& kind) override {
     std::vector<StoredScore> out;
     const char* values[] = {kind.c_str()};
-    with_connection([&](PGconn* c) {
-      Result r{PQexecPrepared(c, "select_scores", 1, values, nullptr, nullptr, 0)};
+    with_connection(Retry::IfConnectionLost, [&](PGconn* c) {
+      Result r{send_prepared(c, "select_scores", 1, values)};
       if (PQresultStatus(r.res) != PGRES_TUPLES_OK) throw StoreError(error_of(c, "select"));
       const int n = PQntuples(r.res);
+      out.clear();
       out.reserve(static_cast<std::size_t>(n));
       for (int i = 0; i < n; ++i) {
         StoredScore s;
         s.cpu_name.assign(PQgetvalue(r.res, i, 0), static_cast<std::size_t>(PQgetlength(r.res, i, 0)));
         const char* score = PQgetvalue(r.res, i, 1);
         std::from_chars(score, score + PQgetlength(r.res, i, 1), s.score);
+        s.client.assign(PQgetvalue(r.res, i, 2), static_cast<std::size_t>(PQgetlength(r.res, i, 2)));
         out.push_back(std::move(s));
       }
     });
@@ -83,7 +93,7 @@ class PostgresRunStore final : public IRunStore {
   }
 
   void ping() override {
-    with_connection([&](PGconn* c) {
+    with_connection(Retry::IfConnectionLost, [&](PGconn* c) {
       Result r{PQexec(c, "SELECT 1")};
       if (PQresultStatus(r.res) != PGRES_TUPLES_OK) throw StoreError(error_of(c, "ping"));
     });
@@ -103,6 +113,10 @@ class PostgresRunStore final : public IRunStore {
     }
     // Names are stored as the UTF-8 bytes the client sent; no conversion on the way.
     PQsetClientEncoding(c, "UTF8");
+    // Notices ("relation already exists, skipping" at every start) are not errors; they would
+    // only clutter the log.
+    PQsetNoticeProcessor(
+        c, [](void*, const char*) {}, nullptr);
     return c;
   }
 
@@ -143,53 +157,104 @@ class PostgresRunStore final : public IRunStore {
       if (PQresultStatus(r.res) != PGRES_COMMAND_OK) throw StoreError(error_of(c, "prepare"));
     };
     prep("insert_run",
-         "INSERT INTO runs (kind, cpu_name, score, threads, user_agent) VALUES ($1, $2, $3::integer, $4::integer, $5)",
-         5);
-    prep("select_scores", "SELECT cpu_name, score FROM runs WHERE kind = $1 ORDER BY cpu_name COLLATE \"C\"", 1);
+         "INSERT INTO runs (kind, cpu_name, score, threads, user_agent, client) "
+         "VALUES ($1, $2, $3::integer, $4::integer, $5, $6)",
+         6);
+    prep("select_scores",
+         "SELECT cpu_name, score, client FROM runs WHERE kind = $1 ORDER BY cpu_name COLLATE \"C\", id", 1);
   }
 
-  // Lends a connection to `work`; opens one when none is idle and the pool is not full.
-  // A connection that the database dropped is reopened on its next use.
-  template <class Work>
-  void with_connection(Work&& work) {
-    PGconn* c = nullptr;
-    {
-      std::unique_lock lock(mutex_);
-      cv_.wait(lock, [&] { return !idle_.empty() || open_ < kPoolSize; });
-      if (!idle_.empty()) {
-        c = idle_.back();
-        idle_.pop_back();
-      } else {
-        ++open_;
-      }
+  // The connection broke before the statement left: it cannot have run anywhere.
+  struct NotSent {};
+
+  // Sends a prepared statement and waits for its result. Throws NotSent when nothing was sent.
+  static PGresult* send_prepared(PGconn* c, const char* name, int count, const char* const* values) {
+    if (!PQsendQueryPrepared(c, name, count, values, nullptr, nullptr, 0)) throw NotSent{};
+    PGresult* last = nullptr;
+    while (PGresult* r = PQgetResult(c)) {
+      PQclear(last);
+      last = r;
     }
-    const auto give_back = [&](PGconn* conn) {
-      std::lock_guard lock(mutex_);
-      if (conn)
-        idle_.push_back(conn);
-      else
-        --open_;
-      cv_.notify_one();
-    };
+    return last;
+  }
+
+  // A pooled connection idle while the database restarted looks fine to libpq until it is used;
+  // the server's goodbye (or the end of the stream) is already waiting on its socket, though.
+  // An idle connection has nothing to read, so anything readable means it is finished.
+  static bool idle_connection_usable(PGconn* c) {
+    if (PQstatus(c) != CONNECTION_OK) return false;
+    pollfd p{PQsocket(c), POLLIN, 0};
+    return ::poll(&p, 1, 0) == 0;
+  }
+
+  enum class Retry { IfNotSent, IfConnectionLost };
+
+  // Lends a connection to `work`; opens one when none is idle and the pool is not full. A
+  // connection that broke is replaced, and the work is done again on a fresh one once when it
+  // cannot have taken effect (nothing was sent), or for reads when the connection was lost.
+  template <class Work>
+  void with_connection(Retry retry, Work&& work) {
+    for (int attempt = 0;; ++attempt) {
+      PGconn* c = take();
+      try {
+        if (c && !idle_connection_usable(c)) c = drop(c);
+        if (!c) c = open_prepared();
+        work(c);
+        give_back(c);
+        return;
+      } catch (const NotSent&) {
+        // fall through to the retry below
+      } catch (const StoreError&) {
+        const bool lost = c && PQstatus(c) != CONNECTION_OK;
+        if (!lost || attempt > 0 || retry != Retry::IfConnectionLost) {
+          give_back(lost ? drop(c) : c);
+          throw;
+        }
+      } catch (...) {
+        give_back(c && PQstatus(c) != CONNECTION_OK ? drop(c) : c);
+        throw;
+      }
+      give_back(drop(c));
+      if (attempt > 0) throw StoreError("postgresql: the connection broke twice in a row");
+    }
+  }
+
+  PGconn* open_prepared() {
+    PGconn* c = connect();
     try {
-      if (c && PQstatus(c) != CONNECTION_OK) {
-        PQfinish(c);
-        c = nullptr;
-      }
-      if (!c) {
-        c = connect();
-        prepare(c);
-      }
-      work(c);
+      prepare(c);
     } catch (...) {
-      if (c && PQstatus(c) != CONNECTION_OK) {
-        PQfinish(c);
-        c = nullptr;
-      }
-      give_back(c);
+      PQfinish(c);
       throw;
     }
-    give_back(c);
+    return c;
+  }
+
+  PGconn* take() {
+    std::unique_lock lock(mutex_);
+    cv_.wait(lock, [&] { return !idle_.empty() || open_ < kPoolSize; });
+    if (!idle_.empty()) {
+      PGconn* c = idle_.back();
+      idle_.pop_back();
+      return c;
+    }
+    ++open_;
+    return nullptr;
+  }
+
+  static PGconn* drop(PGconn* c) {
+    if (c) PQfinish(c);
+    return nullptr;
+  }
+
+  // A null connection gives back its place in the pool.
+  void give_back(PGconn* c) {
+    std::lock_guard lock(mutex_);
+    if (c)
+      idle_.push_back(c);
+    else
+      --open_;
+    cv_.notify_one();
   }
 
   std::string url_;

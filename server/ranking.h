@@ -8,6 +8,7 @@
 struct StoredScore {
   std::string cpu_name;
   int score = 0;
+  std::string client;  // keyed hash of the sender's address; empty for runs stored before it was kept
 };
 
 struct RankedRow {
@@ -20,12 +21,19 @@ struct RankedRow {
 inline constexpr std::size_t kOutlierMinRuns = 5;
 inline constexpr double kOutlierThreshold = 3.5;
 
+// At most this many runs of one sender count in a processor's average (its earliest ones), so that
+// one address cannot move a row however often it submits. Runs without a sender each count.
+inline constexpr std::size_t kRunsCountedPerClient = 3;
+
 // Which of one processor's scores are outliers (same order as `scores`).
 std::vector<bool> find_outliers(const std::vector<int>& scores);
 
 // Mean of the scores not flagged as outliers, rounded half away from zero.
 long long average_without_outliers(const std::vector<int>& scores);
 
-// Groups `runs` by exact processor name and returns at most `max_rows` rows ordered by
+// Groups `runs` by exact processor name (keeping their order within a name, oldest first), averages
+// each group over the runs that count, and returns at most `max_rows` rows ordered by
 // avg_score descending, then runs descending, then name in byte order.
-std::vector<RankedRow> rank_runs(std::vector<StoredScore> runs, std::size_t max_rows);
+// `per_client` 0 counts every run (a LAN event, where everyone shares one address).
+std::vector<RankedRow> rank_runs(std::vector<StoredScore> runs, std::size_t max_rows,
+                                 std::size_t per_client = kRunsCountedPerClient);

@@ -17,9 +17,11 @@ struct StoreError : std::runtime_error {
 class IRunStore {
  public:
   virtual ~IRunStore() = default;
-  // Stores one accepted run with the current time and the client's User-Agent.
-  virtual void add_run(const Submission& run, const std::string& user_agent) = 0;
-  // Processor name and score of every stored run of one kind, in byte order of the name.
+  // Stores one accepted run with the current time, the client's User-Agent and the keyed hash of
+  // its address (AddressHasher).
+  virtual void add_run(const Submission& run, const std::string& user_agent, const std::string& client) = 0;
+  // Processor name, score and sender of every stored run of one kind, in byte order of the name,
+  // oldest first within a name.
   virtual std::vector<StoredScore> scores(const std::string& kind) = 0;
   // Cheap round trip for the health check.
   virtual void ping() = 0;

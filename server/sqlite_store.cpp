@@ -22,6 +22,10 @@ constexpr const char* kMigrations[] = {
     );
     CREATE INDEX runs_by_kind ON runs (kind, cpu_name);
     )sql",
+    // The sender of each run, as a keyed hash; runs stored before have none.
+    R"sql(
+    ALTER TABLE runs ADD COLUMN client TEXT NOT NULL DEFAULT '';
+    )sql",
 };
 
 class Statement {
@@ -67,9 +71,9 @@ class SqliteRunStore final : public IRunStore {
       exec("PRAGMA synchronous=NORMAL");
       migrate();
       insert_.emplace(db_,
-                      "INSERT INTO runs (kind, cpu_name, score, threads, user_agent, submitted_at) "
-                      "VALUES (?1, ?2, ?3, ?4, ?5, strftime('%Y-%m-%dT%H:%M:%fZ', 'now'))");
-      select_.emplace(db_, "SELECT cpu_name, score FROM runs WHERE kind = ?1 ORDER BY cpu_name");
+                      "INSERT INTO runs (kind, cpu_name, score, threads, user_agent, client, submitted_at) "
+                      "VALUES (?1, ?2, ?3, ?4, ?5, ?6, strftime('%Y-%m-%dT%H:%M:%fZ', 'now'))");
+      select_.emplace(db_, "SELECT cpu_name, score, client FROM runs WHERE kind = ?1 ORDER BY cpu_name, id");
       ping_.emplace(db_, "SELECT 1");
     } catch (...) {
       insert_.reset(), select_.reset(), ping_.reset();
@@ -83,7 +87,7 @@ class SqliteRunStore final : public IRunStore {
     sqlite3_close(db_);
   }
 
-  void add_run(const Submission& run, const std::string& user_agent) override {
+  void add_run(const Submission& run, const std::string& user_agent, const std::string& client) override {
     std::lock_guard lock(mutex_);
     sqlite3_stmt* s = insert_->get();
     ResetOnExit reset{s};
@@ -92,6 +96,7 @@ class SqliteRunStore final : public IRunStore {
     sqlite3_bind_int(s, 3, run.score);
     sqlite3_bind_int(s, 4, run.threads);
     sqlite3_bind_text(s, 5, user_agent.data(), static_cast<int>(user_agent.size()), SQLITE_STATIC);
+    sqlite3_bind_text(s, 6, client.data(), static_cast<int>(client.size()), SQLITE_STATIC);
     if (sqlite3_step(s) != SQLITE_DONE) fail("insert");
   }
 
@@ -105,7 +110,9 @@ class SqliteRunStore final : public IRunStore {
     while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
       const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s, 0));
       const int bytes = sqlite3_column_bytes(s, 0);
-      out.push_back({std::string(text ? text : "", static_cast<std::size_t>(bytes)), sqlite3_column_int(s, 1)});
+      const auto* client = reinterpret_cast<const char*>(sqlite3_column_text(s, 2));
+      out.push_back({std::string(text ? text : "", static_cast<std::size_t>(bytes)), sqlite3_column_int(s, 1),
+                     client ? client : ""});
     }
     if (rc != SQLITE_DONE) fail("select");
     return out;

@@ -1,7 +1,9 @@
 #include "server/submission.h"
 
+#include <unicode/uchar.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -38,6 +40,26 @@ std::size_t decode_utf8(std::string_view text, std::size_t i, char32_t& cp) {
   return len;
 }
 
+// Characters that make a name look like another one, or blank: format characters (zero-width
+// spaces and joiners, the bidi controls, soft hyphens), spaces other than the ASCII one, line and
+// paragraph separators, and the fillers and selectors that draw nothing.
+bool is_invisible(char32_t cp) {
+  switch (u_charType(static_cast<UChar32>(cp))) {
+    case U_FORMAT_CHAR:
+    case U_LINE_SEPARATOR:
+    case U_PARAGRAPH_SEPARATOR: return true;
+    case U_SPACE_SEPARATOR: return cp != U' ';
+    default: break;
+  }
+  return cp == 0x034F || cp == 0x115F || cp == 0x1160 || cp == 0x3164 || cp == 0xFFA0 || cp == 0x2800 ||
+         (cp >= 0xFE00 && cp <= 0xFE0F) || (cp >= 0xE0100 && cp <= 0xE01EF) || (cp >= 0x180B && cp <= 0x180F);
+}
+
+bool is_combining_mark(char32_t cp) {
+  const auto type = u_charType(static_cast<UChar32>(cp));
+  return type == U_NON_SPACING_MARK || type == U_COMBINING_SPACING_MARK || type == U_ENCLOSING_MARK;
+}
+
 std::string check_cpu_name(const std::string& name) {
   if (name.empty()) return "cpu_name must not be empty";
   if (name.size() > kMaxCpuNameBytes)
@@ -50,6 +72,8 @@ std::string check_cpu_name(const std::string& name) {
     if (len == 0) return "cpu_name is not valid UTF-8";
     // C0, DEL and C1 controls: they break log lines and table cells alike.
     if (cp < 0x20 || (cp >= 0x7F && cp <= 0x9F)) return "cpu_name must not contain control characters";
+    if (is_invisible(cp)) return "cpu_name must not contain invisible, format or non-ASCII space characters";
+    if (i == 0 && is_combining_mark(cp)) return "cpu_name must not start with a combining mark";
     if (cp != U' ') only_spaces = false;
     i += len;
   }
@@ -71,6 +95,10 @@ std::optional<std::int64_t> as_integer(const json& value) {
 SubmissionCheck fail(std::string reason) { return {std::nullopt, std::move(reason)}; }
 
 }  // namespace
+
+int max_score_for_threads(int threads) {
+  return static_cast<int>(std::min<long long>(kMaxScore, static_cast<long long>(kMaxScorePerThread) * threads));
+}
 
 bool is_valid_utf8(std::string_view text) {
   for (std::size_t i = 0; i < text.size();) {
@@ -130,6 +158,10 @@ SubmissionCheck validate_submission(std::string_view body) {
   if (kind == "single" && (!threads || *threads != 1)) return fail("threads must be 1 for a single-core run");
   if (kind == "multi" && (!threads || *threads < 2 || *threads > kMaxThreads))
     return fail("threads must be an integer from 2 to " + std::to_string(kMaxThreads) + " for a multi-core run");
+
+  if (const int ceiling = max_score_for_threads(static_cast<int>(*threads)); *score > ceiling)
+    return fail("score " + std::to_string(*score) + " is above what a run on " + std::to_string(*threads) +
+                (*threads == 1 ? " thread" : " threads") + " can reach (" + std::to_string(ceiling) + ")");
 
   Submission s;
   s.cpu_name = cpu.get<std::string>();

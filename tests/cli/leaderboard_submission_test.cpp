@@ -1,4 +1,6 @@
 // What the runner submits to the leaderboard and how it shows the leaderboard, without a network.
+#include "leaderboard/terminal_text.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -66,6 +68,18 @@ TEST(LeaderboardTable, MarksOnlyThisMachinesExactName) {
             "* this machine\n");
   EXPECT_EQ(leaderboard_table_text(rows, "Other").find('*'), std::string::npos);
   EXPECT_EQ(leaderboard_table_text({}, "Example CPU"), "No data yet\n");
+}
+
+TEST(LeaderboardTable, ServerTextCannotControlTheTerminal) {
+  // Clear screen, window title, a C1 control (U+009B, CSI), DEL and bytes that are not UTF-8.
+  const std::vector<LeaderboardRow> rows{
+      {"A\x1b[2J\x1b]0;owned\x07 \xc2\x9b"
+       "2J\x7f \xff\xc0\xaf é™",
+       1, 1}};
+  const std::string text = leaderboard_table_text(rows, "");
+  EXPECT_NE(text.find(R"(A\x1B[2J\x1B]0;owned\x07 \u009B2J\x7F \xFF\xC0\xAF é™)"), std::string::npos) << text;
+  for (char c : text) EXPECT_TRUE(c == '\n' || static_cast<unsigned char>(c) >= 0x20) << text;
+  EXPECT_EQ(escape_for_terminal("Ryzen™ 9 «Ω»"), "Ryzen™ 9 «Ω»");
 }
 
 TEST(RunReportSubmission, StatusInTextAndJson) {

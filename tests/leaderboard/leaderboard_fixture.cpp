@@ -41,10 +41,10 @@ LeaderboardServer::LeaderboardServer(const Certificate& cert, const fs::path& di
   const std::string id = std::to_string(++counter);
   const fs::path out = dir / ("server-" + id + ".out");
   const fs::path err = dir / ("server-" + id + ".err");
-  pid_ = spawn_program(
-      {STRELVIK_SERVER_BIN, "--listen", "127.0.0.1:0", "--cert", cert.cert.string(), "--key", cert.key.string(),
-       "--database", (dir / ("leaderboard-" + id + ".sqlite")).string(), "--rate-limit", "0"},
-      out, err);
+  pid_ = spawn_program({STRELVIK_SERVER_BIN, "--listen", "127.0.0.1:0", "--cert", cert.cert.string(), "--key",
+                        cert.key.string(), "--database", (dir / ("leaderboard-" + id + ".sqlite")).string(),
+                        "--rate-limit", "0", "--submissions-per-hour", "0"},
+                       out, err);
   // Sanitizer builds start slowly; the banner line says where the server listens.
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
   while (std::chrono::steady_clock::now() < deadline) {

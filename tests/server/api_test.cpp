@@ -1,5 +1,6 @@
 // The leaderboard API end to end: the real server program over HTTPS on loopback, against a
 // real SQLite file and a real PostgreSQL database (every backend test runs on both).
+#include "server/submission.h"
 #include "tests/server/server_fixture.h"
 
 #include <gtest/gtest.h>
@@ -44,6 +45,8 @@ class SharedEnvironment : public ::testing::Environment {
 };
 const auto* const environment = ::testing::AddGlobalTestEnvironment(new SharedEnvironment);
 
+constexpr const char* kStaleHeaderName = "X-Leaderboard-Stale";
+
 std::string submission(const std::string& cpu, long long score, long long threads, const std::string& kind) {
   return json{{"cpu_name", cpu}, {"score", score}, {"threads", threads}, {"type", kind}}.dump();
 }
@@ -71,10 +74,12 @@ class LeaderboardApiTest : public ::testing::TestWithParam<std::string> {
   }
 
   std::unique_ptr<ServerProcess> start(std::vector<std::string> flags = {}) {
-    std::vector<std::string> all{"--cert", shared->cert.cert.string(), "--key", shared->cert.key.string(), "--database",
-                                 database_};
-    if (std::find(flags.begin(), flags.end(), "--rate-limit") == flags.end())
-      flags.insert(flags.end(), {"--rate-limit", "0"});
+    std::vector<std::string> all{"--cert",        shared->cert.cert.string(),
+                                 "--key",         shared->cert.key.string(),
+                                 "--database",    database_,
+                                 "--address-key", (dir_.path() / "address.key").string()};
+    for (const char* limit : {"--rate-limit", "--submissions-per-hour", "--runs-counted-per-address"})
+      if (std::find(flags.begin(), flags.end(), limit) == flags.end()) flags.insert(flags.end(), {limit, "0"});
     all.insert(all.end(), flags.begin(), flags.end());
     return std::make_unique<ServerProcess>(all, dir_.path());
   }
@@ -231,7 +236,7 @@ TEST_P(LeaderboardApiTest, BadSubmissionsAreRefusedWithAReasonAndNothingIsStored
   EXPECT_EQ(query("SELECT COUNT(*) FROM runs"), std::vector<std::string>{"0"});
 
   // The edges of every range are accepted.
-  for (const auto& body : {submission(max_name, 1, 1, "single"), submission("A", 10'000'000, 1, "single"),
+  for (const auto& body : {submission(max_name, 1, 1, "single"), submission("A", kMaxScorePerThread, 1, "single"),
                            submission("A", 5, 2, "multi"), submission("A", 5, 4096, "multi"),
                            submission(" A ", 5, 1, "single"), submission(std::string(126, 'y') + "é", 5, 1, "single")})
     EXPECT_EQ(post_ok(*c, body), json({{"ok", true}})) << body;
@@ -366,6 +371,111 @@ TEST_P(LeaderboardApiTest, MaxRowsKeepsOnlyTheTop) {
   EXPECT_EQ(rows(*c, "single"), (std::vector<Row>{{"CPU 4", 400, 1}, {"CPU 3", 300, 1}}));
 }
 
+TEST_P(LeaderboardApiTest, OneAddressAddsOnlyAFewRunsToARowAndKeepsNoAddress) {
+  auto server = start({"--submissions-per-hour", "3", "--trust-proxy"});
+  auto c = client(*server);
+  const auto post_from = [&](const std::string& address, const std::string& cpu, int score, const std::string& kind) {
+    auto res = c->Post("/api.php", {{"X-Forwarded-For", address}},
+                       submission(cpu, score, kind == "single" ? 1 : 8, kind), "application/json");
+    return res ? res->status : -1;
+  };
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(post_from("203.0.113.7", "Real CPU", 2565, "single"), 200);
+  EXPECT_EQ(post_from("203.0.113.7", "Real CPU", 2565, "single"), 429);
+  // The limit is per address, processor name and kind.
+  EXPECT_EQ(post_from("203.0.113.7", "Other CPU", 900, "single"), 200);
+  EXPECT_EQ(post_from("203.0.113.7", "Real CPU", 9000, "multi"), 200);
+  EXPECT_EQ(post_from("198.51.100.1", "Real CPU", 1004, "single"), 200);
+  EXPECT_EQ(query("SELECT COUNT(*) FROM runs"), std::vector<std::string>{"6"});
+  // What is stored of the sender is a keyed hash, the same for one address and never the address.
+  const auto clients = query("SELECT client FROM runs ORDER BY id");
+  for (const auto& h : clients) {
+    EXPECT_EQ(h.size(), 32u) << h;
+    EXPECT_EQ(h.find_first_not_of("0123456789abcdef"), std::string::npos) << h;
+  }
+  EXPECT_EQ(clients[0], clients[4]);
+  EXPECT_NE(clients[0], clients[5]);
+  EXPECT_TRUE(query("SELECT client FROM runs WHERE client LIKE '%203.0%' OR client LIKE '%198.51%'").empty());
+
+  // Without the limit, one address's flood still counts three times in the average.
+  server = start({"--trust-proxy", "--runs-counted-per-address", "3"});
+  c = client(*server);
+  for (int i = 0; i < 15; ++i) EXPECT_EQ(post_from("203.0.113.7", "Real CPU", 2565, "single"), 200);
+  // 1004 once, 2565 three times of 18
+  EXPECT_EQ(rows(*c, "single"), (std::vector<Row>{{"Real CPU", 2175, 19}, {"Other CPU", 900, 1}}));
+}
+
+TEST_P(LeaderboardApiTest, ADatabaseOfTheFirstSchemaIsMigratedWithItsRuns) {
+  const bool pg = GetParam() == "postgresql";
+  const std::string v1 =
+      std::string("CREATE TABLE runs (id ") + (pg ? "BIGSERIAL" : "INTEGER") +
+      " PRIMARY KEY, kind TEXT NOT NULL, cpu_name TEXT NOT NULL, score INTEGER NOT NULL, threads INTEGER NOT NULL,"
+      " user_agent TEXT NOT NULL, submitted_at " +
+      (pg ? "TIMESTAMPTZ NOT NULL DEFAULT now()" : "TEXT NOT NULL") +
+      ");"
+      " INSERT INTO runs (kind, cpu_name, score, threads, user_agent, submitted_at)"
+      " VALUES ('single', 'Old CPU', 700, 1, 'Strelvik/1.3', '2026-01-01');";
+  if (pg) {
+    ASSERT_EQ(run_program({"psql", "-q", "-d", database_, "-c",
+                           "CREATE TABLE schema_version (version INTEGER NOT NULL); INSERT INTO schema_version VALUES "
+                           "(1); " +
+                               v1},
+                          dir_.path() / "psql.log"),
+              0);
+  } else {
+    sqlite3* db = nullptr;
+    sqlite3_open(database_.c_str(), &db);
+    ASSERT_EQ(sqlite3_exec(db, (v1 + " PRAGMA user_version = 1;").c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+  }
+  auto server = start();
+  auto c = client(*server);
+  post_ok(*c, submission("Old CPU", 900, 1, "single"));
+  EXPECT_EQ(rows(*c, "single"), (std::vector<Row>{{"Old CPU", 800, 2}}));
+  EXPECT_EQ(query("SELECT length(client) FROM runs ORDER BY id"), (std::vector<std::string>{"0", "32"}));
+}
+
+// Only PostgreSQL is a server of its own that can go away and come back.
+TEST_P(LeaderboardApiTest, ADatabaseRestartCostsNoRequestAndItsOutageServesTheLastStandings) {
+  if (GetParam() != "postgresql") GTEST_SKIP() << "SQLite is a file";
+  auto server = start();
+  auto c = client(*server);
+  post_ok(*c, submission("Steady CPU", 500, 1, "single"));
+  const auto before = c->Get("/api.php?type=single");
+  ASSERT_TRUE(before);
+  // A second start meets the existing schema and says nothing about it.
+  auto second = start();
+  EXPECT_EQ(second->error_log().find("NOTICE"), std::string::npos) << second->error_log();
+  second.reset();
+
+  // Every pooled connection of the server is now broken; none of that may reach a client.
+  shared->postgres->stop();
+  shared->postgres->start();
+  EXPECT_EQ(post_ok(*c, submission("Steady CPU", 700, 1, "single")), json({{"ok", true}}));
+  EXPECT_EQ(rows(*c, "single"), (std::vector<Row>{{"Steady CPU", 600, 2}}));
+  EXPECT_EQ(c->Get("/healthz")->status, 200);
+  EXPECT_EQ(query("SELECT COUNT(*) FROM runs"), std::vector<std::string>{"2"});
+
+  const std::string standings = c->Get("/api.php?type=single")->body;
+  shared->postgres->stop();
+  struct StartAgain {
+    ~StartAgain() { shared->postgres->start(); }
+  } start_again;
+  // Once the cached body is due for a rebuild, the rebuild fails and the last body is served,
+  // marked stale. The loop only waits for the cache to age; it asserts nothing about time.
+  auto stale = c->Get("/api.php?type=single");
+  for (int i = 0; i < 100 && stale && !stale->has_header(kStaleHeaderName); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    stale = c->Get("/api.php?type=single");
+  }
+  ASSERT_TRUE(stale);
+  EXPECT_EQ(stale->status, 200);
+  EXPECT_TRUE(stale->has_header(kStaleHeaderName));
+  EXPECT_EQ(stale->body, standings);
+  auto refused = c->Post("/api.php", submission("Steady CPU", 800, 1, "single"), "application/json");
+  ASSERT_TRUE(refused);
+  EXPECT_EQ(refused->status, 503);
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, LeaderboardApiTest, ::testing::Values("sqlite", "postgresql"),
                          [](const auto& info) { return info.param; });
 
@@ -481,6 +591,157 @@ TEST_F(ServerOptionsTest, StopSignalLetsTheRequestInFlightFinish) {
   ServerProcess again({"--database", (dir_.path() / "stop.sqlite").string()}, dir_.path());
   httplib::Client c("http://127.0.0.1:" + std::to_string(again.port()));
   EXPECT_NE(c.Get("/api.php?type=single")->body.find("Late CPU"), std::string::npos);
+}
+
+// ---- the connection front: limits hold before the work is done ----------------------------
+
+// A plain TCP connection to the server from `source` (any 127/8 address is this machine).
+int connect_from(int port, const char* source = "127.0.0.1") {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in from{};
+  from.sin_family = AF_INET;
+  inet_pton(AF_INET, source, &from.sin_addr);
+  EXPECT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&from), sizeof from), 0);
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  to.sin_port = htons(static_cast<std::uint16_t>(port));
+  EXPECT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
+  // Only a guard against a hanging test: every read below ends because the server acts.
+  timeval guard{30, 0};
+  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &guard, sizeof guard);
+  return fd;
+}
+
+void send_text(int fd, const std::string& text) {
+  for (std::size_t done = 0; done < text.size();) {
+    const ssize_t n = send(fd, text.data() + done, text.size() - done, MSG_NOSIGNAL);
+    if (n <= 0) return;  // the server may close early; what it answered is still readable
+    done += static_cast<std::size_t>(n);
+  }
+}
+
+// Everything the server sends until it closes the connection.
+std::string read_to_close(int fd) {
+  std::string reply;
+  char buf[4096];
+  for (ssize_t n; (n = recv(fd, buf, sizeof buf, 0)) > 0;) reply.append(buf, static_cast<std::size_t>(n));
+  return reply;
+}
+
+std::string exchange(int port, const std::string& request) {
+  const int fd = connect_from(port);
+  send_text(fd, request);
+  std::string reply = read_to_close(fd);
+  close(fd);
+  return reply;
+}
+
+TEST_F(ServerOptionsTest, OversizedAndMisframedRequestsAreRefusedAndNothingIsStored) {
+  ServerProcess server({"--database", (dir_.path() / "front.sqlite").string(), "--rate-limit", "0"}, dir_.path());
+  const std::string body = submission("Framed CPU", 100, 1, "single");
+  const std::string post = "POST /api.php HTTP/1.1\r\nHost: x\r\nContent-Type: application/json\r\n";
+  std::string chunks;
+  for (int i = 0; i < 64; ++i) chunks += "400\r\n" + std::string(1024, ' ') + "\r\n";
+  std::string many_fields = "GET /api.php?type=single HTTP/1.1\r\nHost: x\r\n";
+  for (int i = 0; i < 8000; ++i) many_fields += "X-Flood-" + std::to_string(i) + ": " + std::string(100, 'f') + "\r\n";
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      // a chunked body past the limit, refused before the end of it arrives
+      {post + "Transfer-Encoding: chunked\r\n\r\n" + chunks, "HTTP/1.1 413 "},
+      // a declared length past the limit, refused before any of it is sent
+      {post + "Content-Length: 209715200\r\n\r\n", "HTTP/1.1 413 "},
+      {many_fields + "\r\n", "HTTP/1.1 431 "},
+      {"GET /" + std::string(9000, 'a') + " HTTP/1.1\r\nHost: x\r\n\r\n", "HTTP/1.1 414 "},
+      {post + "Content-Length: " + std::to_string(body.size()) + "\r\nContent-Length: 2\r\n\r\n" + body,
+       "HTTP/1.1 400 "},
+      // no length at all: refused at once instead of read until the client gives up
+      {post + "\r\n" + body, "HTTP/1.1 411 "},
+  };
+  for (const auto& [request, status] : cases) {
+    SCOPED_TRACE(request.substr(0, 100));
+    const std::string reply = exchange(server.port(), request);
+    EXPECT_EQ(reply.substr(0, status.size()), status) << reply.substr(0, 200);
+    EXPECT_NE(reply.find("Connection: close"), std::string::npos);
+    EXPECT_NE(reply.find("{\"error\":"), std::string::npos);
+  }
+  // A small chunked body is as good as one with a length.
+  const std::string small = post + "Transfer-Encoding: chunked\r\nConnection: close\r\n\r\n" + "10\r\n" +
+                            body.substr(0, 16) + "\r\n" +
+                            [&] {
+                              char hex[16];
+                              std::snprintf(hex, sizeof hex, "%zx", body.size() - 16);
+                              return std::string(hex);
+                            }() +
+                            "\r\n" + body.substr(16) + "\r\n0\r\n\r\n";
+  EXPECT_NE(exchange(server.port(), small).find(R"({"ok":true})"), std::string::npos);
+  httplib::Client c("http://127.0.0.1:" + std::to_string(server.port()));
+  EXPECT_EQ(c.Get("/api.php?type=single")->body, R"({"leaderboard":[{"avg_score":100,"cpu":"Framed CPU","runs":1}]})");
+}
+
+TEST_F(ServerOptionsTest, PipelinedRequestsAreEachAnsweredInOrder) {
+  ServerProcess server({"--database", (dir_.path() / "pipe.sqlite").string(), "--rate-limit", "0"}, dir_.path());
+  const std::string body = submission("Piped CPU", 321, 1, "single");
+  const std::string reply = exchange(server.port(),
+                                     "GET /healthz HTTP/1.1\r\nHost: x\r\n\r\n"
+                                     "POST /api.php HTTP/1.1\r\nHost: x\r\nContent-Type: application/json\r\n"
+                                     "Content-Length: " +
+                                         std::to_string(body.size()) + "\r\n\r\n" + body +
+                                         "GET /api.php?type=single HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+  const auto first = reply.find(R"({"status":"ok"})");
+  const auto second = reply.find(R"({"ok":true})");
+  const auto third = reply.find(R"("cpu":"Piped CPU")");
+  ASSERT_NE(first, std::string::npos) << reply;
+  ASSERT_NE(second, std::string::npos) << reply;
+  ASSERT_NE(third, std::string::npos) << reply;
+  EXPECT_LT(first, second);
+  EXPECT_LT(second, third);
+}
+
+TEST_F(ServerOptionsTest, IdleAndSlowConnectionsHoldNoWorkerAndDoNotDelayTheStop) {
+  ServerProcess server(
+      {"--database", (dir_.path() / "idle.sqlite").string(), "--threads", "2", "--max-connections-per-address", "0"},
+      dir_.path());
+  std::vector<int> held;
+  for (int i = 0; i < 100; ++i) held.push_back(connect_from(server.port()));
+  // Slow senders: a request begun and never finished.
+  for (int i = 0; i < 20; ++i) {
+    held.push_back(connect_from(server.port()));
+    send_text(held.back(), "POST /api.php HTTP/1.1\r\nHost: x\r\nContent-Length: 50\r\n\r\n{\"cpu");
+  }
+  httplib::Client c("http://127.0.0.1:" + std::to_string(server.port()));
+  auto res = c.Get("/api.php?type=single");
+  ASSERT_TRUE(res) << httplib::to_string(res.error());
+  EXPECT_EQ(res->status, 200);
+  // A stop does not wait for requests that are not coming.
+  EXPECT_EQ(server.stop(), 0);
+  for (int fd : held) close(fd);
+}
+
+TEST_F(ServerOptionsTest, ConnectionsPerAddressAreCappedExceptFromATrustedProxy) {
+  for (const bool proxy : {false, true}) {
+    SCOPED_TRACE(proxy ? "behind a proxy" : "direct");
+    std::vector<std::string> flags{"--database", (dir_.path() / "cap.sqlite").string(), "--max-connections-per-address",
+                                   "3"};
+    if (proxy) flags.push_back("--trust-proxy");
+    ServerProcess server(flags, dir_.path());
+    std::vector<int> held;
+    for (int i = 0; i < 3; ++i) held.push_back(connect_from(server.port()));
+    const std::string get = "GET /healthz HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n";
+    // The fourth from the same address is closed unanswered; another address is served.
+    const int fourth = connect_from(server.port());
+    send_text(fourth, get);
+    const std::string reply = read_to_close(fourth);
+    close(fourth);
+    if (proxy)
+      EXPECT_NE(reply.find(R"({"status":"ok"})"), std::string::npos) << reply;
+    else
+      EXPECT_EQ(reply, "");
+    const int other = connect_from(server.port(), "127.0.0.2");
+    send_text(other, get);
+    EXPECT_NE(read_to_close(other).find(R"({"status":"ok"})"), std::string::npos);
+    close(other);
+    for (int fd : held) close(fd);
+  }
 }
 
 }  // namespace

@@ -45,8 +45,8 @@ TEST(Average, RoundsHalfAwayFromZeroExactly) {
 }
 
 TEST(Ranking, OrdersByAverageThenRunsThenNameBytesAndKeepsTheTop) {
-  std::vector<StoredScore> runs{{"b", 10},    {"a", 10}, {"B", 10},  {"solo", 20}, {"pair", 20},
-                                {"pair", 20}, {"é", 10}, {"z ", 10}, {"z", 10}};
+  std::vector<StoredScore> runs{{"b", 10, ""},    {"a", 10, ""}, {"B", 10, ""},  {"solo", 20, ""}, {"pair", 20, ""},
+                                {"pair", 20, ""}, {"é", 10, ""}, {"z ", 10, ""}, {"z", 10, ""}};
   const auto rows = rank_runs(runs, 100);
   std::vector<std::string> order;
   for (const auto& r : rows) order.push_back(r.cpu);
@@ -130,9 +130,9 @@ namespace {
 // A store whose rows the test changes behind the cache's back, as another instance would.
 class FakeStore : public IRunStore {
  public:
-  void add_run(const Submission& run, const std::string&) override {
+  void add_run(const Submission& run, const std::string&, const std::string&) override {
     std::lock_guard lock(mutex);
-    runs.push_back({run.cpu_name, run.score});
+    runs.push_back({run.cpu_name, run.score, ""});
   }
   std::vector<StoredScore> scores(const std::string&) override {
     ++queries;
@@ -151,11 +151,11 @@ TEST(LeaderboardCache, ShowsALocalSubmissionAtOnceAndAnotherInstancesAfterExpiry
   FakeStore store;
   LeaderboardCache cache(store, 100, std::chrono::milliseconds(300));
   EXPECT_EQ(*cache.get("single"), R"({"leaderboard":[]})");
-  store.add_run({"Here", "single", 5, 1}, "");
+  store.add_run({"Here", "single", 5, 1}, "", "");
   cache.invalidate("single");
   EXPECT_EQ(*cache.get("single"), R"({"leaderboard":[{"avg_score":5,"cpu":"Here","runs":1}]})");
 
-  store.add_run({"Elsewhere", "single", 9, 1}, "");  // no invalidation: stored by another instance
+  store.add_run({"Elsewhere", "single", 9, 1}, "", "");  // no invalidation: stored by another instance
   EXPECT_EQ(cache.get("single")->find("Elsewhere"), std::string::npos);
   std::this_thread::sleep_for(std::chrono::milliseconds(350));
   EXPECT_NE(cache.get("single")->find("Elsewhere"), std::string::npos);

@@ -52,11 +52,11 @@ PostgresCluster::PostgresCluster() {
   // A taken port makes pg_ctl fail; another free port is then tried.
   for (int attempt = 0; attempt < 5 && !started_; ++attempt) {
     port_ = free_loopback_port();
-    const std::string options = "-p " + std::to_string(port_) + " -k " + sockets_.string() +
-                                " -c listen_addresses=127.0.0.1 -c fsync=off -c synchronous_commit=off"
-                                " -c full_page_writes=off -c max_connections=200";
-    started_ = run_program(as_owner({(bin / "pg_ctl").string(), "-D", data_.string(), "-l", log.string(), "-o", options,
-                                     "-w", "-t", "60", "start"}),
+    options_ = "-p " + std::to_string(port_) + " -k " + sockets_.string() +
+               " -c listen_addresses=127.0.0.1 -c fsync=off -c synchronous_commit=off"
+               " -c full_page_writes=off -c max_connections=200";
+    started_ = run_program(as_owner({(bin / "pg_ctl").string(), "-D", data_.string(), "-l", log.string(), "-o",
+                                     options_, "-w", "-t", "60", "start"}),
                            root_.path() / "pg_ctl.log") == 0;
   }
   if (!started_) throw std::runtime_error("PostgreSQL did not start: " + read_file(log));
@@ -66,6 +66,21 @@ PostgresCluster::~PostgresCluster() {
   if (started_)
     run_program(as_owner({"/usr/lib/postgresql/15/bin/pg_ctl", "-D", data_.string(), "-m", "immediate", "-w", "stop"}),
                 root_.path() / "pg_ctl_stop.log");
+}
+
+void PostgresCluster::stop() {
+  if (run_program(as_owner({"/usr/lib/postgresql/15/bin/pg_ctl", "-D", data_.string(), "-m", "fast", "-w", "stop"}),
+                  root_.path() / "pg_ctl_stop.log") != 0)
+    throw std::runtime_error("pg_ctl stop failed: " + read_file(root_.path() / "pg_ctl_stop.log"));
+  started_ = false;
+}
+
+void PostgresCluster::start() {
+  if (run_program(as_owner({"/usr/lib/postgresql/15/bin/pg_ctl", "-D", data_.string(), "-l",
+                            (root_.path() / "postgres.log").string(), "-o", options_, "-w", "-t", "60", "start"}),
+                  root_.path() / "pg_ctl.log") != 0)
+    throw std::runtime_error("pg_ctl start failed: " + read_file(root_.path() / "pg_ctl.log"));
+  started_ = true;
 }
 
 std::string PostgresCluster::create_database() {
@@ -83,6 +98,7 @@ ServerProcess::ServerProcess(const std::vector<std::string>& flags, const fs::pa
   static int counter = 0;
   const std::string id = std::to_string(++counter);
   stdout_path_ = log_dir / ("server-" + id + ".out");
+  stderr_path_ = log_dir / ("server-" + id + ".err");
   std::vector<std::string> argv{STRELVIK_SERVER_BIN, "--listen", "127.0.0.1:0"};
   argv.insert(argv.end(), flags.begin(), flags.end());
   pid_ = spawn_program(argv, stdout_path_, log_dir / ("server-" + id + ".err"));
@@ -126,6 +142,8 @@ int ServerProcess::stop() {
 }
 
 std::string ServerProcess::access_log() const { return read_file(stdout_path_); }
+
+std::string ServerProcess::error_log() const { return read_file(stderr_path_); }
 
 int run_server_expecting_exit(const std::vector<std::string>& flags, const fs::path& log_dir,
                               std::chrono::seconds limit) {

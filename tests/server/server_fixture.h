@@ -23,6 +23,9 @@ class PostgresCluster {
   // A new empty database; returns its postgresql:// URL.
   std::string create_database();
   int port() const { return port_; }
+  // The database going away and coming back on the same port, as in an upgrade or a crash.
+  void stop();
+  void start();
 
  private:
   std::vector<std::string> as_owner(std::vector<std::string> argv) const;
@@ -31,6 +34,7 @@ class PostgresCluster {
   int port_ = 0;
   int next_db_ = 0;
   bool started_ = false;
+  std::string options_;
 };
 
 // The server program, started with the given flags on 127.0.0.1 and a free port.
@@ -46,12 +50,13 @@ class ServerProcess {
   // SIGTERM, then wait; returns the exit code (-1 when killed by a signal).
   int stop();
   std::string access_log() const;
+  std::string error_log() const;
 
  private:
   pid_t pid_ = -1;
   int port_ = 0;
   bool tls_ = false;
-  fs::path stdout_path_;
+  fs::path stdout_path_, stderr_path_;
 };
 
 // Result of starting the program with bad flags: it must exit by itself.
