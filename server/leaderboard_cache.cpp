@@ -1,17 +1,20 @@
 #include "server/leaderboard_cache.h"
 
-#include <nlohmann/json.hpp>
-
 LeaderboardCache::LeaderboardCache(IRunStore& store, std::size_t max_rows, Clock::duration max_age)
     : store_(store), max_rows_(max_rows), max_age_(max_age) {}
 
-std::shared_ptr<const std::string> LeaderboardCache::fresh(Slot& s, Clock::time_point now, Clock::duration age_limit) {
+std::shared_ptr<const Board> LeaderboardCache::fresh(Slot& s, Clock::time_point now, Clock::duration age_limit) {
   std::lock_guard lock(s.mutex);
   if (s.body && s.built_generation == s.generation.load() && now - s.built_at < age_limit) return s.body;
   return nullptr;
 }
 
 std::shared_ptr<const std::string> LeaderboardCache::get(const std::string& kind) {
+  auto b = board(kind);
+  return std::shared_ptr<const std::string>(b, &b->api_reply);  // keeps the whole board alive
+}
+
+std::shared_ptr<const Board> LeaderboardCache::board(const std::string& kind) {
   Slot& s = slot(kind);
   const auto now = Clock::now();
   if (auto body = fresh(s, now, max_age_ / 2)) return body;
@@ -30,12 +33,12 @@ std::shared_ptr<const std::string> LeaderboardCache::get(const std::string& kind
   return rebuild(s, kind);
 }
 
-std::shared_ptr<const std::string> LeaderboardCache::rebuild(Slot& s, const std::string& kind) {
+std::shared_ptr<const Board> LeaderboardCache::rebuild(Slot& s, const std::string& kind) {
   // Read the generation before the query: a run stored during the query bumps it, and the
   // body built here is then already outdated and rebuilt on the next request.
   const auto generation = s.generation.load();
   const auto started = Clock::now();
-  auto body = std::make_shared<const std::string>(build(kind));
+  auto body = std::make_shared<const Board>(build_board(store_.scores(kind), max_rows_));
   std::lock_guard lock(s.mutex);
   s.body = body;
   s.built_generation = generation;
@@ -44,12 +47,3 @@ std::shared_ptr<const std::string> LeaderboardCache::rebuild(Slot& s, const std:
 }
 
 void LeaderboardCache::invalidate(const std::string& kind) { slot(kind).generation.fetch_add(1); }
-
-std::string LeaderboardCache::build(const std::string& kind) {
-  nlohmann::json rows = nlohmann::json::array();
-  for (auto& row : rank_runs(store_.scores(kind), max_rows_))
-    rows.push_back({{"cpu", std::move(row.cpu)}, {"avg_score", row.avg_score}, {"runs", row.runs}});
-  nlohmann::json doc = {{"leaderboard", std::move(rows)}};
-  // Stored names were checked as UTF-8; `replace` only guards against rows put in by hand.
-  return doc.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-}

@@ -1,6 +1,8 @@
 #pragma once
-// The rendered leaderboard reply of each kind, rebuilt at most once per change or expiry.
+// The standings of each kind and their rendered API reply, rebuilt at most once per change or
+// expiry.
 
+#include "server/board.h"
 #include "server/run_store.h"
 
 #include <atomic>
@@ -19,6 +21,13 @@ class LeaderboardCache {
   // JSON body for GET /api.php?type=kind (kind is "single" or "multi"). Throws StoreError.
   std::shared_ptr<const std::string> get(const std::string& kind);
 
+  // Every processor of that kind, from the same build as get's reply. Throws StoreError.
+  std::shared_ptr<const Board> board(const std::string& kind);
+
+  // How long another instance's submissions may stay invisible: what HTTP caches may add on top
+  // of this should not exceed it.
+  Clock::duration max_age() const { return max_age_; }
+
   // Called after a run of `kind` was stored here.
   void invalidate(const std::string& kind);
 
@@ -26,15 +35,14 @@ class LeaderboardCache {
   struct Slot {
     std::atomic<unsigned long long> generation{0};
     std::mutex mutex;  // guards body, built_generation, built_at
-    std::shared_ptr<const std::string> body;
+    std::shared_ptr<const Board> body;
     unsigned long long built_generation = 0;
     Clock::time_point built_at{};
     std::mutex rebuild;  // one rebuild at a time; the others wait for its result
   };
   Slot& slot(const std::string& kind) { return kind == "single" ? single_ : multi_; }
-  std::shared_ptr<const std::string> fresh(Slot& s, Clock::time_point now, Clock::duration age_limit);
-  std::shared_ptr<const std::string> rebuild(Slot& s, const std::string& kind);  // holds s.rebuild
-  std::string build(const std::string& kind);
+  std::shared_ptr<const Board> fresh(Slot& s, Clock::time_point now, Clock::duration age_limit);
+  std::shared_ptr<const Board> rebuild(Slot& s, const std::string& kind);  // holds s.rebuild
 
   IRunStore& store_;
   std::size_t max_rows_;

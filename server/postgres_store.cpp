@@ -76,6 +76,9 @@ class PostgresRunStore final : public IRunStore {
         s.cpu_name.assign(PQgetvalue(r.res, i, 0), static_cast<std::size_t>(PQgetlength(r.res, i, 0)));
         const char* score = PQgetvalue(r.res, i, 1);
         std::from_chars(score, score + PQgetlength(r.res, i, 1), s.score);
+        const char* threads = PQgetvalue(r.res, i, 2);
+        std::from_chars(threads, threads + PQgetlength(r.res, i, 2), s.threads);
+        s.submitted_at.assign(PQgetvalue(r.res, i, 3), static_cast<std::size_t>(PQgetlength(r.res, i, 3)));
         out.push_back(std::move(s));
       }
     });
@@ -145,7 +148,12 @@ class PostgresRunStore final : public IRunStore {
     prep("insert_run",
          "INSERT INTO runs (kind, cpu_name, score, threads, user_agent) VALUES ($1, $2, $3::integer, $4::integer, $5)",
          5);
-    prep("select_scores", "SELECT cpu_name, score FROM runs WHERE kind = $1 ORDER BY cpu_name COLLATE \"C\"", 1);
+    // The date in the SQLite file's form, so that both stores sort and print it alike.
+    prep("select_scores",
+         "SELECT cpu_name, score, threads,"
+         " to_char(submitted_at AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"')"
+         " FROM runs WHERE kind = $1 ORDER BY cpu_name COLLATE \"C\"",
+         1);
   }
 
   // Lends a connection to `work`; opens one when none is idle and the pool is not full.
