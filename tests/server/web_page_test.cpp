@@ -1,5 +1,6 @@
 // The web page end to end: the real server program on loopback, filled with runs by the test,
 // read by a real headless browser (Debian's chromium) and by plain HTTP requests.
+#include "tests/server/headless_browser.h"
 #include "tests/server/server_fixture.h"
 
 #include <gtest/gtest.h>
@@ -22,6 +23,8 @@ struct PostedRun {
 };
 
 const std::string kXss = "<img src=x onerror=alert(1)>";
+// As long as a name may be, without a space to break it at.
+const std::string kLongName(128, 'W');
 
 // Ranked by average: 7950X, 5600X, 13900K, the XSS name, M2, then 1700 beyond --max-rows 4.
 std::vector<PostedRun> multi_runs() {
@@ -59,6 +62,7 @@ class WebPage : public ::testing::Test {
     };
     for (const PostedRun& run : multi_runs()) post(run, "multi");
     post({"Intel Core i9-13900K", 2500, 1}, "single");
+    post({kLongName, 2400, 1}, "single");
   }
   static void TearDownTestSuite() {
     delete server_;
@@ -70,30 +74,8 @@ class WebPage : public ::testing::Test {
     return client.Get(target.c_str());
   }
 
-  // The document as the browser has it once the page's script has run.
   static std::string rendered(const std::string& target) {
-    static int count = 0;
-    const std::string id = std::to_string(++count);
-    const fs::path profile = dir_->path() / ("profile-" + id), out = dir_->path() / ("dom-" + id + ".html");
-    // The virtual time budget lets the page's requests and script finish before the dump.
-    const std::vector<std::string> argv{"timeout",
-                                        "60",
-                                        "chromium",
-                                        "--headless",
-                                        "--no-sandbox",
-                                        "--disable-gpu",
-                                        "--disable-background-networking",
-                                        "--disable-component-update",
-                                        "--disable-sync",
-                                        "--no-first-run",
-                                        "--user-data-dir=" + profile.string(),
-                                        "--virtual-time-budget=10000",
-                                        "--dump-dom",
-                                        "http://127.0.0.1:" + std::to_string(server_->port()) + target};
-    const pid_t pid = spawn_program(argv, out, dir_->path() / ("chromium-" + id + ".err"));
-    EXPECT_EQ(wait_exit(pid), 0) << "chromium failed (scripts/install-deps.sh installs it): "
-                                 << read_file(dir_->path() / ("chromium-" + id + ".err"));
-    return read_file(out);
+    return dump_dom("http://127.0.0.1:" + std::to_string(server_->port()) + target, dir_->path());
   }
 
   // The processor names of the leaderboard rows in the document, as the browser shows them.
@@ -185,7 +167,7 @@ TEST_F(WebPage, TheBrowserShowsTheRankedRowsWithNamesAsText) {
       std::string::npos);
 
   const std::string single = rendered("/?kind=single");
-  EXPECT_EQ(row_names(single), std::vector<std::string>{"Intel Core i9-13900K"});
+  EXPECT_EQ(row_names(single), (std::vector<std::string>{"Intel Core i9-13900K", kLongName}));
   EXPECT_NE(single.find(R"(<body class="single">)"), std::string::npos);
 }
 
@@ -231,6 +213,35 @@ TEST_F(WebPage, AProcessorsPageShowsItsRankHistogramThreadsAndRunsOverTime) {
 
   const std::string unknown = rendered("/cpu?name=Unknown&kind=single");
   EXPECT_NE(unknown.find("No single-core results for this processor"), std::string::npos);
+}
+
+// Resolves once the page's script has shown its rows or its figures (or said why not), with the
+// document's width and how many rows and figures it shows.
+constexpr const char* kSettled = R"js(new Promise((resolve) => {
+  const status = document.getElementById('status');
+  const report = () => resolve({
+    width: document.documentElement.scrollWidth,
+    items: document.querySelectorAll('#rows tr, #facts div').length,
+  });
+  const settled = () => !status.textContent.startsWith('Loading');
+  if (settled()) return report();
+  new MutationObserver(() => { if (settled()) report(); })
+    .observe(status, { childList: true, characterData: true, subtree: true });
+}))js";
+
+TEST_F(WebPage, NothingScrollsSidewaysOnAPhoneAndNoNameOpensADialog) {
+  DevToolsTab phone(dir_->path(), 390, 844);
+  const std::string site = "http://127.0.0.1:" + std::to_string(server_->port());
+  for (const std::string& target : std::vector<std::string>{
+           "/?kind=multi", "/?kind=single", "/?kind=multi&q=ryzen", "/cpu?name=" + kLongName + "&kind=single",
+           "/cpu?name=%3Cimg+src%3Dx+onerror%3Dalert%281%29%3E&kind=multi"}) {
+    SCOPED_TRACE(target);
+    phone.open(site + target);
+    const json page = phone.evaluate(kSettled);
+    EXPECT_EQ(page["width"], 390);
+    EXPECT_GT(page["items"], 0);
+  }
+  EXPECT_FALSE(phone.dialog_opened());
 }
 
 }  // namespace
