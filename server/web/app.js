@@ -44,10 +44,11 @@ async function getJson(url) {
 
 // ---- the leaderboard ----------------------------------------------------------------------
 
-// One row's runs on the scale shared by the rows shown: whisker from minimum to maximum, box
-// from the 10th to the 90th percentile, tick at the median.
+// One row's runs as fractions of its median, on a scale shared by the rows shown, so that equally
+// consistent processors get equally wide bars whatever their score: whisker from minimum to
+// maximum, box from the 10th to the 90th percentile, tick at the median.
 function spreadBar(row, lo, hi) {
-  const x = (v) => (hi > lo ? ((v - lo) / (hi - lo)) * 100 : 50);
+  const x = (v) => ((v / row.median - lo) / (hi - lo)) * 100;
   const s = svg('svg', { viewBox: '0 0 100 12', preserveAspectRatio: 'none', class: 'bar', role: 'img' });
   svg('title', {}, s).textContent =
     `median ${fmt(row.median)}, 10th–90th percentile ${fmt(row.p10)}–${fmt(row.p90)}, ` +
@@ -62,8 +63,9 @@ function spreadBar(row, lo, hi) {
 function showRows(reply, filter) {
   const rows = $('rows');
   rows.replaceChildren();
-  const lo = Math.min(...reply.rows.map((r) => r.min));
-  const hi = Math.max(...reply.rows.map((r) => r.max));
+  // At least 5 % either side, so that a row of identical runs is not drawn across the cell.
+  const lo = Math.min(0.95, ...reply.rows.map((r) => r.min / r.median));
+  const hi = Math.max(1.05, ...reply.rows.map((r) => r.max / r.median));
   for (const r of reply.rows) {
     const tr = el('tr');
     tr.appendChild(el('td', 'rank', r.rank));
