@@ -29,7 +29,9 @@ std::shared_ptr<const Board> LeaderboardCache::board(const std::string& kind) {
     return rebuild(s, kind);
   }
   std::lock_guard rebuilding(s.rebuild);
-  if (auto body = fresh(s, Clock::now(), max_age_ / 2)) return body;  // built while we waited
+  // Built while we waited: judged from when we came, since a rebuild slower than half the
+  // lifetime would otherwise make every waiter rebuild again, one after the other.
+  if (auto body = fresh(s, now, max_age_)) return body;
   return rebuild(s, kind);
 }
 
