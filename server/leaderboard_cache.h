@@ -24,8 +24,8 @@ class LeaderboardCache {
   // Every processor of that kind, from the same build as get's reply. Throws StoreError.
   std::shared_ptr<const Board> board(const std::string& kind);
 
-  // How long another instance's submissions may stay invisible: what HTTP caches may add on top
-  // of this should not exceed it.
+  // How long a build is served: another instance's runs stay invisible here at most this long,
+  // and browsers are told to keep the web page's replies no longer.
   Clock::duration max_age() const { return max_age_; }
 
   // Called after a run of `kind` was stored here.
