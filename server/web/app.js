@@ -84,7 +84,7 @@ function showRows(reply, filter) {
   const shown = reply.rows.length < reply.matches ? `, the first ${fmt(reply.rows.length)} shown` : '';
   let status;
   if (reply.processors === 0) status = `No ${kindName[kind].toLowerCase()} runs yet.`;
-  else if (!filter) status = `${fmt(reply.processors)} processors${shown}.`;
+  else if (!filter) status = `${fmt(reply.processors)} processor${reply.processors === 1 ? '' : 's'}${shown}.`;
   else if (reply.matches === 0) status = `No processor matches “${filter}”.`;
   else status = `${fmt(reply.matches)} of ${fmt(reply.processors)} processors match “${filter}”${shown}.`;
   $('status').textContent = status;

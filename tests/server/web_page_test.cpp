@@ -244,4 +244,25 @@ TEST_F(WebPage, NothingScrollsSidewaysOnAPhoneAndNoNameOpensADialog) {
   EXPECT_FALSE(phone.dialog_opened());
 }
 
+TEST_F(WebPage, TypingInTheSearchBoxFiltersAndPutsTheFilterInTheAddress) {
+  DevToolsTab tab(dir_->path(), 1280, 900);
+  tab.open("http://127.0.0.1:" + std::to_string(server_->port()) + "/?kind=multi");
+  tab.evaluate(kSettled);
+  const json typed = tab.evaluate(R"js(new Promise((resolve) => {
+    const status = document.getElementById('status');
+    new MutationObserver(() => {
+      if (!status.textContent.includes('match')) return;
+      resolve({
+        names: [...document.querySelectorAll('#rows td.name')].map((td) => td.textContent),
+        address: location.pathname + location.search,
+      });
+    }).observe(status, { childList: true, characterData: true, subtree: true });
+    const box = document.getElementById('q');
+    box.value = 'I9';
+    box.dispatchEvent(new Event('input'));
+  }))js");
+  EXPECT_EQ(typed["names"], json::array({"Intel Core i9-13900K"}));
+  EXPECT_EQ(typed["address"], "/?q=I9&kind=multi");
+}
+
 }  // namespace
