@@ -2,6 +2,7 @@
 
 #include "server/access_log.h"
 #include "server/submission.h"
+#include "server/web_routes.h"
 
 #include <openssl/rand.h>
 #include <nlohmann/json.hpp>
@@ -137,6 +138,7 @@ void LeaderboardApi::install(httplib::Server& server) {
   server.Get(R"(/api\.php)", [this](const auto& req, auto& res) { get_leaderboard(req, res); });
   server.Post(R"(/api\.php)", [this](const auto& req, auto& res) { post_submission(req, res); });
   server.Get("/healthz", [this](const auto& req, auto& res) { health(req, res); });
+  install_web_routes(server, cache_, options_.max_rows);
 
   // Anything else: 405 on a known path (with the methods it does allow), 404 elsewhere.
   const auto fallback = [](const httplib::Request& req, httplib::Response& res) {

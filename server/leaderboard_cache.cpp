@@ -1,29 +1,21 @@
 #include "server/leaderboard_cache.h"
 
-#include <nlohmann/json.hpp>
-
 LeaderboardCache::LeaderboardCache(IRunStore& store, std::size_t max_rows, Clock::duration max_age,
                                    std::size_t runs_per_client)
     : store_(store), max_rows_(max_rows), runs_per_client_(runs_per_client), max_age_(max_age) {}
 
-std::shared_ptr<const std::string> LeaderboardCache::fresh(Slot& s, Clock::time_point now, Clock::duration age_limit) {
+std::shared_ptr<const Board> LeaderboardCache::fresh(Slot& s, Clock::time_point now, Clock::duration age_limit) {
   std::lock_guard lock(s.mutex);
   if (s.body && s.built_generation == s.generation.load() && now - s.built_at < age_limit) return s.body;
   return nullptr;
 }
 
-std::shared_ptr<const std::string> LeaderboardCache::last_or_throw(Slot& s, bool* stale) {
-  if (stale) {
-    std::lock_guard lock(s.mutex);
-    if (s.body) {
-      *stale = true;
-      return s.body;
-    }
-  }
-  throw;
+std::shared_ptr<const std::string> LeaderboardCache::get(const std::string& kind, bool* stale) {
+  auto b = board(kind, stale);
+  return std::shared_ptr<const std::string>(b, &b->api_reply);  // keeps the whole board alive
 }
 
-std::shared_ptr<const std::string> LeaderboardCache::get(const std::string& kind, bool* stale) {
+std::shared_ptr<const Board> LeaderboardCache::board(const std::string& kind, bool* stale) {
   Slot& s = slot(kind);
   const auto now = Clock::now();
   if (auto body = fresh(s, now, max_age_ / 2)) return body;
@@ -35,27 +27,36 @@ std::shared_ptr<const std::string> LeaderboardCache::get(const std::string& kind
   if (auto aging = fresh(s, now, max_age_)) {
     std::unique_lock rebuilding(s.rebuild, std::try_to_lock);
     if (!rebuilding.owns_lock()) return aging;
-    try {
-      return rebuild(s, kind);
-    } catch (const StoreError&) {
-      return last_or_throw(s, stale);
-    }
+    return rebuild_or_last(s, kind, stale);
   }
   std::lock_guard rebuilding(s.rebuild);
-  if (auto body = fresh(s, Clock::now(), max_age_ / 2)) return body;  // built while we waited
+  // Built while we waited: judged from when we came, since a rebuild slower than half the
+  // lifetime would otherwise make every waiter rebuild again, one after the other.
+  if (auto body = fresh(s, now, max_age_)) return body;
+  return rebuild_or_last(s, kind, stale);
+}
+
+std::shared_ptr<const Board> LeaderboardCache::rebuild_or_last(Slot& s, const std::string& kind, bool* stale) {
   try {
     return rebuild(s, kind);
   } catch (const StoreError&) {
-    return last_or_throw(s, stale);
+    if (stale) {
+      std::lock_guard lock(s.mutex);
+      if (s.body) {
+        *stale = true;
+        return s.body;
+      }
+    }
+    throw;
   }
 }
 
-std::shared_ptr<const std::string> LeaderboardCache::rebuild(Slot& s, const std::string& kind) {
+std::shared_ptr<const Board> LeaderboardCache::rebuild(Slot& s, const std::string& kind) {
   // Read the generation before the query: a run stored during the query bumps it, and the
   // body built here is then already outdated and rebuilt on the next request.
   const auto generation = s.generation.load();
   const auto started = Clock::now();
-  auto body = std::make_shared<const std::string>(build(kind));
+  auto body = std::make_shared<const Board>(build_board(store_.scores(kind), max_rows_, runs_per_client_));
   std::lock_guard lock(s.mutex);
   s.body = body;
   s.built_generation = generation;
@@ -64,12 +65,3 @@ std::shared_ptr<const std::string> LeaderboardCache::rebuild(Slot& s, const std:
 }
 
 void LeaderboardCache::invalidate(const std::string& kind) { slot(kind).generation.fetch_add(1); }
-
-std::string LeaderboardCache::build(const std::string& kind) {
-  nlohmann::json rows = nlohmann::json::array();
-  for (auto& row : rank_runs(store_.scores(kind), max_rows_, runs_per_client_))
-    rows.push_back({{"cpu", std::move(row.cpu)}, {"avg_score", row.avg_score}, {"runs", row.runs}});
-  nlohmann::json doc = {{"leaderboard", std::move(rows)}};
-  // Stored names were checked as UTF-8; `replace` only guards against rows put in by hand.
-  return doc.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-}

@@ -1,6 +1,8 @@
 #pragma once
-// The rendered leaderboard reply of each kind, rebuilt at most once per change or expiry.
+// The standings of each kind and their rendered API reply, rebuilt at most once per change or
+// expiry.
 
+#include "server/board.h"
 #include "server/run_store.h"
 
 #include <atomic>
@@ -22,6 +24,13 @@ class LeaderboardCache {
   // that readers keep the last standings while the database is away.
   std::shared_ptr<const std::string> get(const std::string& kind, bool* stale = nullptr);
 
+  // Every processor of that kind, from the same build as get's reply; `stale` as for get.
+  std::shared_ptr<const Board> board(const std::string& kind, bool* stale = nullptr);
+
+  // How long a build is served: another instance's runs stay invisible here at most this long,
+  // and browsers are told to keep the web page's replies no longer.
+  Clock::duration max_age() const { return max_age_; }
+
   // Called after a run of `kind` was stored here.
   void invalidate(const std::string& kind);
 
@@ -29,16 +38,16 @@ class LeaderboardCache {
   struct Slot {
     std::atomic<unsigned long long> generation{0};
     std::mutex mutex;  // guards body, built_generation, built_at
-    std::shared_ptr<const std::string> body;
+    std::shared_ptr<const Board> body;
     unsigned long long built_generation = 0;
     Clock::time_point built_at{};
     std::mutex rebuild;  // one rebuild at a time; the others wait for its result
   };
   Slot& slot(const std::string& kind) { return kind == "single" ? single_ : multi_; }
-  std::shared_ptr<const std::string> fresh(Slot& s, Clock::time_point now, Clock::duration age_limit);
-  std::shared_ptr<const std::string> rebuild(Slot& s, const std::string& kind);  // holds s.rebuild
-  std::shared_ptr<const std::string> last_or_throw(Slot& s, bool* stale);        // in a catch block
-  std::string build(const std::string& kind);
+  std::shared_ptr<const Board> fresh(Slot& s, Clock::time_point now, Clock::duration age_limit);
+  std::shared_ptr<const Board> rebuild(Slot& s, const std::string& kind);  // holds s.rebuild
+  // A rebuild that failed: the last body, when `stale` is given and there is one.
+  std::shared_ptr<const Board> rebuild_or_last(Slot& s, const std::string& kind, bool* stale);
 
   IRunStore& store_;
   std::size_t max_rows_, runs_per_client_;

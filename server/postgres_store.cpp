@@ -85,7 +85,10 @@ class PostgresRunStore final : public IRunStore {
         s.cpu_name.assign(PQgetvalue(r.res, i, 0), static_cast<std::size_t>(PQgetlength(r.res, i, 0)));
         const char* score = PQgetvalue(r.res, i, 1);
         std::from_chars(score, score + PQgetlength(r.res, i, 1), s.score);
-        s.client.assign(PQgetvalue(r.res, i, 2), static_cast<std::size_t>(PQgetlength(r.res, i, 2)));
+        const char* threads = PQgetvalue(r.res, i, 2);
+        std::from_chars(threads, threads + PQgetlength(r.res, i, 2), s.threads);
+        s.submitted_at.assign(PQgetvalue(r.res, i, 3), static_cast<std::size_t>(PQgetlength(r.res, i, 3)));
+        s.client.assign(PQgetvalue(r.res, i, 4), static_cast<std::size_t>(PQgetlength(r.res, i, 4)));
         out.push_back(std::move(s));
       }
     });
@@ -160,8 +163,12 @@ class PostgresRunStore final : public IRunStore {
          "INSERT INTO runs (kind, cpu_name, score, threads, user_agent, client) "
          "VALUES ($1, $2, $3::integer, $4::integer, $5, $6)",
          6);
+    // The date in the SQLite file's form, so that both stores sort and print it alike.
     prep("select_scores",
-         "SELECT cpu_name, score, client FROM runs WHERE kind = $1 ORDER BY cpu_name COLLATE \"C\", id", 1);
+         "SELECT cpu_name, score, threads,"
+         " to_char(submitted_at AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"'), client"
+         " FROM runs WHERE kind = $1 ORDER BY cpu_name COLLATE \"C\", id",
+         1);
   }
 
   // The connection broke before the statement left: it cannot have run anywhere.

@@ -14,6 +14,12 @@ double median_of_sorted(const std::vector<double>& v) {
 
 }  // namespace
 
+bool ranks_before(const RankedRow& a, const RankedRow& b) {
+  if (a.avg_score != b.avg_score) return a.avg_score > b.avg_score;
+  if (a.runs != b.runs) return a.runs > b.runs;
+  return a.cpu < b.cpu;  // std::string compares bytes as unsigned char
+}
+
 std::vector<bool> find_outliers(const std::vector<int>& scores) {
   std::vector<bool> outlier(scores.size(), false);
   if (scores.size() < kOutlierMinRuns) return outlier;
@@ -83,13 +89,8 @@ std::vector<RankedRow> rank_runs(std::vector<StoredScore> runs, std::size_t max_
     rows.push_back({std::move(runs[i].cpu_name), average_without_outliers(group), static_cast<long long>(j - i)});
     i = j;
   }
-  const auto before = [](const RankedRow& a, const RankedRow& b) {
-    if (a.avg_score != b.avg_score) return a.avg_score > b.avg_score;
-    if (a.runs != b.runs) return a.runs > b.runs;
-    return a.cpu < b.cpu;  // std::string compares bytes as unsigned char
-  };
   const std::size_t keep = std::min(max_rows, rows.size());
-  std::partial_sort(rows.begin(), rows.begin() + static_cast<std::ptrdiff_t>(keep), rows.end(), before);
+  std::partial_sort(rows.begin(), rows.begin() + static_cast<std::ptrdiff_t>(keep), rows.end(), ranks_before);
   rows.resize(keep);
   return rows;
 }

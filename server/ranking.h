@@ -8,7 +8,9 @@
 struct StoredScore {
   std::string cpu_name;
   int score = 0;
-  std::string client;  // keyed hash of the sender's address; empty for runs stored before it was kept
+  int threads = 0;
+  std::string submitted_at;  // UTC, 2026-01-31T12:00:00.000Z: text order is time order
+  std::string client = {};   // keyed hash of the sender's address; empty for runs stored before it was kept
 };
 
 struct RankedRow {
@@ -16,6 +18,9 @@ struct RankedRow {
   long long avg_score = 0;
   long long runs = 0;
 };
+
+// Leaderboard order: avg_score descending, then runs descending, then name in byte order.
+bool ranks_before(const RankedRow& a, const RankedRow& b);
 
 // Runs of one processor are judged for outliers only from this many on.
 inline constexpr std::size_t kOutlierMinRuns = 5;

@@ -73,7 +73,9 @@ class SqliteRunStore final : public IRunStore {
       insert_.emplace(db_,
                       "INSERT INTO runs (kind, cpu_name, score, threads, user_agent, client, submitted_at) "
                       "VALUES (?1, ?2, ?3, ?4, ?5, ?6, strftime('%Y-%m-%dT%H:%M:%fZ', 'now'))");
-      select_.emplace(db_, "SELECT cpu_name, score, client FROM runs WHERE kind = ?1 ORDER BY cpu_name, id");
+      select_.emplace(db_,
+                      "SELECT cpu_name, score, threads, submitted_at, client FROM runs WHERE kind = ?1 "
+                      "ORDER BY cpu_name, id");
       ping_.emplace(db_, "SELECT 1");
     } catch (...) {
       insert_.reset(), select_.reset(), ping_.reset();
@@ -110,9 +112,10 @@ class SqliteRunStore final : public IRunStore {
     while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
       const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s, 0));
       const int bytes = sqlite3_column_bytes(s, 0);
-      const auto* client = reinterpret_cast<const char*>(sqlite3_column_text(s, 2));
+      const auto* date = reinterpret_cast<const char*>(sqlite3_column_text(s, 3));
+      const auto* client = reinterpret_cast<const char*>(sqlite3_column_text(s, 4));
       out.push_back({std::string(text ? text : "", static_cast<std::size_t>(bytes)), sqlite3_column_int(s, 1),
-                     client ? client : ""});
+                     sqlite3_column_int(s, 2), date ? date : "", client ? client : ""});
     }
     if (rc != SQLITE_DONE) fail("select");
     return out;

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Load benchmark of strelvik-leaderboard on loopback with wrk: GET and POST requests per second
-# and latency percentiles, over plain HTTP (the reverse-proxy set-up) and HTTPS with keep-alive.
+# and latency percentiles, over plain HTTP (the reverse-proxy set-up) and HTTPS with keep-alive,
+# for the API and for the web page (its HTML, script, style and rows).
 # Bounded: each wrk run lasts DURATION seconds (default 10) and is killed after DURATION+20.
 #
 #   bench/server/load.sh [path/to/strelvik-leaderboard]
@@ -67,7 +68,8 @@ run() {  # $1: label, rest: wrk arguments; sets rps and p99
   p90=$(awk '$1 == "90%" {print $2}' <<<"$out")
   p99=$(awk '$1 == "99%" {print $2}' <<<"$out")
   errors=$(grep -E 'Non-2xx|Socket errors' <<<"$out" | tr '\n' ' ' || true)
-  printf '%-34s %10s req/s   p50 %-9s p90 %-9s p99 %-9s %s\n' "$label" "$rps" "$p50" "$p90" "$p99" "$errors"
+  ((repeat > 1)) && runs="(runs: ${all[*]})"
+  printf '%-34s %10s req/s   p50 %-9s p90 %-9s p99 %-9s %s%s\n' "$label" "$rps" "$p50" "$p90" "$p99" "$errors" "$runs"
 }
 
 median() { sort -g | awk '{v[NR] = $1} END {print v[int((NR + 1) / 2)]}'; }
@@ -101,9 +103,17 @@ if [[ -n ${BASELINE:-} ]]; then
   stop_server "$pid_base"
 fi
 run "plain HTTP  GET  ?type=multi" "http://127.0.0.1:$port_now/api.php?type=multi"
+# The web page: its static files, then the replies its script asks for.
+run "plain HTTP  GET  page /" "http://127.0.0.1:$port_now/"
+run "plain HTTP  GET  page /app.js" "http://127.0.0.1:$port_now/app.js"
+run "plain HTTP  GET  page /style.css" "http://127.0.0.1:$port_now/style.css"
+run "plain HTTP  GET  page rows" "http://127.0.0.1:$port_now/board.json?kind=multi"
+run "plain HTTP  GET  page rows, search" "http://127.0.0.1:$port_now/board.json?kind=multi&q=cpu+4"
+run "plain HTTP  GET  page of one cpu" "http://127.0.0.1:$port_now/cpu.json?kind=multi&name=Load+CPU+7"
 stop_server "$pid_now"
 start_server "$server" --cert "$work/cert.pem" --key "$work/key.pem"
 run "HTTPS keep-alive  POST /api.php" -s "$here/post.lua" "https://127.0.0.1:$port"
 run "HTTPS keep-alive  GET  ?type=single" "https://127.0.0.1:$port/api.php?type=single"
+run "HTTPS keep-alive  GET  page /" "https://127.0.0.1:$port/"
 stop_server "$pid"
 echo "rows per reply: 100 (default --max-rows); runs stored: $(grep -c ' POST /api.php 200 ' "$log_now" || true) in the plain server's log"

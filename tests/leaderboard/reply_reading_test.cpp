@@ -45,4 +45,13 @@ TEST(ReadRows, NumbersConvertLikeTheWindowButNeverWrap) {
   EXPECT_THROW(read_rows("/* rows */ {}"), nlohmann::json::parse_error);
 }
 
+TEST(ReadRows, TheServersSpreadAndThreadKeysAreIgnored) {
+  // A row as the server sends it since it reports each processor's spread.
+  const std::string reply =
+      R"({"leaderboard":[{"avg_score":1170,"cpu":"AMD Ryzen 9 7950X","max":5000,"median":1200,"min":1000,)"
+      R"("p10":1000,"p90":5000,"runs":6,"threads":[16,32]},{"avg_score":900,"cpu":"<img src=x>","max":900,)"
+      R"("median":900,"min":900,"p10":900,"p90":900,"runs":1,"threads":[8]}]})";
+  EXPECT_EQ(read_rows(reply), (std::vector<LeaderboardRow>{{"AMD Ryzen 9 7950X", 1170, 6}, {"<img src=x>", 900, 1}}));
+}
+
 }  // namespace

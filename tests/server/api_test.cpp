@@ -15,6 +15,7 @@
 
 #include <atomic>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <thread>
 
@@ -321,6 +322,15 @@ TEST_P(LeaderboardApiTest, RunsSurviveARestartWithTheirTimeAndUserAgent) {
             (std::vector<std::string>{"Strelvik/1.4", "Strelvik/1.4"}));
   EXPECT_EQ(query("SELECT COUNT(*) FROM runs WHERE submitted_at IS NOT NULL AND threads IN (1, 12)"),
             std::vector<std::string>{"2"});
+  // Both databases hand the web page the same UTC date text and the thread count.
+  const auto page = c->Get("/cpu.json?kind=multi&name=Persistent%20CPU");
+  ASSERT_TRUE(page) << httplib::to_string(page.error());
+  ASSERT_EQ(page->status, 200) << page->body;
+  const json run = json::parse(page->body)["history"].at(0);
+  EXPECT_TRUE(std::regex_match(run[0].get<std::string>(), std::regex(R"(20\d\d-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z)")))
+      << run;
+  EXPECT_EQ(run[1], 9000);
+  EXPECT_EQ(run[2], 12);
 }
 
 TEST_P(LeaderboardApiTest, ConcurrentSubmittersAreAllCountedExactly) {
@@ -554,7 +564,9 @@ TEST_F(ServerOptionsTest, PlainHttpOnLoopbackServesTheSameApi) {
   auto res = c.Post("/api.php", submission("Plain CPU", 42, 1, "single"), "application/json");
   ASSERT_TRUE(res);
   EXPECT_EQ(res->body, R"({"ok":true})");
-  EXPECT_EQ(c.Get("/api.php?type=single")->body, R"({"leaderboard":[{"avg_score":42,"cpu":"Plain CPU","runs":1}]})");
+  EXPECT_EQ(c.Get("/api.php?type=single")->body,
+            R"({"leaderboard":[{"avg_score":42,"cpu":"Plain CPU","max":42,"median":42,"min":42,"p10":42,"p90":42,)"
+            R"("runs":1,"threads":[1]}]})");
   EXPECT_EQ(server->stop(), 0);
 }
 
@@ -675,7 +687,9 @@ TEST_F(ServerOptionsTest, OversizedAndMisframedRequestsAreRefusedAndNothingIsSto
                             "\r\n" + body.substr(16) + "\r\n0\r\n\r\n";
   EXPECT_NE(exchange(server.port(), small).find(R"({"ok":true})"), std::string::npos);
   httplib::Client c("http://127.0.0.1:" + std::to_string(server.port()));
-  EXPECT_EQ(c.Get("/api.php?type=single")->body, R"({"leaderboard":[{"avg_score":100,"cpu":"Framed CPU","runs":1}]})");
+  EXPECT_EQ(
+      c.Get("/api.php?type=single")->body,
+      R"({"leaderboard":[{"avg_score":100,"cpu":"Framed CPU","max":100,"median":100,"min":100,"p10":100,"p90":100,"runs":1,"threads":[1]}]})");
 }
 
 TEST_F(ServerOptionsTest, PipelinedRequestsAreEachAnsweredInOrder) {

@@ -45,8 +45,9 @@ TEST(Average, RoundsHalfAwayFromZeroExactly) {
 }
 
 TEST(Ranking, OrdersByAverageThenRunsThenNameBytesAndKeepsTheTop) {
-  std::vector<StoredScore> runs{{"b", 10, ""},    {"a", 10, ""}, {"B", 10, ""},  {"solo", 20, ""}, {"pair", 20, ""},
-                                {"pair", 20, ""}, {"é", 10, ""}, {"z ", 10, ""}, {"z", 10, ""}};
+  std::vector<StoredScore> runs{{"b", 10, 1, "", ""},    {"a", 10, 1, "", ""},    {"B", 10, 1, "", ""},
+                                {"solo", 20, 1, "", ""}, {"pair", 20, 1, "", ""}, {"pair", 20, 1, "", ""},
+                                {"é", 10, 1, "", ""},    {"z ", 10, 1, "", ""},   {"z", 10, 1, "", ""}};
   const auto rows = rank_runs(runs, 100);
   std::vector<std::string> order;
   for (const auto& r : rows) order.push_back(r.cpu);
@@ -132,7 +133,7 @@ class FakeStore : public IRunStore {
  public:
   void add_run(const Submission& run, const std::string&, const std::string&) override {
     std::lock_guard lock(mutex);
-    runs.push_back({run.cpu_name, run.score, ""});
+    runs.push_back({run.cpu_name, run.score, run.threads, "", ""});
   }
   std::vector<StoredScore> scores(const std::string&) override {
     ++queries;
@@ -153,7 +154,9 @@ TEST(LeaderboardCache, ShowsALocalSubmissionAtOnceAndAnotherInstancesAfterExpiry
   EXPECT_EQ(*cache.get("single"), R"({"leaderboard":[]})");
   store.add_run({"Here", "single", 5, 1}, "", "");
   cache.invalidate("single");
-  EXPECT_EQ(*cache.get("single"), R"({"leaderboard":[{"avg_score":5,"cpu":"Here","runs":1}]})");
+  EXPECT_EQ(*cache.get("single"),
+            R"({"leaderboard":[{"avg_score":5,"cpu":"Here","max":5,"median":5,"min":5,"p10":5,"p90":5,"runs":1,)"
+            R"("threads":[1]}]})");
 
   store.add_run({"Elsewhere", "single", 9, 1}, "", "");  // no invalidation: stored by another instance
   EXPECT_EQ(cache.get("single")->find("Elsewhere"), std::string::npos);

@@ -45,14 +45,15 @@ TEST(ProcessorNames, ThatLookBlankOrLikeAnotherAreRefused) {
 
 TEST(Ranking, CountsOnlyAFewRunsOfEachSenderInARow) {
   // One real run, then 18 fake ones from one address under the same name.
-  std::vector<StoredScore> runs{{"Real CPU", 1004, "genuine"}};
-  for (int i = 0; i < 18; ++i) runs.push_back({"Real CPU", 2565, "faker"});
+  std::vector<StoredScore> runs{{"Real CPU", 1004, 1, "", "genuine"}};
+  for (int i = 0; i < 18; ++i) runs.push_back({"Real CPU", 2565, 1, "", "faker"});
   auto rows = rank_runs(runs, 10);
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0].avg_score, (1004 + 3 * 2565 + 2) / 4);  // the earliest 3 of the faker's count
   EXPECT_EQ(rows[0].runs, 19);
   // Runs stored before senders were kept have none; each of them counts.
-  runs = {{"Old CPU", 10, ""}, {"Old CPU", 10, ""}, {"Old CPU", 10, ""}, {"Old CPU", 30, ""}};
+  runs = {
+      {"Old CPU", 10, 1, "", ""}, {"Old CPU", 10, 1, "", ""}, {"Old CPU", 10, 1, "", ""}, {"Old CPU", 30, 1, "", ""}};
   EXPECT_EQ(rank_runs(runs, 10)[0].avg_score, 15);
 }
 

@@ -1,0 +1,223 @@
+// The leaderboard pages. Every processor name is client-chosen text: it only ever reaches the
+// page through textContent, attribute values and URLSearchParams, never as markup.
+'use strict';
+
+const SVG = 'http://www.w3.org/2000/svg';
+const params = new URLSearchParams(location.search);
+const kind = params.get('kind') === 'multi' ? 'multi' : 'single';
+const kindName = { single: 'Single-Core', multi: 'Multi-Core' };
+document.body.classList.add(kind);
+
+const $ = (id) => document.getElementById(id);
+const fmt = (n) => Number(n).toLocaleString('en-US');
+
+function el(tag, className, text) {
+  const e = document.createElement(tag);
+  if (className) e.className = className;
+  if (text !== undefined) e.textContent = String(text);
+  return e;
+}
+
+function svg(tag, attrs, parent) {
+  const e = document.createElementNS(SVG, tag);
+  for (const [k, v] of Object.entries(attrs)) e.setAttribute(k, String(v));
+  if (parent) parent.appendChild(e);
+  return e;
+}
+
+function svgText(parent, x, y, text, anchor, className) {
+  const t = svg('text', { x, y, 'text-anchor': anchor || 'start', class: className || 'axis' }, parent);
+  t.textContent = text;
+  return t;
+}
+
+function cpuHref(name) {
+  return '/cpu?' + new URLSearchParams({ name, kind });
+}
+
+async function getJson(url) {
+  const reply = await fetch(url, { headers: { Accept: 'application/json' } });
+  const body = await reply.json().catch(() => ({}));
+  if (!reply.ok) throw new Error(body.error || 'HTTP ' + reply.status);
+  return body;
+}
+
+// ---- the leaderboard ----------------------------------------------------------------------
+
+// One row's runs as fractions of its median, on a scale shared by the rows shown, so that equally
+// consistent processors get equally wide bars whatever their score: whisker from minimum to
+// maximum, box from the 10th to the 90th percentile, tick at the median.
+function spreadBar(row, lo, hi) {
+  const x = (v) => ((v / row.median - lo) / (hi - lo)) * 100;
+  const s = svg('svg', { viewBox: '0 0 100 12', preserveAspectRatio: 'none', class: 'bar', role: 'img' });
+  svg('title', {}, s).textContent =
+    `median ${fmt(row.median)}, 10th–90th percentile ${fmt(row.p10)}–${fmt(row.p90)}, ` +
+    `minimum ${fmt(row.min)}, maximum ${fmt(row.max)}`;
+  svg('line', { x1: x(row.min), x2: x(row.max), y1: 6, y2: 6, class: 'whisker' }, s);
+  const left = x(row.p10);
+  svg('rect', { x: left, y: 2, width: Math.max(x(row.p90) - left, 0.8), height: 8, class: 'box' }, s);
+  svg('line', { x1: x(row.median), x2: x(row.median), y1: 0, y2: 12, class: 'median' }, s);
+  return s;
+}
+
+function showRows(reply, filter) {
+  const rows = $('rows');
+  rows.replaceChildren();
+  // At least 5 % either side, so that a row of identical runs is not drawn across the cell.
+  const lo = Math.min(0.95, ...reply.rows.map((r) => r.min / r.median));
+  const hi = Math.max(1.05, ...reply.rows.map((r) => r.max / r.median));
+  for (const r of reply.rows) {
+    const tr = el('tr');
+    tr.appendChild(el('td', 'rank', r.rank));
+    const name = el('td', 'name');
+    const link = el('a', '', r.cpu);
+    link.href = cpuHref(r.cpu);
+    name.appendChild(link);
+    tr.appendChild(name);
+    tr.appendChild(el('td', 'num score', fmt(r.avg_score)));
+    tr.appendChild(el('td', 'num runs', fmt(r.runs)));
+    const spread = el('td', 'spread');
+    spread.appendChild(spreadBar(r, lo, hi));
+    tr.appendChild(spread);
+    rows.appendChild(tr);
+  }
+  const shown = reply.rows.length < reply.matches ? `, the first ${fmt(reply.rows.length)} shown` : '';
+  let status;
+  if (reply.processors === 0) status = `No ${kindName[kind].toLowerCase()} runs yet.`;
+  else if (!filter) status = `${fmt(reply.processors)} processor${reply.processors === 1 ? '' : 's'}${shown}.`;
+  else if (reply.matches === 0) status = `No processor matches “${filter}”.`;
+  else status = `${fmt(reply.matches)} of ${fmt(reply.processors)} processors match “${filter}”${shown}.`;
+  $('status').textContent = status;
+}
+
+function boardPage() {
+  const input = $('q');
+  input.value = params.get('q') || '';
+  $('kind').value = kind;
+  $('tab-' + kind).setAttribute('aria-current', 'page');
+  const setTabs = (filter) => {
+    for (const k of ['single', 'multi']) {
+      const p = new URLSearchParams({ kind: k });
+      if (filter) p.set('q', filter);
+      $('tab-' + k).href = '/?' + p;
+    }
+  };
+
+  let latest = 0;
+  const load = async () => {
+    const filter = input.value;
+    const ticket = ++latest;
+    // The address holds the filter, so that the list as seen can be shared as a link.
+    const query = new URLSearchParams(filter ? { q: filter, kind } : { kind });
+    history.replaceState(null, '', '/?' + query);
+    setTabs(filter);
+    try {
+      const reply = await getJson('/board.json?' + query);
+      if (ticket === latest) showRows(reply, filter);
+    } catch (e) {
+      if (ticket === latest) $('status').textContent = 'Cannot load the leaderboard: ' + e.message;
+    }
+  };
+
+  let timer = 0;
+  input.addEventListener('input', () => {
+    clearTimeout(timer);
+    timer = setTimeout(load, 150);
+  });
+  $('search').addEventListener('submit', (event) => {
+    event.preventDefault();
+    clearTimeout(timer);
+    load();
+  });
+  load();
+}
+
+// ---- one processor ------------------------------------------------------------------------
+
+function fact(list, term, value) {
+  const pair = el('div');
+  pair.appendChild(el('dt', '', term));
+  pair.appendChild(el('dd', '', value));
+  list.appendChild(pair);
+}
+
+function histogram(h, max) {
+  const W = 600;
+  const H = 180;
+  const base = H - 24;
+  const s = svg('svg', { viewBox: `0 0 ${W} ${H}`, class: 'plot', role: 'img' });
+  const top = Math.max(...h.counts);
+  const step = W / h.counts.length;
+  h.counts.forEach((count, i) => {
+    const height = (count / top) * (base - 16);
+    const from = h.from + i * h.width;
+    const bar = svg('rect', { x: i * step + 1, y: base - height, width: Math.max(step - 2, 1), height, class: 'bin' }, s);
+    const range = h.width > 1 ? `${fmt(from)}–${fmt(from + h.width - 1)}` : fmt(from);
+    svg('title', {}, bar).textContent = `${range}: ${count} run${count === 1 ? '' : 's'}`;
+    if (count > 0) svgText(s, i * step + step / 2, base - height - 4, count, 'middle', 'count');
+  });
+  svg('line', { x1: 0, x2: W, y1: base, y2: base, class: 'axis-line' }, s);
+  svgText(s, 0, H - 6, fmt(h.from));
+  if (max > h.from) svgText(s, W, H - 6, fmt(max), 'end');
+  return s;
+}
+
+function timeline(history, lo, hi) {
+  const W = 600;
+  const H = 180;
+  const left = 56;
+  const base = H - 24;
+  const s = svg('svg', { viewBox: `0 0 ${W} ${H}`, class: 'plot', role: 'img' });
+  const times = history.map((run) => Date.parse(run[0]));
+  const first = Math.min(...times);
+  const last = Math.max(...times);
+  const x = (t) => (last > first ? left + 8 + ((t - first) / (last - first)) * (W - left - 16) : (left + W) / 2);
+  const y = (v) => (hi > lo ? base - 8 - ((v - lo) / (hi - lo)) * (base - 24) : base / 2);
+  svg('line', { x1: left, x2: W, y1: base, y2: base, class: 'axis-line' }, s);
+  svg('line', { x1: left, x2: left, y1: 0, y2: base, class: 'axis-line' }, s);
+  history.forEach((run, i) => {
+    const dot = svg('circle', { cx: x(times[i]), cy: y(run[1]), r: 3.5, class: 'dot' }, s);
+    svg('title', {}, dot).textContent = `${run[0].slice(0, 16).replace('T', ' ')}: ${fmt(run[1])}, ${run[2]} threads`;
+  });
+  svgText(s, left - 6, y(hi) + 4, fmt(hi), 'end');
+  if (hi > lo) svgText(s, left - 6, y(lo) + 4, fmt(lo), 'end');
+  // Dates, or times of day when every run is from one day.
+  const day = (t) => new Date(t).toISOString().slice(0, 10);
+  const label = day(first) === day(last) ? (t) => new Date(t).toISOString().slice(11, 16) + ' UTC' : day;
+  svgText(s, left, H - 6, label(first));
+  if (last > first) svgText(s, W, H - 6, label(last), 'end');
+  return s;
+}
+
+async function cpuPage() {
+  const name = params.get('name') || '';
+  $('name').textContent = name;
+  document.title = name + ' – Strelvik leaderboard';
+  $('kind-label').textContent = kindName[kind];
+  $('back').href = '/?' + new URLSearchParams({ kind });
+  let cpu;
+  try {
+    cpu = await getJson('/cpu.json?' + new URLSearchParams({ name, kind }));
+  } catch (e) {
+    $('status').textContent = `No ${kindName[kind].toLowerCase()} results for this processor: ${e.message}.`;
+    return;
+  }
+  $('status').textContent = '';
+  $('status').hidden = true;
+  const facts = $('facts');
+  fact(facts, 'Rank', `#${cpu.rank} of ${fmt(cpu.processors)}`);
+  fact(facts, 'Score', fmt(cpu.avg_score));
+  fact(facts, 'Runs', fmt(cpu.runs));
+  fact(facts, 'Median', fmt(cpu.median));
+  fact(facts, '10th–90th percentile', `${fmt(cpu.p10)} – ${fmt(cpu.p90)}`);
+  fact(facts, 'Minimum – maximum', `${fmt(cpu.min)} – ${fmt(cpu.max)}`);
+  $('histogram').appendChild(histogram(cpu.histogram, cpu.max));
+  $('timeline').appendChild(timeline(cpu.history, cpu.min, cpu.max));
+  const threads = $('threads');
+  for (const t of cpu.thread_counts)
+    threads.appendChild(el('li', '', `${t.threads} thread${t.threads === 1 ? '' : 's'}: ${fmt(t.runs)} run${t.runs === 1 ? '' : 's'}`));
+  $('details').hidden = false;
+}
+
+if ($('board-page')) boardPage();
+else if ($('cpu-page')) cpuPage();
