@@ -11,6 +11,7 @@
 #include "history/record_result.h"
 #include "leaderboard/leaderboard_client.h"
 #include "system/probe.h"
+#include "system/processor_groups.h"
 
 namespace {
 
@@ -40,6 +41,7 @@ RunSubmitter leaderboard_submitter(const std::string& cpu_name, const Leaderboar
 }  // namespace
 
 int main(int argc, char** argv) {
+  install_worker_placement();
   const Command command = parse_command_line(argc, argv);
   if (const auto* early = std::get_if<EarlyExit>(&command)) {
     std::FILE* stream = early->code == 0 ? stdout : stderr;

@@ -6,6 +6,7 @@
 #include "engine/render_tile.h"
 #include "engine/score.h"
 #include "engine/thread_pool.h"
+#include "engine/worker_placement.h"
 
 BenchmarkEngine::BenchmarkEngine() = default;
 
@@ -103,7 +104,7 @@ void BenchmarkEngine::run_internal(BenchmarkConfig config) {
     const std::int64_t begin = steady_now_ns();
     start_time.exchange(begin);
     {
-      ThreadPool pool(config.thread_count);
+      ThreadPool pool(config.thread_count, worker_placement().on_worker_start);
       const std::int32_t count = tile_count.load();
       for (std::int32_t i = 0; i < count && !cancel_requested.load(); ++i) {
         pool.enqueue([this, i, &config] { render_tile_task(i, config); });

@@ -35,7 +35,7 @@ constexpr double length_squared(const Vec3& v) { return dot(v, v); }
 inline double length(const Vec3& v) { return std::sqrt(length_squared(v)); }
 inline Vec3 unit_vector(const Vec3& v) { return v * (1.0 / length(v)); }
 
-constexpr bool near_zero(const Vec3& v) {
+inline bool near_zero(const Vec3& v) {  // not constexpr: std::fabs is not, outside glibc
   constexpr double eps = 1e-8;
   return std::fabs(v.x) < eps && std::fabs(v.y) < eps && std::fabs(v.z) < eps;
 }

@@ -11,16 +11,25 @@ struct HistoryLocationFacts {
   bool executable_directory_writable = false;
   std::optional<std::string> xdg_data_home;
   std::optional<std::string> home;
+  std::optional<std::string> local_app_data;  // Windows: %LOCALAPPDATA%
 };
 
-// "history.json" in the directory of the executable: everything before the last '/', or "."
-// when the path has none. A backslash is an ordinary file-name character here.
-std::string history_path_beside(const std::string& executable_path);
+// The characters that end a folder's name in a path: '/', and on Windows '\' as well.
+#ifdef _WIN32
+inline constexpr char kPathSeparators[] = "/\\";
+#else
+inline constexpr char kPathSeparators[] = "/";
+#endif
+
+// "history.json" in the directory of the executable: everything before the last separator, or
+// "." when the path has none, joined with the separator found there.
+std::string history_path_beside(const std::string& executable_path, const char* separators = kPathSeparators);
 
 // STRELVIK_HISTORY when set and not empty; else the file beside the executable when it exists
 // or could be created there; else $XDG_DATA_HOME/strelvik/history.json (an absolute
 // XDG_DATA_HOME only, defaulting to ~/.local/share), so that an installed program does not
-// lose every result; the file beside the executable when no home is known either.
+// lose every result; on Windows %LOCALAPPDATA%\Strelvik\history.json in its place; the file
+// beside the executable when no home is known either.
 std::string choose_history_path(const HistoryLocationFacts& facts);
 
 // Gathers the facts from this process and its environment and applies choose_history_path.

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/resource.h>
+#endif
 
 #include <chrono>
 #include <thread>
@@ -158,7 +160,7 @@ TEST(BenchmarkEngine, DestroyingDuringARunReturnsPromptly) {
   EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(60));
 }
 
-#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__) && !defined(_WIN32)
 // A thread the system refuses must not end the process: the run ends without a result and says
 // why. The address-space limit makes thread stacks impossible to map, even for root.
 TEST(BenchmarkEngineDeathTest, RefusedThreadsEndTheRunWithAFailure) {
