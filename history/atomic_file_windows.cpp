@@ -2,7 +2,6 @@
 // MoveFileExW replaces the file, and a hard link (else a move) to keep a copy aside.
 #include <windows.h>
 
-
 #include <algorithm>
 #include <ctime>
 
@@ -102,7 +101,9 @@ FileStamp stamp_of(const std::string& path) {
   return s;
 }
 
-bool file_exists(const std::string& path) { return GetFileAttributesW(to_utf16(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool file_exists(const std::string& path) {
+  return GetFileAttributesW(to_utf16(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 bool keep_under_second_name(const std::string& path, const std::string& target, std::string* error) {
   const std::wstring from = to_utf16(path), to = to_utf16(target);

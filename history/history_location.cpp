@@ -10,8 +10,7 @@ std::string choose_history_path(const HistoryLocationFacts& facts) {
   if (facts.history_variable && !facts.history_variable->empty()) return *facts.history_variable;
   const std::string beside = history_path_beside(facts.executable_path);
   if (facts.file_beside_executable_exists || facts.executable_directory_writable) return beside;
-  if (facts.local_app_data && !facts.local_app_data->empty())
-    return *facts.local_app_data + "\\Strelvik\\history.json";
+  if (facts.local_app_data && !facts.local_app_data->empty()) return *facts.local_app_data + "\\Strelvik\\history.json";
   if (facts.xdg_data_home && !facts.xdg_data_home->empty() && facts.xdg_data_home->front() == '/')
     return *facts.xdg_data_home + "/strelvik/history.json";
   if (facts.home && !facts.home->empty()) return *facts.home + "/.local/share/strelvik/history.json";

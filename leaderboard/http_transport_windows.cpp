@@ -62,12 +62,11 @@ bool chain_ends_in(HINTERNET request, const std::vector<std::vector<BYTE>>& trus
   PCCERT_CHAIN_CONTEXT chain = nullptr;
   DWORD size = sizeof chain;
   if (!InternetQueryOptionA(request, INTERNET_OPTION_SERVER_CERT_CHAIN_CONTEXT, &chain, &size) || !chain) return false;
-  std::unique_ptr<const CERT_CHAIN_CONTEXT, decltype(&CertFreeCertificateChain)> owned(chain,
-                                                                                      CertFreeCertificateChain);
+  std::unique_ptr<const CERT_CHAIN_CONTEXT, decltype(&CertFreeCertificateChain)> owned(chain, CertFreeCertificateChain);
   if (chain->cChain == 0 || chain->rgpChain[0]->cElement == 0) return false;
   const CERT_SIMPLE_CHAIN* simple = chain->rgpChain[0];
-  constexpr DWORD kAllowed = CERT_TRUST_IS_UNTRUSTED_ROOT | CERT_TRUST_REVOCATION_STATUS_UNKNOWN |
-                             CERT_TRUST_IS_OFFLINE_REVOCATION;
+  constexpr DWORD kAllowed =
+      CERT_TRUST_IS_UNTRUSTED_ROOT | CERT_TRUST_REVOCATION_STATUS_UNKNOWN | CERT_TRUST_IS_OFFLINE_REVOCATION;
   if ((simple->TrustStatus.dwErrorStatus & ~kAllowed) != 0) return false;
   const CERT_CONTEXT* root = simple->rgpElement[simple->cElement - 1]->pCertContext;
   for (const auto& der : trusted) {
@@ -96,7 +95,8 @@ bool send_checked(HINTERNET request, const std::string* body, const LeaderboardS
   if (send(request, body)) return true;
   const DWORD error = GetLastError();
   // Under wine an unknown root without revocation data can come back as a revocation failure.
-  if (settings.extra_ca_pem.empty() || (error != ERROR_INTERNET_INVALID_CA && error != ERROR_INTERNET_SEC_CERT_REV_FAILED))
+  if (settings.extra_ca_pem.empty() ||
+      (error != ERROR_INTERNET_INVALID_CA && error != ERROR_INTERNET_SEC_CERT_REV_FAILED))
     return false;
   if (!chain_ends_in(request, pem_certificates(settings.extra_ca_pem))) return false;
   // A root of one's own has no revocation service; every other check (name, dates) stays.
@@ -126,8 +126,8 @@ std::string request(const LeaderboardSettings& settings, const std::string& path
   const DWORD flags = INTERNET_FLAG_SECURE | INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
                       INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_UI |
                       INTERNET_FLAG_NO_AUTO_REDIRECT;
-  InternetHandle request{HttpOpenRequestA(connection.h, body ? "POST" : "GET", path.c_str(), "HTTP/1.1", nullptr,
-                                          nullptr, flags, 0)};
+  InternetHandle request{
+      HttpOpenRequestA(connection.h, body ? "POST" : "GET", path.c_str(), "HTTP/1.1", nullptr, nullptr, flags, 0)};
   if (!request.h) throw std::runtime_error("HttpOpenRequest failed");
   // Wine takes the time-outs from the request handle only.
   set_timeouts(request.h, settings);

@@ -44,4 +44,6 @@ std::string find_font_file(const std::vector<std::string>& families) {
   return {};
 }
 
-FontFiles find_font_files() { return FontFiles{find_font_file(body_font_families()), find_font_file(mono_font_families())}; }
+FontFiles find_font_files() {
+  return FontFiles{find_font_file(body_font_families()), find_font_file(mono_font_families())};
+}

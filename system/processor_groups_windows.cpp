@@ -15,8 +15,7 @@ std::vector<GROUP_AFFINITY> active_groups() {
   if (length == 0) return {};
   std::vector<unsigned char> buffer(length);
   auto* info = reinterpret_cast<SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX*>(buffer.data());
-  if (!GetLogicalProcessorInformationEx(RelationGroup, info, &length) || info->Relationship != RelationGroup)
-    return {};
+  if (!GetLogicalProcessorInformationEx(RelationGroup, info, &length) || info->Relationship != RelationGroup) return {};
   std::vector<GROUP_AFFINITY> groups;
   for (WORD g = 0; g < info->Group.ActiveGroupCount; ++g) {
     GROUP_AFFINITY affinity{};
@@ -33,7 +32,8 @@ void install_worker_placement() {
   const std::vector<GROUP_AFFINITY> groups = active_groups();
   if (groups.size() <= 1) return;
   std::vector<std::uint32_t> sizes;
-  for (const GROUP_AFFINITY& group : groups) sizes.push_back(static_cast<std::uint32_t>(__builtin_popcountll(group.Mask)));
+  for (const GROUP_AFFINITY& group : groups)
+    sizes.push_back(static_cast<std::uint32_t>(__builtin_popcountll(group.Mask)));
   WorkerPlacement placement;
   placement.hardware_threads = static_cast<std::int32_t>(GetActiveProcessorCount(ALL_PROCESSOR_GROUPS));
   placement.on_worker_start = [groups, sizes](std::int32_t worker_index) {

@@ -101,7 +101,7 @@ TEST(FramePacer, WaitsBySleepingNotSpinning) {
   EXPECT_LT(cpu, wall * 0.2) << "the pacer burns the processor while it waits";
 }
 
-#ifndef _WIN32  // Windows delivers console events, not signals: tests/windows/ sends a Ctrl-C
+#ifndef _WIN32  // Windows has console events instead: tests/windows/ sends the runner a Ctrl-C
 TEST(StopSignal, SigtermIsRecordedAsARequestToStop) {
   install_stop_signal_handlers();
   EXPECT_EQ(received_stop_signal(), 0);

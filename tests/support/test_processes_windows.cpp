@@ -133,7 +133,8 @@ pid_t spawn_program(const std::vector<std::string>& argv, const fs::path& out, c
   }
   for (const std::string& arg : argv) command += (command.empty() ? L"" : L" ") + quoted(widen(arg));
   SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-  HANDLE in = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr);
+  HANDLE in =
+      CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr);
   HANDLE out_handle = open_for_child(out, false);
   HANDLE err_handle = out == err ? out_handle : open_for_child(err, true);
   STARTUPINFOW startup{};
@@ -175,7 +176,7 @@ int wait_exit(pid_t pid) {
   }
   // Polled: a Linux child cannot be waited for from here.
   for (int i = 0; i < kLimitSeconds * 50; ++i) {
-    if (fs::exists(child.exit_file)) return std::stoi("0" + read_file(child.exit_file));
+    if (fs::exists(child.exit_file)) return std::atoi(read_file(child.exit_file).c_str());
     Sleep(20);
   }
   return -1;
@@ -209,8 +210,8 @@ Certificate make_self_signed_certificate(const fs::path& dir, const std::string&
   Certificate c{dir / (name + "-cert.pem"), dir / (name + "-key.pem")};
   const fs::path log = dir / (name + "-openssl.log");
   // The Linux openssl, started under wine.
-  run_program({"/usr/bin/openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
-               "-keyout", unix_path(c.key), "-out", unix_path(c.cert), "-days", "2", "-subj", "/CN=localhost",
+  run_program({"/usr/bin/openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+               "-nodes", "-keyout", unix_path(c.key), "-out", unix_path(c.cert), "-days", "2", "-subj", "/CN=localhost",
                "-addext", "subjectAltName=IP:127.0.0.1,DNS:localhost"},
               log);
   if (read_file(c.cert).find("-----END CERTIFICATE-----") == std::string::npos)

@@ -47,8 +47,7 @@ TEST(WindowsVersion, Build22000AndLaterAreWindows11) {
   EXPECT_EQ(format_windows_version("Windows 10 Home", "", "21999"), "Windows 10 Home (Build 21999)");
   EXPECT_EQ(format_windows_version("Windows 10 Pro", "", "19045"), "Windows 10 Pro (Build 19045)");
   // Only the first occurrence, and nothing without a build number.
-  EXPECT_EQ(format_windows_version("Windows 10 on Windows 10", "", "26100"),
-            "Windows 11 on Windows 10 (Build 26100)");
+  EXPECT_EQ(format_windows_version("Windows 10 on Windows 10", "", "26100"), "Windows 11 on Windows 10 (Build 26100)");
   EXPECT_EQ(format_windows_version("Windows 10 Pro", "22H2", ""), "Windows 10 Pro 22H2");
   EXPECT_EQ(format_windows_version("Windows Server 2022", "", "20348"), "Windows Server 2022 (Build 20348)");
   EXPECT_EQ(format_windows_version("", "", ""), "");

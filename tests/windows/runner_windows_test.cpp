@@ -88,8 +88,50 @@ TEST(WindowsRunner, BadUsageExitsWith2AndAPngIsWritten) {
 
   TempDir dir;
   const fs::path png = dir.path() / "image.png";
-  const Outcome written = run({"single", "--size", "16x8", "--spp", "1", "--no-history", "--no-submit", "--image",
-                               png.string()});
+  const Outcome written =
+      run({"single", "--size", "16x8", "--spp", "1", "--no-history", "--no-submit", "--image", png.string()});
   ASSERT_EQ(written.exit_code, 0) << written.err;
   EXPECT_EQ(read_file(png).substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
+}
+
+// Ctrl-C as a console delivers it: the runner gets a console of its own, this test attaches to
+// it for the event alone. It is sent once the first progress line shows the run under way.
+TEST(WindowsRunner, CtrlCCancelsTheRunAndExitsWith130) {
+  TempDir dir;
+  const fs::path err = dir.path() / "err.txt";
+  SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  HANDLE err_handle = CreateFileW(err.wstring().c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(err_handle, INVALID_HANDLE_VALUE);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = err_handle;
+  startup.hStdError = err_handle;
+  std::wstring command = L"\"" + (this_folder() / "strelvik-cli.exe").wstring() + L"\" multi --no-history --no-submit";
+  PROCESS_INFORMATION process{};
+  ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NEW_CONSOLE, nullptr, nullptr,
+                             &startup, &process));
+  CloseHandle(err_handle);
+  CloseHandle(process.hThread);
+
+  bool under_way = false;
+  for (int i = 0; i < 3000 && !under_way; ++i) {
+    under_way = read_file(err).find("multi (") != std::string::npos;
+    if (!under_way) Sleep(20);
+  }
+  EXPECT_TRUE(under_way) << read_file(err);
+  FreeConsole();
+  const bool attached = AttachConsole(process.dwProcessId) != 0;
+  SetConsoleCtrlHandler(nullptr, TRUE);  // this process ignores the event it sends
+  const bool sent = attached && GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0) != 0;
+  FreeConsole();
+  EXPECT_TRUE(sent);
+
+  DWORD code = 0;
+  if (WaitForSingleObject(process.hProcess, 120000) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 1);
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hProcess);
+  EXPECT_EQ(code, 130u);
+  EXPECT_NE(read_file(err).find("Cancelled; no result."), std::string::npos) << read_file(err);
 }

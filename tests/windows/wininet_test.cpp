@@ -26,7 +26,7 @@ const auto* const environment = ::testing::AddGlobalTestEnvironment(new SharedEn
 
 std::string failure_of(const LeaderboardSettings& settings) {
   try {
-    http_get(settings, "/api/leaderboard?type=multi");
+    http_get(settings, "/api.php?type=multi");
   } catch (const std::runtime_error& e) {
     return e.what();
   }
@@ -52,8 +52,8 @@ TEST(WinInet, ATrustedExtraAuthorityGivesTheRowsAndSubmissionsArrive) {
   TempDir dir;
   _putenv_s("STRELVIK_LEADERBOARD_URL", ("https://127.0.0.1:" + std::to_string(shared->server.port())).c_str());
   _putenv_s("STRELVIK_LEADERBOARD_CA", shared->cert.cert.string().c_str());
-  const int code = run_program({(this_folder() / "strelvik-cli.exe").string(), "leaderboard", "multi"},
-                               dir.path() / "out.txt");
+  const int code =
+      run_program({(this_folder() / "strelvik-cli.exe").string(), "leaderboard", "multi"}, dir.path() / "out.txt");
   _putenv_s("STRELVIK_LEADERBOARD_URL", "");
   _putenv_s("STRELVIK_LEADERBOARD_CA", "");
   EXPECT_EQ(code, 0);
