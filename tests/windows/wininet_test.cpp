@@ -33,6 +33,11 @@ std::string failure_of(const LeaderboardSettings& settings) {
   return "no failure";
 }
 
+// Wine hands out no server chain (INTERNET_OPTION_SERVER_CERT_CHAIN_CONTEXT fails with
+// ERROR_INTERNET_INCORRECT_HANDLE_STATE) and checks a certificate's name but not its IP
+// address, so an extra authority cannot be accepted there: only refusals are tested under it.
+bool under_wine() { return GetProcAddress(GetModuleHandleA("ntdll"), "wine_get_version") != nullptr; }
+
 fs::path this_folder() {
   wchar_t path[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, path, MAX_PATH);
@@ -42,6 +47,7 @@ fs::path this_folder() {
 }  // namespace
 
 TEST(WinInet, ATrustedExtraAuthorityGivesTheRowsAndSubmissionsArrive) {
+  if (under_wine()) GTEST_SKIP() << "wine gives no server certificate chain to check";
   LeaderboardClient client(server_settings(shared->server.port(), shared->cert.cert));
   client.submit("Windows Test CPU", "multi", 4321, 8);
   client.stop_all();
@@ -67,14 +73,14 @@ TEST(WinInet, AnUntrustedServerOrARefusedPortIsASendFailure) {
   EXPECT_EQ(failure_of(no_ca), "HttpSendRequest failed");
   EXPECT_EQ(failure_of(server_settings(shared->server.port(), shared->other.cert)), "HttpSendRequest failed");
   EXPECT_EQ(failure_of(server_settings(free_loopback_port(), shared->cert.cert)), "HttpSendRequest failed");
-
-  // Nothing reached the server from the refused requests: its table still has no single rows.
-  LeaderboardClient client(server_settings(shared->server.port(), shared->cert.cert));
-  LeaderboardSettings other_ca = server_settings(shared->server.port(), shared->other.cert);
-  LeaderboardClient refused(other_ca);
+  LeaderboardClient refused(server_settings(shared->server.port(), shared->other.cert));
   refused.submit("Unchecked CPU", "single", 1000, 1);
   refused.stop_all();
   EXPECT_EQ(refused.submit_status_text(), "Submit error: HttpSendRequest failed");
+
+  // Nothing reached the server from the refused requests: its table still has no single rows.
+  if (under_wine()) return;  // reading the table needs the extra authority
+  LeaderboardClient client(server_settings(shared->server.port(), shared->cert.cert));
   client.fetch("single");
   client.stop_all();
   EXPECT_EQ(client.fetch_error_text(), "");
