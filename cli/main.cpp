@@ -12,6 +12,7 @@
 #include "leaderboard/leaderboard_client.h"
 #include "leaderboard/terminal_text.h"
 #include "system/probe.h"
+#include "system/processor_groups.h"
 
 namespace {
 
@@ -42,6 +43,7 @@ RunSubmitter leaderboard_submitter(const std::string& cpu_name, const Leaderboar
 }  // namespace
 
 int main(int argc, char** argv) {
+  install_worker_placement();
   const Command command = parse_command_line(argc, argv);
   if (const auto* early = std::get_if<EarlyExit>(&command)) {
     std::FILE* stream = early->code == 0 ? stdout : stderr;

@@ -1,7 +1,43 @@
 # Every dependency is looked up here, once, with one minimum version; the folders only link the
-# targets. All come from Debian's packages (scripts/deps/*.txt).
-find_package(PkgConfig REQUIRED)
+# targets. All come from Debian's packages (scripts/deps/*.txt). The Windows build (cross-built
+# with mingw-w64) uses the system's own services instead of the Linux libraries, and Debian's
+# header-only libraries through a folder of links that exposes nothing else of /usr/include:
+# glibc's headers there would break the mingw build.
 find_package(Threads REQUIRED)
+
+if(WIN32)
+  set(STRELVIK_WINDOWS_HEADERS ${CMAKE_BINARY_DIR}/debian-headers)
+  file(MAKE_DIRECTORY ${STRELVIK_WINDOWS_HEADERS})
+  foreach(folder nlohmann CLI stb)
+    if(NOT IS_DIRECTORY /usr/include/${folder})
+      message(FATAL_ERROR "/usr/include/${folder} not found: run scripts/install-deps.sh")
+    endif()
+    file(CREATE_LINK /usr/include/${folder} ${STRELVIK_WINDOWS_HEADERS}/${folder} SYMBOLIC)
+  endforeach()
+  add_library(nlohmann_json::nlohmann_json INTERFACE IMPORTED)
+  target_include_directories(nlohmann_json::nlohmann_json SYSTEM INTERFACE ${STRELVIK_WINDOWS_HEADERS})
+  add_library(CLI11::CLI11 INTERFACE IMPORTED)
+  target_include_directories(CLI11::CLI11 SYSTEM INTERFACE ${STRELVIK_WINDOWS_HEADERS})
+  # The PNG writer's implementation is compiled in cli/ (Debian ships no mingw libstb).
+  add_library(PkgConfig::STB INTERFACE IMPORTED)
+  target_include_directories(PkgConfig::STB SYSTEM INTERFACE ${STRELVIK_WINDOWS_HEADERS}/stb)
+
+  # The Windows tests compare with the Linux programs and start the Linux leaderboard server.
+  set(STRELVIK_LINUX_BIN_DIR ${CMAKE_SOURCE_DIR}/build/release/bin CACHE PATH
+    "The Linux release build's programs, for the Windows tests run under wine")
+  if(STRELVIK_BUILD_TESTS)
+    if(NOT EXISTS /usr/src/googletest/CMakeLists.txt)
+      message(FATAL_ERROR "/usr/src/googletest not found: install googletest (scripts/install-deps.sh)")
+    endif()
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+    # Defines GTest::gtest and GTest::gmock itself.
+    add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+  endif()
+  return()
+endif()
+
+find_package(PkgConfig REQUIRED)
 
 # Header-only libraries every program uses.
 find_package(nlohmann_json 3.11 REQUIRED)

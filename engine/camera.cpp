@@ -1,10 +1,36 @@
 #include "engine/camera.h"
 
-#include <cmath>
+#include <bit>
+#include <cstdint>
+
+namespace {
+
+// sin(x) / cos(x) from their series, in basic IEEE operations only: the same bits on every
+// platform, unlike the C runtimes' tan. For 0 < x < pi/2; not correctly rounded.
+double series_tangent(double x) {
+  const double x2 = x * x;
+  double sine = 0.0, cosine = 0.0;
+  double term_s = x, term_c = 1.0;
+  for (int n = 0; n < 20; ++n) {
+    sine += term_s;
+    cosine += term_c;
+    term_s = -term_s * x2 / static_cast<double>((2 * n + 2) * (2 * n + 3));
+    term_c = -term_c * x2 / static_cast<double>((2 * n + 1) * (2 * n + 2));
+  }
+  return sine / cosine;
+}
+
+}  // namespace
+
+double half_angle_tangent(double vfov_degrees) {
+  // The standard view: tan(10 degrees) correctly rounded, as glibc computes it for the angle
+  // below; the standard image's hash depends on these bits.
+  if (vfov_degrees == 20.0) return std::bit_cast<double>(std::uint64_t{0x3FC691E1EBC5CBBC});
+  return series_tangent(vfov_degrees * 0.008726646259971648);  // pi / 360: half the angle, in radians
+}
 
 void Camera::initialize() {
-  // tan is the only maths-library call in the image; glibc rounds it correctly.
-  const double h = std::tan(vfov * 0.008726646259971648);  // pi / 360: half the angle, in radians
+  const double h = half_angle_tangent(vfov);
   const double viewport_height = 2.0 * h;
   // The aspect ratio comes from the integer size, so only the horizontal view changes with it.
   const double viewport_width =

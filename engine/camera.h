@@ -5,6 +5,10 @@
 #include "engine/benchmark_config.h"
 #include "engine/ray.h"
 
+// tan(vfov / 2) for a vertical field of view in degrees (0 < vfov < 180), computed without the
+// platform's maths library so that the image is the same everywhere.
+double half_angle_tangent(double vfov_degrees);
+
 struct Camera {
   std::int32_t image_width = kStandardWorkload.width;
   std::int32_t image_height = kStandardWorkload.height;

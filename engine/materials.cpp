@@ -43,7 +43,7 @@ bool Dielectric::scatter(const Ray& r_in, const HitRecord& rec, Vec3& attenuatio
   attenuation = Vec3{1.0, 1.0, 1.0};
   const double ri = rec.front_face ? (1.0 / refraction_index) : refraction_index;
   const Vec3 unit_direction = unit_vector(r_in.direction);
-  const double cos_theta = std::fmin(dot(-unit_direction, rec.normal), 1.0);
+  const double cos_theta = min_with_one(dot(-unit_direction, rec.normal));
   const double sin_theta = std::sqrt(1.0 - cos_theta * cos_theta);
 
   Vec3 direction;

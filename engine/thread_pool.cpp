@@ -1,9 +1,12 @@
 #include "engine/thread_pool.h"
 
-ThreadPool::ThreadPool(std::int32_t worker_count) {
+ThreadPool::ThreadPool(std::int32_t worker_count, WorkerStartHook on_start_hook) : on_start(std::move(on_start_hook)) {
   try {
     for (std::int32_t i = 0; i < worker_count; ++i) {
-      workers.emplace_back([this](std::stop_token token) { worker_loop(token); });
+      workers.emplace_back([this, i](std::stop_token token) {
+        if (on_start) on_start(i);
+        worker_loop(token);
+      });
     }
   } catch (...) {
     shut_down();

@@ -12,11 +12,14 @@
 #include <thread>
 #include <vector>
 
+#include "engine/worker_placement.h"
+
 class ThreadPool {
  public:
-  // Starts `worker_count` workers. If the system refuses a thread, the workers already started
-  // are stopped and joined and the std::system_error is passed on.
-  explicit ThreadPool(std::int32_t worker_count);
+  // Starts `worker_count` workers; each runs `on_start` (when given) with its index before its
+  // first task. If the system refuses a thread, the workers already started are stopped and
+  // joined and the std::system_error is passed on.
+  explicit ThreadPool(std::int32_t worker_count, WorkerStartHook on_start = {});
   // Drains the queue (workers leave only once it is empty), then joins every worker.
   ~ThreadPool();
 
@@ -31,6 +34,7 @@ class ThreadPool {
   void worker_loop(std::stop_token token);
   void shut_down();
 
+  WorkerStartHook on_start;
   std::vector<std::jthread> workers;
   std::deque<std::function<void()>> tasks;
   std::mutex queue_mutex;

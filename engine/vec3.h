@@ -35,7 +35,10 @@ constexpr double length_squared(const Vec3& v) { return dot(v, v); }
 inline double length(const Vec3& v) { return std::sqrt(length_squared(v)); }
 inline Vec3 unit_vector(const Vec3& v) { return v * (1.0 / length(v)); }
 
-constexpr bool near_zero(const Vec3& v) {
+// std::fmin(x, 1.0), NaN giving 1.0 as fmin does, without a call into the maths library.
+constexpr double min_with_one(double x) { return x < 1.0 ? x : 1.0; }
+
+inline bool near_zero(const Vec3& v) {  // not constexpr: std::fabs is not, outside glibc
   constexpr double eps = 1e-8;
   return std::fabs(v.x) < eps && std::fabs(v.y) < eps && std::fabs(v.z) < eps;
 }
@@ -45,7 +48,7 @@ constexpr Vec3 reflect(const Vec3& v, const Vec3& n) { return v - 2.0 * dot(v, n
 // uv and n are unit vectors, n facing against uv. The absolute value keeps the root defined
 // when rounding pushes the radicand just below zero.
 inline Vec3 refract(const Vec3& uv, const Vec3& n, double eta) {
-  const double cos_theta = std::fmin(dot(-uv, n), 1.0);
+  const double cos_theta = min_with_one(dot(-uv, n));
   const Vec3 r_perp = eta * (uv + cos_theta * n);
   const Vec3 r_parallel = -std::sqrt(std::fabs(1.0 - length_squared(r_perp))) * n;
   return r_perp + r_parallel;

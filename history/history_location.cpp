@@ -1,9 +1,9 @@
 #include "history/history_location.h"
 
-std::string history_path_beside(const std::string& executable_path) {
-  const auto slash = executable_path.find_last_of('/');
-  const std::string dir = slash == std::string::npos ? "." : executable_path.substr(0, slash);
-  return dir + "/history.json";
+std::string history_path_beside(const std::string& executable_path, const char* separators) {
+  const auto slash = executable_path.find_last_of(separators);
+  if (slash == std::string::npos) return "./history.json";
+  return executable_path.substr(0, slash + 1) + "history.json";
 }
 
 bool history_beside_executable_usable(const HistoryLocationFacts& facts) {
@@ -16,6 +16,7 @@ std::string choose_history_path(const HistoryLocationFacts& facts) {
   if (facts.history_variable && !facts.history_variable->empty()) return *facts.history_variable;
   const std::string beside = history_path_beside(facts.executable_path);
   if (history_beside_executable_usable(facts)) return beside;
+  if (facts.local_app_data && !facts.local_app_data->empty()) return *facts.local_app_data + "\\Strelvik\\history.json";
   if (facts.xdg_data_home && !facts.xdg_data_home->empty() && facts.xdg_data_home->front() == '/')
     return *facts.xdg_data_home + "/strelvik/history.json";
   if (facts.home && !facts.home->empty()) return *facts.home + "/.local/share/strelvik/history.json";

@@ -13,11 +13,19 @@ struct HistoryLocationFacts {
   bool executable_directory_writable = false;  // the folder that file is (or would be) in
   std::optional<std::string> xdg_data_home;
   std::optional<std::string> home;
+  std::optional<std::string> local_app_data;  // Windows: %LOCALAPPDATA%
 };
 
-// "history.json" in the directory of the executable: everything before the last '/', or "."
-// when the path has none. A backslash is an ordinary file-name character here.
-std::string history_path_beside(const std::string& executable_path);
+// The characters that end a folder's name in a path: '/', and on Windows '\' as well.
+#ifdef _WIN32
+inline constexpr char kPathSeparators[] = "/\\";
+#else
+inline constexpr char kPathSeparators[] = "/";
+#endif
+
+// "history.json" in the directory of the executable: everything before the last separator, or
+// "." when the path has none, joined with the separator found there.
+std::string history_path_beside(const std::string& executable_path, const char* separators = kPathSeparators);
 
 // True when this user can save the file beside the executable: it is writable and so is its
 // folder (a save renames a new version into it), or it is absent and the folder is writable.
@@ -26,7 +34,8 @@ bool history_beside_executable_usable(const HistoryLocationFacts& facts);
 // STRELVIK_HISTORY when set and not empty; else the file beside the executable when it is
 // usable; else $XDG_DATA_HOME/strelvik/history.json (an absolute XDG_DATA_HOME only, defaulting
 // to ~/.local/share), so that an installed program, or one whose file another user made there,
-// keeps each user's results; the file beside the executable when no home is known either.
+// keeps each user's results (on Windows %LOCALAPPDATA%\\Strelvik\\history.json in its place);
+// the file beside the executable when no home is known either.
 // The same rule on every platform; only the facts are gathered per platform.
 std::string choose_history_path(const HistoryLocationFacts& facts);
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/resource.h>
+#endif
 
 #include <chrono>
 #include <thread>
@@ -155,7 +157,7 @@ TEST(BenchmarkEngine, DestroyingDuringARunCancelsIt) {
   }
 }
 
-#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__) && !defined(_WIN32)
 // A thread the system refuses must not end the process: the run ends without a result and says
 // why. The address-space limit makes thread stacks impossible to map, even for root.
 TEST(BenchmarkEngineDeathTest, RefusedThreadsEndTheRunWithAFailure) {

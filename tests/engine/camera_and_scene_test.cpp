@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cmath>
+#include <cstdint>
+
 #include "engine/benchmark_scene.h"
 #include "engine/materials.h"
 #include "engine/sphere.h"
@@ -39,6 +43,16 @@ TEST(Camera, SquareImageGivesASquareViewport) {
   camera.image_height = 1080;
   camera.initialize();
   EXPECT_DOUBLE_EQ(length(camera.viewport_u), length(camera.viewport_v));
+}
+
+// The standard view's tangent is a constant, the same on every platform: tan(10 degrees)
+// correctly rounded (0.17632698070846496327...). Other angles come from the engine's own series.
+TEST(Camera, TheStandardTangentHasFixedBitsAndOtherAnglesStayCloseToTan) {
+  EXPECT_EQ(std::bit_cast<std::uint64_t>(half_angle_tangent(20.0)), 0x3FC691E1EBC5CBBCu);
+  for (double vfov : {1.0, 20.000000000000004, 45.0, 90.0, 120.0, 170.0}) {
+    const double expected = std::tan(vfov * 0.008726646259971648);
+    EXPECT_NEAR(half_angle_tangent(vfov), expected, 4e-16 * expected) << vfov;
+  }
 }
 
 TEST(BenchmarkScene, HasTheFixedListOfObjects) {

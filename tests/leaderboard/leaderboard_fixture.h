@@ -97,7 +97,9 @@ class SharedEnvironment : public ::testing::Environment {
  public:
   explicit SharedEnvironment(T*& slot) : slot_(slot) {}
   void SetUp() override {
+#ifdef SIGPIPE
     signal(SIGPIPE, SIG_IGN);
+#endif
     use_no_proxy();
     slot_ = new T;
   }

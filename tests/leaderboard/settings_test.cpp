@@ -52,11 +52,11 @@ TEST(LeaderboardAddress, ExtraAuthorityAndSubmissionSwitch) {
   const auto dir = std::filesystem::temp_directory_path();
   const auto pem = dir / ("strelvik-ca-" + std::to_string(::getpid()) + ".pem");
   { std::ofstream(pem) << "-----BEGIN CERTIFICATE-----\nMIIB\n-----END CERTIFICATE-----\n"; }
-  const LeaderboardSettings with_ca = make_leaderboard_settings("https://lb.org", pem.c_str(), nullptr);
+  const LeaderboardSettings with_ca = make_leaderboard_settings("https://lb.org", pem.string().c_str(), nullptr);
   EXPECT_EQ(with_ca.unusable_reason, "");
   EXPECT_NE(with_ca.extra_ca_pem.find("MIIB"), std::string::npos);
   std::filesystem::remove(pem);
-  EXPECT_EQ(make_leaderboard_settings("https://lb.org", pem.c_str(), nullptr).unusable_reason,
+  EXPECT_EQ(make_leaderboard_settings("https://lb.org", pem.string().c_str(), nullptr).unusable_reason,
             "STRELVIK_LEADERBOARD_CA: no PEM certificate could be read from '" + pem.string() + "'");
   EXPECT_EQ(make_leaderboard_settings("https://lb.org", "", nullptr).unusable_reason, "");
 

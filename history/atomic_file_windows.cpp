@@ -1,0 +1,123 @@
+// The history's file services on Windows: wide-character paths, FlushFileBuffers before
+// MoveFileExW replaces the file, and a hard link (else a move) to keep a copy aside.
+#include <windows.h>
+
+#include <algorithm>
+#include <ctime>
+
+#include "history/atomic_file.h"
+#include "history/utf16_windows.h"
+
+namespace {
+
+bool fail(std::string* error, const std::string& what) {
+  if (error) *error = what + ": Windows error " + std::to_string(GetLastError());
+  return false;
+}
+
+struct Handle {
+  HANDLE h;
+  ~Handle() {
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+  }
+  bool close() {
+    const bool ok = CloseHandle(h) != 0;
+    h = INVALID_HANDLE_VALUE;
+    return ok;
+  }
+};
+
+std::int64_t filetime_ns(const FILETIME& t) {
+  return static_cast<std::int64_t>((static_cast<std::uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime) * 100;
+}
+
+}  // namespace
+
+std::string parent_directory(const std::string& path) {
+  const auto slash = path.find_last_of("/\\");
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return path.substr(0, 1);
+  if (slash == 2 && path[1] == ':') return path.substr(0, 3);  // "C:\"
+  return path.substr(0, slash);
+}
+
+bool write_file_atomically(const std::string& path, const std::string& temp_path, const std::string& contents,
+                           std::string* error) {
+  const std::wstring temp = to_utf16(temp_path);
+  Handle file{CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)};
+  if (file.h == INVALID_HANDLE_VALUE) return fail(error, "cannot create " + temp_path);
+  bool ok = true;
+  for (std::size_t done = 0; ok && done < contents.size();) {
+    DWORD written = 0;
+    const DWORD part = static_cast<DWORD>(std::min<std::size_t>(contents.size() - done, 1u << 30));
+    ok = WriteFile(file.h, contents.data() + done, part, &written, nullptr) != 0 && written > 0;
+    done += written;
+  }
+  if (!ok) fail(error, "cannot write " + temp_path);
+  // The data must be on the disk before the move makes it the file's contents.
+  if (ok && !FlushFileBuffers(file.h)) ok = fail(error, "cannot flush " + temp_path);
+  if (!file.close() && ok) ok = fail(error, "cannot close " + temp_path);
+  if (ok && !MoveFileExW(temp.c_str(), to_utf16(path).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    ok = fail(error, "cannot replace " + path);
+  if (!ok) DeleteFileW(temp.c_str());
+  return ok;
+}
+
+bool read_whole_file(const std::string& path, std::string& contents) {
+  contents.clear();
+  Handle file{CreateFileW(to_utf16(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
+  if (file.h == INVALID_HANDLE_VALUE) return false;
+  char buffer[16384];
+  for (;;) {
+    DWORD n = 0;
+    if (!ReadFile(file.h, buffer, sizeof buffer, &n, nullptr)) return false;
+    if (n == 0) return true;
+    contents.append(buffer, n);
+  }
+}
+
+bool make_directories(const std::string& dir) {
+  const std::wstring wide = to_utf16(dir);
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  const std::string parent = parent_directory(dir);
+  if (parent != dir && !make_directories(parent)) return false;
+  return CreateDirectoryW(wide.c_str(), nullptr) != 0 || GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+FileStamp stamp_of(const std::string& path) {
+  FileStamp s;
+  Handle file{CreateFileW(to_utf16(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (file.h == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(file.h, &info)) return s;
+  s.exists = true;
+  s.device = info.dwVolumeSerialNumber;
+  s.inode = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  s.size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  s.mtime_ns = filetime_ns(info.ftLastWriteTime);
+  s.ctime_ns = filetime_ns(info.ftCreationTime);
+  return s;
+}
+
+bool file_exists(const std::string& path) {
+  return GetFileAttributesW(to_utf16(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool keep_under_second_name(const std::string& path, const std::string& target, std::string* error) {
+  const std::wstring from = to_utf16(path), to = to_utf16(target);
+  if (CreateHardLinkW(to.c_str(), from.c_str(), nullptr) || MoveFileExW(from.c_str(), to.c_str(), 0)) return true;
+  return fail(error, "cannot rename " + path);
+}
+
+std::string process_tag() { return std::to_string(GetCurrentProcessId()); }
+
+std::string local_time_tag() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_s(&local, &now);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
+  return text;
+}
