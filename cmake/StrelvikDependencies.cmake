@@ -18,9 +18,10 @@ if(WIN32)
   target_include_directories(nlohmann_json::nlohmann_json SYSTEM INTERFACE ${STRELVIK_WINDOWS_HEADERS})
   add_library(CLI11::CLI11 INTERFACE IMPORTED)
   target_include_directories(CLI11::CLI11 SYSTEM INTERFACE ${STRELVIK_WINDOWS_HEADERS})
-  # The PNG writer's implementation is compiled in cli/ (Debian ships no mingw libstb).
+  # The PNG writer's implementation is compiled in system/ (Debian ships no mingw libstb).
+  # Both forms of the include work, as with pkg-config on Linux.
   add_library(PkgConfig::STB INTERFACE IMPORTED)
-  target_include_directories(PkgConfig::STB SYSTEM INTERFACE ${STRELVIK_WINDOWS_HEADERS}/stb)
+  target_include_directories(PkgConfig::STB SYSTEM INTERFACE ${STRELVIK_WINDOWS_HEADERS}/stb ${STRELVIK_WINDOWS_HEADERS})
 
   # The Windows tests compare with the Linux programs and start the Linux leaderboard server.
   set(STRELVIK_LINUX_BIN_DIR ${CMAKE_SOURCE_DIR}/build/release/bin CACHE PATH

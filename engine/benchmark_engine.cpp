@@ -13,8 +13,8 @@ BenchmarkEngine::BenchmarkEngine() = default;
 
 BenchmarkEngine::~BenchmarkEngine() {
   cancel();
-  if (run_thread.joinable()) {
-    run_thread.join();
+  if (run_thread_.joinable()) {
+    run_thread_.join();
   }
 }
 
@@ -41,7 +41,7 @@ void BenchmarkEngine::start(const BenchmarkConfig& config) {
   try {
     // Move-assigning joins the previous run thread, which has already finished its run; the
     // new thread is running during that join.
-    run_thread = std::jthread([this, config](std::stop_token) { run_internal(config); });
+    run_thread_ = std::jthread([this, config](std::stop_token) { run_internal(config); });
   } catch (const std::exception& e) {
     publish_failure(std::string("could not start the run thread: ") + e.what());
   }
@@ -59,11 +59,11 @@ std::optional<std::string> BenchmarkEngine::take_failure() {
   if (running.load() || !run_failed.exchange(false)) {
     return std::nullopt;
   }
-  return failure;
+  return failure_;
 }
 
 void BenchmarkEngine::publish_failure(std::string message) {
-  failure = std::move(message);
+  failure_ = std::move(message);
   run_failed.exchange(true);
   running.exchange(false);
 }
@@ -74,15 +74,15 @@ void BenchmarkEngine::render_tile_task(std::int32_t index, const BenchmarkConfig
   }
   Tile tile;
   {
-    std::lock_guard lock(state_mutex);
-    tiles[index].state = TileState::Rendering;
-    tile = tiles[index];
+    std::lock_guard lock(state_mutex_);
+    tiles_[index].state = TileState::Rendering;
+    tile = tiles_[index];
   }
   render_tile(pixels.data(), config.width, config.height, tile.x, tile.y, tile.w, tile.h, config.samples_per_pixel,
-              config.max_depth, scene.camera, scene.world, tile_seed(index), &cancel_requested);
+              config.max_depth, scene_.camera, scene_.world, tile_seed(index), &cancel_requested);
   {
-    std::lock_guard lock(state_mutex);
-    tiles[index].state = TileState::Done;  // also when cut short by a cancel
+    std::lock_guard lock(state_mutex_);
+    tiles_[index].state = TileState::Done;  // also when cut short by a cancel
   }
   tiles_done.fetch_add(1);
 }
@@ -90,14 +90,14 @@ void BenchmarkEngine::render_tile_task(std::int32_t index, const BenchmarkConfig
 void BenchmarkEngine::run_internal(BenchmarkConfig config) {
   try {
     // Preparation, not measured.
-    scene = build_benchmark_scene();
-    scene.camera.image_width = config.width;
-    scene.camera.image_height = config.height;
-    scene.camera.initialize();
+    scene_ = build_benchmark_scene();
+    scene_.camera.image_width = config.width;
+    scene_.camera.image_height = config.height;
+    scene_.camera.initialize();
     {
-      std::lock_guard lock(state_mutex);
-      build_tile_list(tiles, config.width, config.height, config.tile_size);
-      tile_count.exchange(static_cast<std::int32_t>(tiles.size()));
+      std::lock_guard lock(state_mutex_);
+      build_tile_list(tiles_, config.width, config.height, config.tile_size);
+      tile_count.exchange(static_cast<std::int32_t>(tiles_.size()));
     }
     tiles_done.exchange(0);
     const std::vector<std::int32_t> order = tile_queue_order(config, tile_count.load());

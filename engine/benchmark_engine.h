@@ -60,9 +60,9 @@ class BenchmarkEngine {
   void render_tile_task(std::int32_t index, const BenchmarkConfig& config);
   void publish_failure(std::string message);
 
-  std::vector<Tile> tiles;
-  std::mutex state_mutex;  // guards `tiles` and each tile's state
-  std::string failure;     // readable once run_failed is true
-  BenchmarkScene scene;
-  std::jthread run_thread;  // last: destroyed (joined) before the members the run uses
+  std::vector<Tile> tiles_;
+  std::mutex state_mutex_;  // guards `tiles_` and each tile's state
+  std::string failure_;     // readable once run_failed is true
+  BenchmarkScene scene_;
+  std::jthread run_thread_;  // last: destroyed (joined) before the members the run uses
 };

@@ -34,12 +34,12 @@ class ThreadPool {
   void worker_loop(std::stop_token token);
   void shut_down();
 
-  WorkerStartHook on_start;
-  std::vector<std::jthread> workers;
-  std::deque<std::function<void()>> tasks;
-  std::mutex queue_mutex;
-  std::condition_variable task_available;
-  std::condition_variable idle;
-  std::atomic<bool> stop{false};
-  std::atomic<std::int32_t> active{0};
+  WorkerStartHook on_start_;
+  std::vector<std::jthread> workers_;
+  std::deque<std::function<void()>> tasks_;
+  std::mutex queue_mutex_;
+  std::condition_variable task_available_;
+  std::condition_variable idle_;
+  std::atomic<bool> stop_{false};
+  std::atomic<std::int32_t> active_{0};
 };

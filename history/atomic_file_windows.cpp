@@ -44,6 +44,7 @@ std::string parent_directory(const std::string& path) {
 bool write_file_atomically(const std::string& path, const std::string& temp_path, const std::string& contents,
                            std::string* error) {
   const std::wstring temp = to_utf16(temp_path);
+  DeleteFileW(temp.c_str());  // a leftover of a killed save
   Handle file{CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)};
   if (file.h == INVALID_HANDLE_VALUE) return fail(error, "cannot create " + temp_path);
   bool ok = true;
@@ -63,18 +64,66 @@ bool write_file_atomically(const std::string& path, const std::string& temp_path
   return ok;
 }
 
-bool read_whole_file(const std::string& path, std::string& contents) {
-  contents.clear();
-  Handle file{CreateFileW(to_utf16(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
-  if (file.h == INVALID_HANDLE_VALUE) return false;
+namespace {
+
+// Only "no such file" or "no such folder" means there is nothing at the path.
+bool nothing_there(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
+
+std::string windows_error(DWORD error) { return "Windows error " + std::to_string(error); }
+
+}  // namespace
+
+FileRead read_whole_file(const std::string& path) {
+  FileRead read;
+  const std::wstring wide = to_utf16(path);
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = GetLastError();
+    if (nothing_there(error)) return read;
+    read.status = ReadStatus::Failed;
+    read.error = windows_error(error);
+    return read;
+  }
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+    read.status = ReadStatus::NotRegular;
+    read.error = "a folder";
+    return read;
+  }
+  Handle file{CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
+  if (file.h == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    read.status = nothing_there(error) ? ReadStatus::Missing : ReadStatus::Failed;
+    read.error = windows_error(error);
+    return read;
+  }
+  // A device name (NUL, CON) opens like a file: only a disk file is a history.
+  if (GetFileType(file.h) != FILE_TYPE_DISK) {
+    read.status = ReadStatus::NotRegular;
+    read.error = "a device";
+    return read;
+  }
   char buffer[16384];
   for (;;) {
     DWORD n = 0;
-    if (!ReadFile(file.h, buffer, sizeof buffer, &n, nullptr)) return false;
-    if (n == 0) return true;
-    contents.append(buffer, n);
+    if (!ReadFile(file.h, buffer, sizeof buffer, &n, nullptr)) {
+      read.status = ReadStatus::Failed;
+      read.error = windows_error(GetLastError());
+      read.contents.clear();
+      return read;
+    }
+    if (n == 0) break;
+    read.contents.append(buffer, n);
   }
+  read.status = ReadStatus::Read;
+  return read;
+}
+
+// Links are replaced as files here: MoveFileExW acts on the link itself.
+std::string write_target(const std::string& path, std::string*) { return path; }
+
+bool remove_file(const std::string& path) {
+  return DeleteFileW(to_utf16(path).c_str()) != 0 || nothing_there(GetLastError());
 }
 
 bool make_directories(const std::string& dir) {

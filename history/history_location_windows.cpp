@@ -46,8 +46,16 @@ std::string locate_history_file() {
   facts.executable_path = executable_path();
   const std::string beside = history_path_beside(facts.executable_path);
   facts.file_beside_executable_exists = file_exists(beside);
-  facts.executable_directory_writable =
-      !facts.file_beside_executable_exists && directory_writable(parent_directory(beside));
+  facts.executable_directory_writable = directory_writable(parent_directory(beside));
+  // Writable when it can be opened for writing without changing it (a read-only file, or one
+  // another user owns under Program Files, cannot).
+  if (facts.file_beside_executable_exists) {
+    HANDLE file =
+        CreateFileW(to_utf16(beside).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    facts.file_beside_executable_writable = file != INVALID_HANDLE_VALUE;
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  }
   facts.local_app_data = variable(L"LOCALAPPDATA");
   return choose_history_path(facts);
 }

@@ -365,7 +365,7 @@ TEST_P(LeaderboardApiTest, InstancesSharingADatabaseSeeEachOthersRunsWithinTwoSe
   EXPECT_EQ(rows(*ca, "single"), (std::vector<Row>{{"Cluster CPU", 777, 1}}));  // a invalidated its own cache
   const auto start_wait = std::chrono::steady_clock::now();
   std::vector<Row> seen;
-  // The bound only ends a broken test; the cache's lifetime itself is tested with a fake clock.
+  // The bound only ends a broken test; the cache's lifetime itself is tested in server_rules_test.
   while (std::chrono::steady_clock::now() - start_wait < std::chrono::seconds(60)) {
     seen = rows(*cb, "single");
     if (!seen.empty()) break;
