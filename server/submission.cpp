@@ -7,38 +7,13 @@
 #include <array>
 #include <cstdint>
 
+#include "leaderboard/utf8_decode.h"
+
 namespace {
 
 using nlohmann::json;
 
 constexpr std::array<std::string_view, 4> kKeys = {"cpu_name", "score", "threads", "type"};
-
-// Decodes the code point starting at text[i]; returns its length in bytes, 0 when ill-formed.
-std::size_t decode_utf8(std::string_view text, std::size_t i, char32_t& cp) {
-  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-  const unsigned char lead = byte(i);
-  std::size_t len = 0;
-  char32_t min = 0;
-  if (lead < 0x80) {
-    cp = lead;
-    return 1;
-  } else if ((lead & 0xE0) == 0xC0) {
-    len = 2, cp = lead & 0x1F, min = 0x80;
-  } else if ((lead & 0xF0) == 0xE0) {
-    len = 3, cp = lead & 0x0F, min = 0x800;
-  } else if ((lead & 0xF8) == 0xF0) {
-    len = 4, cp = lead & 0x07, min = 0x10000;
-  } else {
-    return 0;
-  }
-  if (i + len > text.size()) return 0;
-  for (std::size_t k = 1; k < len; ++k) {
-    if ((byte(i + k) & 0xC0) != 0x80) return 0;
-    cp = (cp << 6) | (byte(i + k) & 0x3F);
-  }
-  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-  return len;
-}
 
 // Characters that make a name look like another one, or blank: format characters (zero-width
 // spaces and joiners, the bidi controls, soft hyphens), spaces other than the ASCII one, line and
