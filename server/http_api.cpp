@@ -183,7 +183,7 @@ void LeaderboardApi::post_submission(const httplib::Request& req, httplib::Respo
   }
   // A well-formed request with an unacceptable submission is answered 200 with the reason:
   // the client shows the whole reply text, and only a 200 reply's text reaches it.
-  auto check = validate_submission(req.body);
+  auto check = validate_submission(req.body, options_.max_score_per_thread);
   if (!check.submission) {
     res.set_content(nlohmann::ordered_json{{"ok", false}, {"error", check.error}}.dump(
                         -1, ' ', false, nlohmann::ordered_json::error_handler_t::replace),

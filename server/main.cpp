@@ -33,6 +33,7 @@ int main(int argc, char** argv) {
   // adds scheduling delay (the 99th percentile grows several-fold at 8 per core).
   std::size_t workers = std::max(4u, 2 * std::thread::hardware_concurrency());
   unsigned submissions_per_hour = 3;
+  int max_score_per_thread = kMaxScorePerThread;
   std::size_t per_address = 32;
   unsigned request_timeout = 10;
   std::string address_key;
@@ -64,6 +65,10 @@ int main(int argc, char** argv) {
   app.add_option("--address-key", address_key,
                  "key file of the stored address hashes, created when missing (default: the SQLite file's name "
                  "+ .key, or strelvik-leaderboard.key in the working directory for PostgreSQL)");
+  app.add_option("--max-score-per-thread", max_score_per_thread,
+                 "highest score a run may claim per thread; raise it only to test small workloads")
+      ->check(CLI::Range(1, kMaxScore))
+      ->capture_default_str();
   app.add_option("--threads", workers, "worker threads answering requests; connections wait for none")
       ->check(CLI::Range(2, 4096))
       ->capture_default_str();
@@ -142,6 +147,7 @@ int main(int argc, char** argv) {
   options.trust_proxy = trust_proxy;
   options.address_key = hash_key;
   options.runs_counted_per_address = runs_per_address;
+  options.max_score_per_thread = max_score_per_thread;
   LeaderboardApi api(*store, options);
   api.install(routes);
 

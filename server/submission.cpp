@@ -71,8 +71,8 @@ SubmissionCheck fail(std::string reason) { return {std::nullopt, std::move(reaso
 
 }  // namespace
 
-int max_score_for_threads(int threads) {
-  return static_cast<int>(std::min<long long>(kMaxScore, static_cast<long long>(kMaxScorePerThread) * threads));
+int max_score_for_threads(int threads, int per_thread) {
+  return static_cast<int>(std::min<long long>(kMaxScore, static_cast<long long>(per_thread) * threads));
 }
 
 bool is_valid_utf8(std::string_view text) {
@@ -85,7 +85,7 @@ bool is_valid_utf8(std::string_view text) {
   return true;
 }
 
-SubmissionCheck validate_submission(std::string_view body) {
+SubmissionCheck validate_submission(std::string_view body, int max_score_per_thread) {
   if (!is_valid_utf8(body)) return fail("request body is not valid UTF-8");
 
   // The parser keeps the last of duplicated keys silently; a submission that says two things
@@ -134,7 +134,7 @@ SubmissionCheck validate_submission(std::string_view body) {
   if (kind == "multi" && (!threads || *threads < 2 || *threads > kMaxThreads))
     return fail("threads must be an integer from 2 to " + std::to_string(kMaxThreads) + " for a multi-core run");
 
-  if (const int ceiling = max_score_for_threads(static_cast<int>(*threads)); *score > ceiling)
+  if (const int ceiling = max_score_for_threads(static_cast<int>(*threads), max_score_per_thread); *score > ceiling)
     return fail("score " + std::to_string(*score) + " is above what a run on " + std::to_string(*threads) +
                 (*threads == 1 ? " thread" : " threads") + " can reach (" + std::to_string(ceiling) + ")");
 
