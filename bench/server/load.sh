@@ -68,8 +68,7 @@ run() {  # $1: label, rest: wrk arguments; sets rps and p99
   p90=$(awk '$1 == "90%" {print $2}' <<<"$out")
   p99=$(awk '$1 == "99%" {print $2}' <<<"$out")
   errors=$(grep -E 'Non-2xx|Socket errors' <<<"$out" | tr '\n' ' ' || true)
-  ((repeat > 1)) && runs="(runs: ${all[*]})"
-  printf '%-34s %10s req/s   p50 %-9s p90 %-9s p99 %-9s %s%s\n' "$label" "$rps" "$p50" "$p90" "$p99" "$errors" "$runs"
+  printf '%-34s %10s req/s   p50 %-9s p90 %-9s p99 %-9s %s\n' "$label" "$rps" "$p50" "$p90" "$p99" "$errors"
 }
 
 median() { sort -g | awk '{v[NR] = $1} END {print v[int((NR + 1) / 2)]}'; }
