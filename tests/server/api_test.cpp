@@ -14,6 +14,7 @@
 #include <csignal>
 
 #include <atomic>
+#include <chrono>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -729,6 +730,30 @@ TEST_F(ServerOptionsTest, IdleAndSlowConnectionsHoldNoWorkerAndDoNotDelayTheStop
   // A stop does not wait for requests that are not coming.
   EXPECT_EQ(server.stop(), 0);
   for (int fd : held) close(fd);
+}
+
+TEST_F(ServerOptionsTest, ASlowSenderIsCutOffAtTheWholeRequestsDeadlineNotOneRenewedByEachByte) {
+  ServerProcess server({"--database", (dir_.path() / "slow.sqlite").string(), "--request-timeout", "1"}, dir_.path());
+  // At a byte every 10 ms this request would take 30 s to arrive: a deadline renewed by each byte
+  // would never end it, the whole request's deadline ends it after about 1 s.
+  const std::string request = "GET /healthz HTTP/1.1\r\nHost: x\r\nX-Slow: " + std::string(3000, 's') + "\r\n\r\n";
+  const int fd = connect_from(server.port());
+  std::string reply;
+  std::size_t sent = 0;
+  for (char buf[512]; sent < request.size(); ++sent) {
+    if (send(fd, &request[sent], 1, MSG_NOSIGNAL) != 1) break;
+    const ssize_t n = recv(fd, buf, sizeof buf, MSG_DONTWAIT);
+    if (n == 0) break;
+    if (n > 0) {
+      reply.assign(buf, static_cast<std::size_t>(n));
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  reply += read_to_close(fd);
+  close(fd);
+  EXPECT_LT(sent, request.size());
+  EXPECT_EQ(reply.substr(0, 13), "HTTP/1.1 408 ") << reply;
 }
 
 TEST_F(ServerOptionsTest, ConnectionsPerAddressAreCappedExceptFromATrustedProxy) {
