@@ -4,27 +4,24 @@
 
 #include <algorithm>
 #include <numeric>
-#include <string_view>
-#include <unordered_map>
+#include <span>
 
 namespace {
 
 BoardEntry entry_of(std::vector<StoredScore>::iterator first, std::vector<StoredScore>::iterator last,
-                    std::size_t per_client_cap) {
+                    std::size_t per_client) {
   BoardEntry e;
+  e.row.avg_score = counted_average(std::span(first, last), per_client);
   std::vector<int> scores;
-  std::vector<int> counted;  // in the average: at most per_client_cap of one sender, its earliest
-  std::unordered_map<std::string_view, std::size_t> per_client;
   scores.reserve(static_cast<std::size_t>(last - first));
   e.history.reserve(scores.capacity());
   for (auto it = first; it != last; ++it) {
     scores.push_back(it->score);
-    if (per_client_cap == 0 || it->client.empty() || ++per_client[it->client] <= per_client_cap)
-      counted.push_back(it->score);
     e.threads.push_back(it->threads);
     e.history.push_back({std::move(it->submitted_at), it->score, it->threads});
   }
-  e.row = {std::move(first->cpu_name), average_without_outliers(counted), static_cast<long long>(scores.size())};
+  e.row.cpu = std::move(first->cpu_name);
+  e.row.runs = static_cast<long long>(scores.size());
   e.spread = spread_of(std::move(scores));
   std::sort(e.threads.begin(), e.threads.end());
   e.threads.erase(std::unique(e.threads.begin(), e.threads.end()), e.threads.end());
@@ -36,8 +33,7 @@ BoardEntry entry_of(std::vector<StoredScore>::iterator first, std::vector<Stored
 }  // namespace
 
 Board build_board(std::vector<StoredScore> runs, std::size_t max_rows, std::size_t per_client) {
-  const auto by_name = [](const StoredScore& a, const StoredScore& b) { return a.cpu_name < b.cpu_name; };
-  if (!std::is_sorted(runs.begin(), runs.end(), by_name)) std::stable_sort(runs.begin(), runs.end(), by_name);
+  group_by_name(runs);
   Board board;
   for (auto first = runs.begin(); first != runs.end();) {
     auto last = std::find_if(first, runs.end(), [&](const StoredScore& s) { return s.cpu_name != first->cpu_name; });

@@ -70,23 +70,28 @@ long long average_without_outliers(const std::vector<int>& scores) {
   return twice >= 0 ? (twice + count) / (2 * count) : -((-twice + count) / (2 * count));
 }
 
-std::vector<RankedRow> rank_runs(std::vector<StoredScore> runs, std::size_t max_rows, std::size_t per_client_cap) {
-  // The stores hand the runs over in byte order of the name already (an index walk); sorting
-  // is only needed for input from elsewhere.
+void group_by_name(std::vector<StoredScore>& runs) {
   const auto by_name = [](const StoredScore& a, const StoredScore& b) { return a.cpu_name < b.cpu_name; };
   if (!std::is_sorted(runs.begin(), runs.end(), by_name)) std::stable_sort(runs.begin(), runs.end(), by_name);
+}
+
+long long counted_average(std::span<const StoredScore> runs, std::size_t per_client) {
+  std::vector<int> counted;
+  counted.reserve(runs.size());
+  std::unordered_map<std::string_view, std::size_t> seen;
+  for (const StoredScore& run : runs)
+    if (per_client == 0 || run.client.empty() || ++seen[run.client] <= per_client) counted.push_back(run.score);
+  return average_without_outliers(counted);
+}
+
+std::vector<RankedRow> rank_runs(std::vector<StoredScore> runs, std::size_t max_rows, std::size_t per_client) {
+  group_by_name(runs);
   std::vector<RankedRow> rows;
-  std::vector<int> group;
-  std::unordered_map<std::string_view, std::size_t> per_client;
   for (std::size_t i = 0; i < runs.size();) {
     std::size_t j = i;
-    group.clear();
-    per_client.clear();
-    for (; j < runs.size() && runs[j].cpu_name == runs[i].cpu_name; ++j) {
-      if (per_client_cap > 0 && !runs[j].client.empty() && ++per_client[runs[j].client] > per_client_cap) continue;
-      group.push_back(runs[j].score);
-    }
-    rows.push_back({std::move(runs[i].cpu_name), average_without_outliers(group), static_cast<long long>(j - i)});
+    while (j < runs.size() && runs[j].cpu_name == runs[i].cpu_name) ++j;
+    const long long average = counted_average(std::span(runs).subspan(i, j - i), per_client);
+    rows.push_back({std::move(runs[i].cpu_name), average, static_cast<long long>(j - i)});
     i = j;
   }
   const std::size_t keep = std::min(max_rows, rows.size());

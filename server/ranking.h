@@ -2,6 +2,7 @@
 // Turns stored runs into leaderboard rows: per-processor averages without outliers, ranked.
 
 #include <cstddef>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,14 @@ std::vector<bool> find_outliers(const std::vector<int>& scores);
 
 // Mean of the scores not flagged as outliers, rounded half away from zero.
 long long average_without_outliers(const std::vector<int>& scores);
+
+// Orders `runs` by processor name in byte order, keeping each name's runs in their order. The
+// stores hand them over in that order already (an index walk): then nothing moves.
+void group_by_name(std::vector<StoredScore>& runs);
+
+// Average of one processor's runs over those that count: at most `per_client` of one sender (its
+// earliest), every run when `per_client` is 0 (a LAN event, where everyone shares one address).
+long long counted_average(std::span<const StoredScore> runs, std::size_t per_client);
 
 // Groups `runs` by exact processor name (keeping their order within a name, oldest first), averages
 // each group over the runs that count, and returns at most `max_rows` rows ordered by
