@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "engine/exact_floor.h"
+
 namespace {
 
 // Shared by the two matte materials. The scattered ray starts exactly on the surface; the
@@ -62,8 +64,8 @@ bool Emissive::scatter(const Ray&, const HitRecord&, Vec3&, Ray&, Rng&) const { 
 
 bool CheckerBoard::scatter(const Ray&, const HitRecord& rec, Vec3& attenuation, Ray& scattered, Rng& rng) const {
   // floor, not truncation: -0.5 must land in cell -1.
-  const auto iz = static_cast<std::int32_t>(std::floor(scale * rec.p.z));
-  const auto ix = static_cast<std::int32_t>(std::floor(scale * rec.p.x));
+  const auto iz = static_cast<std::int32_t>(exact_floor(scale * rec.p.z));
+  const auto ix = static_cast<std::int32_t>(exact_floor(scale * rec.p.x));
   attenuation = ((ix + iz) & 1) != 0 ? odd : even;
   scattered = diffuse_bounce(rec, rng);
   return true;

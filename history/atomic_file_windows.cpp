@@ -31,6 +31,14 @@ std::int64_t filetime_ns(const FILETIME& t) {
   return static_cast<std::int64_t>((static_cast<std::uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime) * 100;
 }
 
+// GetFinalPathNameByHandleW answers "\\?\C:\..." or "\\?\UNC\server\...": the plain form keeps
+// the path handling (and the messages) the program has for any other path.
+std::wstring strip_long_path_prefix(const std::wstring& path) {
+  if (path.rfind(L"\\\\?\\UNC\\", 0) == 0) return L"\\\\" + path.substr(8);
+  if (path.rfind(L"\\\\?\\", 0) == 0) return path.substr(4);
+  return path;
+}
+
 }  // namespace
 
 std::string parent_directory(const std::string& path) {
@@ -119,8 +127,34 @@ FileRead read_whole_file(const std::string& path) {
   return read;
 }
 
-// Links are replaced as files here: MoveFileExW acts on the link itself.
-std::string write_target(const std::string& path, std::string*) { return path; }
+// MoveFileExW acts on a link itself, so a save through a link goes to the file it ends in:
+// the system resolves the whole chain when the link is opened.
+std::string write_target(const std::string& path, std::string* error) {
+  const std::wstring wide = to_utf16(path);
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
+  // Every existing file is resolved, not only reparse points: wine shows a Unix link as a
+  // plain file, and for a plain file the answer is the file itself.
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return path;
+  Handle file{CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)};
+  if (file.h == INVALID_HANDLE_VALUE) {
+    fail(error, "cannot follow the link " + path);
+    return {};
+  }
+  std::wstring target(MAX_PATH, L'\0');
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    const DWORD n = GetFinalPathNameByHandleW(file.h, target.data(), static_cast<DWORD>(target.size()),
+                                              FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (n == 0) break;
+    if (n < target.size()) {
+      target.resize(n);
+      return to_utf8(strip_long_path_prefix(target));
+    }
+    target.assign(n, L'\0');  // n counts the terminator when the buffer was too small
+  }
+  fail(error, "cannot follow the link " + path);
+  return {};
+}
 
 bool remove_file(const std::string& path) {
   return DeleteFileW(to_utf16(path).c_str()) != 0 || nothing_there(GetLastError());

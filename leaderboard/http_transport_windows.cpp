@@ -15,7 +15,9 @@
 // STRELVIK_LEADERBOARD_CA: WinINet has no per-request trust store. A send that fails only
 // because the server's root is unknown is retried, accepting that root, when the chain the
 // server presented ends in one of the given certificates, byte for byte. The first send fails
-// within the handshake, so no body reaches a server before its chain has been checked.
+// within the handshake, so no body reaches a server before its chain has been checked. Where
+// the refused handshake's chain cannot be read (wine), the retry sends the request line and
+// headers alone, checks the chain of that connection, and writes the body only after it.
 #include <windows.h>
 // after windows.h
 #include <wincrypt.h>
@@ -56,23 +58,29 @@ std::vector<std::vector<BYTE>> pem_certificates(const std::string& pem) {
   return certificates;
 }
 
+enum class ChainCheck { ends_in_trusted, refused, unavailable };
+
 // Whether the chain the server presented ends in one of `trusted` and has no fault but its
-// untrusted root and missing revocation data.
-bool chain_ends_in(HINTERNET request, const std::vector<std::vector<BYTE>>& trusted) {
+// untrusted root and missing revocation data. Wine keeps no chain of a handshake whose
+// certificate it refused (it frees the server's chain and the connection), so the query fails
+// there with ERROR_INTERNET_INCORRECT_HANDLE_STATE: "unavailable".
+ChainCheck check_chain(HINTERNET request, const std::vector<std::vector<BYTE>>& trusted) {
   PCCERT_CHAIN_CONTEXT chain = nullptr;
   DWORD size = sizeof chain;
-  if (!InternetQueryOptionA(request, INTERNET_OPTION_SERVER_CERT_CHAIN_CONTEXT, &chain, &size) || !chain) return false;
+  if (!InternetQueryOptionA(request, INTERNET_OPTION_SERVER_CERT_CHAIN_CONTEXT, &chain, &size) || !chain)
+    return GetLastError() == ERROR_INTERNET_INCORRECT_HANDLE_STATE ? ChainCheck::unavailable : ChainCheck::refused;
   std::unique_ptr<const CERT_CHAIN_CONTEXT, decltype(&CertFreeCertificateChain)> owned(chain, CertFreeCertificateChain);
-  if (chain->cChain == 0 || chain->rgpChain[0]->cElement == 0) return false;
+  if (chain->cChain == 0 || chain->rgpChain[0]->cElement == 0) return ChainCheck::refused;
   const CERT_SIMPLE_CHAIN* simple = chain->rgpChain[0];
   constexpr DWORD kAllowed =
       CERT_TRUST_IS_UNTRUSTED_ROOT | CERT_TRUST_REVOCATION_STATUS_UNKNOWN | CERT_TRUST_IS_OFFLINE_REVOCATION;
-  if ((simple->TrustStatus.dwErrorStatus & ~kAllowed) != 0) return false;
+  if ((simple->TrustStatus.dwErrorStatus & ~kAllowed) != 0) return ChainCheck::refused;
   const CERT_CONTEXT* root = simple->rgpElement[simple->cElement - 1]->pCertContext;
   for (const auto& der : trusted) {
-    if (der.size() == root->cbCertEncoded && std::equal(der.begin(), der.end(), root->pbCertEncoded)) return true;
+    if (der.size() == root->cbCertEncoded && std::equal(der.begin(), der.end(), root->pbCertEncoded))
+      return ChainCheck::ends_in_trusted;
   }
-  return false;
+  return ChainCheck::refused;
 }
 
 void set_timeouts(HINTERNET handle, const LeaderboardSettings& settings) {
@@ -83,11 +91,42 @@ void set_timeouts(HINTERNET handle, const LeaderboardSettings& settings) {
   InternetSetOptionA(handle, INTERNET_OPTION_SEND_TIMEOUT, &receive, sizeof receive);
 }
 
+constexpr char kJsonHeader[] = "Content-Type: application/json\r\n";
+
 bool send(HINTERNET request, const std::string* body) {
-  static const char kJson[] = "Content-Type: application/json\r\n";
-  return HttpSendRequestA(request, body ? kJson : nullptr, body ? static_cast<DWORD>(-1) : 0,
+  return HttpSendRequestA(request, body ? kJsonHeader : nullptr, body ? static_cast<DWORD>(-1) : 0,
                           body ? const_cast<char*>(body->data()) : nullptr,
                           body ? static_cast<DWORD>(body->size()) : 0) != 0;
+}
+
+// A root of one's own has no revocation service; every other check (name, dates) stays.
+bool accept_unknown_root(HINTERNET request) {
+  DWORD flags = 0;
+  DWORD size = sizeof flags;
+  InternetQueryOptionA(request, INTERNET_OPTION_SECURITY_FLAGS, &flags, &size);
+  flags |= SECURITY_FLAG_IGNORE_UNKNOWN_CA | SECURITY_FLAG_IGNORE_REVOCATION;
+  return InternetSetOptionA(request, INTERNET_OPTION_SECURITY_FLAGS, &flags, sizeof flags) != 0;
+}
+
+// Where the refused handshake's chain cannot be read: the request line and headers go out
+// first (HttpSendRequestEx), the chain of that connection is checked, and only then the body
+// is written. On a refusal the handle is closed with the body unsent.
+bool send_holding_body(HINTERNET request, const std::string* body, const std::vector<std::vector<BYTE>>& trusted) {
+  if (!accept_unknown_root(request)) return false;
+  INTERNET_BUFFERSA headers{};
+  headers.dwStructSize = sizeof headers;
+  headers.lpcszHeader = body ? kJsonHeader : nullptr;
+  headers.dwHeadersLength = body ? static_cast<DWORD>(sizeof kJsonHeader - 1) : 0;
+  headers.dwBufferTotal = body ? static_cast<DWORD>(body->size()) : 0;
+  if (!HttpSendRequestExA(request, &headers, nullptr, 0, 0)) return false;
+  if (check_chain(request, trusted) != ChainCheck::ends_in_trusted) return false;
+  for (std::size_t at = 0; body && at < body->size();) {
+    DWORD written = 0;
+    if (!InternetWriteFile(request, body->data() + at, static_cast<DWORD>(body->size() - at), &written) || written == 0)
+      return false;
+    at += written;
+  }
+  return HttpEndRequestA(request, nullptr, 0, 0) != 0;
 }
 
 // Sends, and for the extra authorities retries once as described at the top.
@@ -98,14 +137,13 @@ bool send_checked(HINTERNET request, const std::string* body, const LeaderboardS
   if (settings.extra_ca_pem.empty() ||
       (error != ERROR_INTERNET_INVALID_CA && error != ERROR_INTERNET_SEC_CERT_REV_FAILED))
     return false;
-  if (!chain_ends_in(request, pem_certificates(settings.extra_ca_pem))) return false;
-  // A root of one's own has no revocation service; every other check (name, dates) stays.
-  DWORD flags = 0;
-  DWORD size = sizeof flags;
-  InternetQueryOptionA(request, INTERNET_OPTION_SECURITY_FLAGS, &flags, &size);
-  flags |= SECURITY_FLAG_IGNORE_UNKNOWN_CA | SECURITY_FLAG_IGNORE_REVOCATION;
-  if (!InternetSetOptionA(request, INTERNET_OPTION_SECURITY_FLAGS, &flags, sizeof flags)) return false;
-  return send(request, body);
+  const auto trusted = pem_certificates(settings.extra_ca_pem);
+  switch (check_chain(request, trusted)) {
+    case ChainCheck::ends_in_trusted: return accept_unknown_root(request) && send(request, body);
+    case ChainCheck::unavailable: return send_holding_body(request, body, trusted);
+    case ChainCheck::refused: break;
+  }
+  return false;
 }
 
 // A GET when `body` is null, else a POST of it.

@@ -6,7 +6,8 @@ if(NOT rc EQUAL 0)
   message(FATAL_ERROR "${NM} -u ${LIBRARY} failed")
 endif()
 set(libm sin cos tan asin acos atan atan2 sinh cosh tanh asinh acosh atanh exp exp2 expm1 log log2 log10 log1p
-  pow cbrt hypot erf erfc tgamma lgamma fmod remainder sincos)
+  pow cbrt hypot erf erfc tgamma lgamma fmod remainder sincos floor ceil trunc round lround llround rint lrint
+  llrint nearbyint modf frexp ldexp scalbn fma fmin fmax fdim)
 set(found "")
 foreach(name ${libm})
   foreach(variant ${name} ${name}f ${name}l)

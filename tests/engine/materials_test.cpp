@@ -2,6 +2,10 @@
 // sample of the tile, so the counts are checked against a reference stream.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+
+#include "engine/exact_floor.h"
 #include "engine/materials.h"
 
 namespace {
@@ -142,4 +146,29 @@ TEST(Emissive, NeverScattersAndDrawsNothing) {
   EXPECT_TRUE(consumed(rng, 42, 0));
   EXPECT_EQ(light.emitted().x, 4.0);
   EXPECT_EQ(Lambertian(Vec3{}).emitted().x, 0.0);
+}
+
+TEST(ExactFloor, MatchesTheLibraryFloorAcrossTheRange) {
+  const double values[] = {0.0,
+                           -0.0,
+                           0.5,
+                           -0.5,
+                           1.0,
+                           -1.0,
+                           2.999999999999999,
+                           -2.0000000000000004,
+                           1e15,
+                           -1e15 - 0.5,
+                           4503599627370495.5,
+                           -4503599627370495.5,
+                           4503599627370496.0,
+                           -4503599627370497.0,
+                           1e300,
+                           -1e300,
+                           std::numeric_limits<double>::denorm_min(),
+                           -std::numeric_limits<double>::denorm_min(),
+                           std::numeric_limits<double>::infinity(),
+                           -std::numeric_limits<double>::infinity()};
+  for (const double x : values) EXPECT_EQ(exact_floor(x), std::floor(x)) << x;
+  EXPECT_TRUE(std::isnan(exact_floor(std::numeric_limits<double>::quiet_NaN())));
 }

@@ -8,6 +8,8 @@
 #ifndef _WIN32
 #include <sys/sysmacros.h>
 #include <unistd.h>
+#else
+#include <windows.h>
 #endif
 
 #include "history/history_format.h"
@@ -310,6 +312,33 @@ TEST(ResultsHistory, ATemporaryFileLeftByAKilledSaveIsRemovedAndNeverWrittenThro
   write_text(path + ".tmp", "{\"runs\": [");
   EXPECT_FALSE(stale.remove(0));
   EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
+}
+#else
+// Links as wine has them: a Unix symbolic link made by the Linux ln, which wine shows as a
+// plain file. A device name (NUL) opens like a file and is refused.
+TEST(ResultsHistory, OnWindowsALinkStaysALinkAndItsTargetIsWrittenAndADeviceIsKept) {
+  TempDir dir;
+  namespace fs = std::filesystem;
+  fs::create_directory(dir.path() / "sync");
+  write_text(dir.file("sync/results.json"), "");
+  if (run_program({"/bin/ln", "-s", "sync/results.json", unix_path(dir.path() / "history.json")},
+                  dir.path() / "ln.log") != 0 ||
+      !fs::exists(dir.path() / "history.json"))
+    GTEST_SKIP() << "no Unix link can be made here (not under wine)";
+
+  ResultsHistory h(dir.file("history.json"));
+  h.load();
+  ASSERT_TRUE(h.add(run(7)));
+  EXPECT_EQ(scores_in_file(dir.file("sync/results.json")), std::vector<int>{7});
+  // Asked of the Linux side: wine shows the link as a plain file.
+  run_program({"/bin/readlink", unix_path(dir.path() / "history.json")}, dir.path() / "readlink.log");
+  EXPECT_EQ(read_text(dir.file("readlink.log")), "sync/results.json\n") << "the link was replaced by a file";
+  EXPECT_FALSE(fs::exists(dir.file("sync/results.json.tmp")));
+
+  ResultsHistory device("NUL");
+  device.load();
+  EXPECT_TRUE(device.file_inaccessible());
+  EXPECT_FALSE(device.add(run(5)));
 }
 #endif
 

@@ -209,10 +209,11 @@ int run_program(const std::vector<std::string>& argv, const fs::path& log) {
 Certificate make_self_signed_certificate(const fs::path& dir, const std::string& name) {
   Certificate c{dir / (name + "-cert.pem"), dir / (name + "-key.pem")};
   const fs::path log = dir / (name + "-openssl.log");
-  // The Linux openssl, started under wine.
+  // The Linux openssl, started under wine. Wine's certificate name check compares DNS names
+  // only, never an IP address entry, so the address is a DNS entry as well.
   run_program({"/usr/bin/openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
                "-nodes", "-keyout", unix_path(c.key), "-out", unix_path(c.cert), "-days", "2", "-subj", "/CN=localhost",
-               "-addext", "subjectAltName=IP:127.0.0.1,DNS:localhost"},
+               "-addext", "subjectAltName=IP:127.0.0.1,DNS:localhost,DNS:127.0.0.1"},
               log);
   if (read_file(c.cert).find("-----END CERTIFICATE-----") == std::string::npos)
     throw std::runtime_error("openssl failed: " + read_file(log));
