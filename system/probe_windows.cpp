@@ -6,10 +6,12 @@
 
 #include <cpuid.h>
 
+#include <bit>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "system/job_cpu_limit.h"
 #include "system/probe.h"
 #include "system/windows_version.h"
 
@@ -74,6 +76,36 @@ class WindowsSystemSources final : public ISystemSources {
 
   // Every processor group: the standard library's count stops at the program's own group.
   std::uint32_t logical_processors() override { return GetActiveProcessorCount(ALL_PROCESSOR_GROUPS); }
+
+  // The processors of the groups this process runs in; within one group, its affinity mask.
+  std::optional<std::uint32_t> affinity_processors() override {
+    USHORT count = 0;
+    GetProcessGroupAffinity(GetCurrentProcess(), &count, nullptr);  // asks for the size
+    std::vector<USHORT> groups(count == 0 ? 1 : count);
+    count = static_cast<USHORT>(groups.size());
+    if (!GetProcessGroupAffinity(GetCurrentProcess(), &count, groups.data()) || count == 0) return std::nullopt;
+    if (count == 1) {
+      DWORD_PTR process = 0, system = 0;
+      if (!GetProcessAffinityMask(GetCurrentProcess(), &process, &system)) return std::nullopt;
+      return static_cast<std::uint32_t>(std::popcount(static_cast<std::uint64_t>(process)));
+    }
+    std::uint32_t total = 0;
+    for (USHORT i = 0; i < count; ++i) total += GetActiveProcessorCount(groups[i]);
+    return total;
+  }
+
+  // A job object's CPU rate cap; a process in no job gets nothing from the query.
+  std::optional<std::uint32_t> quota_processors() override {
+    JOBOBJECT_CPU_RATE_CONTROL_INFORMATION info{};
+    if (!QueryInformationJobObject(nullptr, JobObjectCpuRateControlInformation, &info, sizeof info, nullptr))
+      return std::nullopt;
+    JobCpuRate rate;
+    rate.control_flags = info.ControlFlags;
+    rate.cpu_rate = info.CpuRate;
+    // MinRate and MaxRate share the rate's field (low and high word); mingw's header lacks them.
+    if (info.ControlFlags & kJobCpuRateMinMax) rate.max_rate = HIWORD(info.CpuRate);
+    return job_rate_processors(rate, logical_processors());
+  }
 
   double clock_mhz() override {
     HKEY key = nullptr;

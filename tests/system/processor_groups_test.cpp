@@ -4,6 +4,7 @@
 #include <map>
 #include <vector>
 
+#include "system/job_cpu_limit.h"
 #include "system/processor_groups.h"
 #include "system/windows_version.h"
 
@@ -51,4 +52,16 @@ TEST(WindowsVersion, Build22000AndLaterAreWindows11) {
   EXPECT_EQ(format_windows_version("Windows 10 Pro", "22H2", ""), "Windows 10 Pro 22H2");
   EXPECT_EQ(format_windows_version("Windows Server 2022", "", "20348"), "Windows Server 2022 (Build 20348)");
   EXPECT_EQ(format_windows_version("", "", ""), "");
+}
+
+TEST(JobCpuLimit, AHardCapOrMaximumRateBecomesProcessorsRoundedUp) {
+  EXPECT_EQ(job_rate_processors({kJobCpuRateEnable | kJobCpuRateHardCap, 2500, 0}, 16), 4u);
+  EXPECT_EQ(job_rate_processors({kJobCpuRateEnable | kJobCpuRateHardCap, 2501, 0}, 16), 5u);
+  EXPECT_EQ(job_rate_processors({kJobCpuRateEnable | kJobCpuRateHardCap, 1, 0}, 8), 1u);
+  EXPECT_EQ(job_rate_processors({kJobCpuRateEnable | kJobCpuRateMinMax, 0, 5000}, 12), 6u);
+  // No limit: disabled, a weight, the whole machine, a minimum only.
+  EXPECT_EQ(job_rate_processors({kJobCpuRateHardCap, 2500, 0}, 16), std::nullopt);
+  EXPECT_EQ(job_rate_processors({kJobCpuRateEnable | kJobCpuRateWeightBased, 5, 0}, 16), std::nullopt);
+  EXPECT_EQ(job_rate_processors({kJobCpuRateEnable | kJobCpuRateHardCap, 10000, 0}, 16), std::nullopt);
+  EXPECT_EQ(job_rate_processors({kJobCpuRateEnable | kJobCpuRateMinMax, 0, 0}, 16), std::nullopt);
 }

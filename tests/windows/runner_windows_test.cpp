@@ -135,3 +135,10 @@ TEST(WindowsRunner, CtrlCCancelsTheRunAndExitsWith130) {
   EXPECT_EQ(code, 130u);
   EXPECT_NE(read_file(err).find("Cancelled; no result."), std::string::npos) << read_file(err);
 }
+
+TEST(WindowsSources, AnUnrestrictedProcessReportsEveryProcessorUsable) {
+  const auto sources = make_platform_system_sources();
+  const std::uint32_t logical = sources->logical_processors();
+  EXPECT_EQ(sources->affinity_processors().value_or(logical), logical);
+  EXPECT_EQ(sources->quota_processors(), std::nullopt);
+}
