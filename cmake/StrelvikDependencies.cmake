@@ -23,6 +23,28 @@ if(WIN32)
   add_library(PkgConfig::STB INTERFACE IMPORTED)
   target_include_directories(PkgConfig::STB SYSTEM INTERFACE ${STRELVIK_WINDOWS_HEADERS}/stb ${STRELVIK_WINDOWS_HEADERS})
 
+  # Dear ImGui with its Win32 and Direct3D 11 backends, compiled from Debian's source package of
+  # the version libimgui-dev has (scripts/fetch-imgui-source.sh unpacks it into the build tree).
+  set(STRELVIK_IMGUI_SOURCE ${CMAKE_SOURCE_DIR}/build/third-party/imgui-1.86 CACHE PATH
+    "Dear ImGui's source, with the backends folder")
+  if(NOT EXISTS ${STRELVIK_IMGUI_SOURCE}/backends/imgui_impl_dx11.cpp)
+    message(FATAL_ERROR "${STRELVIK_IMGUI_SOURCE} not found: run scripts/install-deps.sh")
+  endif()
+  add_library(strelvik_imgui STATIC
+    ${STRELVIK_IMGUI_SOURCE}/imgui.cpp
+    ${STRELVIK_IMGUI_SOURCE}/imgui_draw.cpp
+    ${STRELVIK_IMGUI_SOURCE}/imgui_tables.cpp
+    ${STRELVIK_IMGUI_SOURCE}/imgui_widgets.cpp
+    ${STRELVIK_IMGUI_SOURCE}/misc/cpp/imgui_stdlib.cpp
+    ${STRELVIK_IMGUI_SOURCE}/backends/imgui_impl_win32.cpp
+    ${STRELVIK_IMGUI_SOURCE}/backends/imgui_impl_dx11.cpp)
+  # As Debian's package builds it: the same headers on both platforms, no demo window.
+  target_include_directories(strelvik_imgui SYSTEM PUBLIC ${STRELVIK_IMGUI_SOURCE} ${STRELVIK_IMGUI_SOURCE}/misc/cpp)
+  # Its C++20 enum warnings are the library's, not ours.
+  target_compile_options(strelvik_imgui PRIVATE -w)
+  target_link_libraries(strelvik_imgui PUBLIC d3d11 dxgi d3dcompiler dwmapi imm32 gdi32)
+  add_library(PkgConfig::IMGUI ALIAS strelvik_imgui)
+
   # The Windows tests compare with the Linux programs and start the Linux leaderboard server.
   set(STRELVIK_LINUX_BIN_DIR ${CMAKE_SOURCE_DIR}/build/release/bin CACHE PATH
     "The Linux release build's programs, for the Windows tests run under wine")
