@@ -6,7 +6,7 @@
 # Every wait polls for what it waits for; the time limits only stop a hang.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
-program=$1
+program=$(realpath "$1")
 work=$(mktemp -d)
 xvfb_pid=""
 program_pid=""
@@ -51,7 +51,8 @@ find_window() { window=$(xdotool search --name "^${title}\$" 2>/dev/null | head 
 wait_for 90 find_window || fail "no window titled \"$title\""
 xprop -id "$window" WM_NAME | grep -qF "\"$title\"" || fail "the title is $(xprop -id "$window" WM_NAME)"
 item() { sed -n "s/^$1\t//p" "$work/rects.txt" 2>/dev/null; }
-wait_for 60 test -n "$(item Single-Core)" || fail "no Single-Core button listed"
+listed() { [[ -n $(item "$1") ]]; }
+wait_for 60 listed Single-Core || fail "no Single-Core button listed"
 
 # The theme: the window's background (WindowBg 0.051) and a panel's (ChildBg 0.078), in the
 # window's own coordinates (the X window is the client area).
@@ -64,8 +65,8 @@ read -r x0 y0 x1 y1 <<<"$(item Single-Core)"
 
 # GUI library 1.86 drops a press and release that fall into one frame: the button is held.
 xdotool mousemove --window "$window" $(((x0 + x1) / 2)) $(((y0 + y1) / 2)) sleep 0.2 mousedown 1 sleep 0.15 mouseup 1
-wait_for 150 grep -q '"type": "single"' "$work/history.json" || fail "the Single-Core run did not finish"
-wait_for 30 test -n "$(item 'preview image')" || fail "no preview image listed"
+wait_for 150 grep -qs '"type": "single"' "$work/history.json" || fail "the Single-Core run did not finish"
+wait_for 30 listed 'preview image' || fail "no preview image listed"
 read -r px0 py0 px1 py1 <<<"$(item 'preview image')"
 # A frame after the run has the finished image on screen; the unrendered preview is one colour.
 sleep 0.5
