@@ -50,7 +50,8 @@ title='Strelvik v1.4 - CPU Benchmark'
 find_window() { window=$(xdotool search --name "^${title}\$" 2>/dev/null | head -n1) && [[ -n $window ]]; }
 wait_for 90 find_window || fail "no window titled \"$title\""
 xprop -id "$window" WM_NAME | grep -qF "\"$title\"" || fail "the title is $(xprop -id "$window" WM_NAME)"
-item() { sed -n "s/^$1\t//p" "$work/rects.txt" 2>/dev/null; }
+# The Windows program writes the file in text mode: its lines end in CR LF.
+item() { tr -d '\r' <"$work/rects.txt" 2>/dev/null | sed -n "s/^$1\t//p"; }
 listed() { [[ -n $(item "$1") ]]; }
 wait_for 60 listed Single-Core || fail "no Single-Core button listed"
 
@@ -68,11 +69,13 @@ xdotool mousemove --window "$window" $(((x0 + x1) / 2)) $(((y0 + y1) / 2)) sleep
 wait_for 150 grep -qs '"type": "single"' "$work/history.json" || fail "the Single-Core run did not finish"
 wait_for 30 listed 'preview image' || fail "no preview image listed"
 read -r px0 py0 px1 py1 <<<"$(item 'preview image')"
-# A frame after the run has the finished image on screen; the unrendered preview is one colour.
-sleep 0.5
-import -window "$window" "$work/finished.png"
-colours=$(convert "$work/finished.png" -crop "$((px1 - px0))x$((py1 - py0))+$px0+$py0" -format %k info:)
-((colours > 200)) || fail "the preview holds $colours colours, not the rendered image"
+# A frame after the run puts the finished image on screen; the unrendered preview is one colour.
+preview_colours() {
+  import -window "$window" "$work/finished.png"
+  colours=$(convert "$work/finished.png" -crop "$((px1 - px0))x$((py1 - py0))+$px0+$py0" -format %k info:)
+  ((colours > 200))
+}
+wait_for 30 preview_colours || fail "the preview holds $colours colours, not the rendered image"
 
 # The close button's message: Alt+F4 is turned into it by the window's default handling.
 xdotool key --window "$window" alt+F4
