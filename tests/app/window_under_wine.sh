@@ -13,6 +13,7 @@ program_pid=""
 cleanup() {
   [[ -z $program_pid ]] || kill "$program_pid" 2>/dev/null || true
   [[ -z $xvfb_pid ]] || kill "$xvfb_pid" 2>/dev/null || true
+  [[ -z ${WINEPREFIX:-} ]] || /usr/lib/wine/wineserver -k 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -39,6 +40,11 @@ xvfb_pid=$!
 exec 3>&-
 wait_for 30 test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
 export DISPLAY=:$(head -n1 "$work/display")
+
+# A prefix of its own: a wine server that other tests' programs started without this display
+# would open the window elsewhere.
+export WINEPREFIX=$(dirname "$(dirname "$program")")/wine-prefix-window
+"$root/scripts/wine-run.sh" --init
 
 # A refused loopback port: the leaderboard requests fail at once, and nothing leaves the machine.
 (cd "$work" && STRELVIK_ITEM_RECTS="$work/rects.txt" STRELVIK_HISTORY="$work/history.json" \
@@ -83,4 +89,5 @@ code=0
 wait "$program_pid" || code=$?
 program_pid=""
 ((code == 0)) || fail "exit code $code after the window was closed: $(cat "$work/err.log")"
+timeout 60 /usr/lib/wine/wineserver -w || true
 echo "window under wine: title, theme, a Single-Core run and a clean close"
