@@ -45,7 +45,8 @@ class ItemRectsFile {
     if (path_.empty() || item_rects() == written_) return;
     written_ = item_rects();
     const std::string temp = path_ + ".tmp";
-    std::ofstream(temp, std::ios::trunc) << format_item_rects(written_);
+    // Binary: the same bytes on every platform, no CR LF where scripts read lines.
+    std::ofstream(temp, std::ios::trunc | std::ios::binary) << format_item_rects(written_);
     if (std::rename(temp.c_str(), path_.c_str()) != 0) {
       // Windows renames onto no existing file: a reader may then find none for a moment.
       std::remove(path_.c_str());

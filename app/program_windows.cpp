@@ -59,8 +59,10 @@ class Win32Host : public WindowHost {
     ImGui_ImplWin32_NewFrame();
   }
   void end_frame() override {
-    // The clear colour is the theme's window background.
-    const float clear[4] = {0.051f, 0.051f, 0.051f, 1.0f};
+    // The back buffer's contents are undefined after a discarding present: clear it to the
+    // theme's window background.
+    const ImVec4& bg = ImGui::GetStyle().Colors[ImGuiCol_WindowBg];
+    const float clear[4] = {bg.x, bg.y, bg.z, 1.0f};
     if (g_dx.back_buffer_view != nullptr) {
       g_dx.context->OMSetRenderTargets(1, &g_dx.back_buffer_view, nullptr);
       g_dx.context->ClearRenderTargetView(g_dx.back_buffer_view, clear);

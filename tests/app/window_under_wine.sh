@@ -56,8 +56,7 @@ title='Strelvik v1.4 - CPU Benchmark'
 find_window() { window=$(xdotool search --name "^${title}\$" 2>/dev/null | head -n1) && [[ -n $window ]]; }
 wait_for 90 find_window || fail "no window titled \"$title\""
 xprop -id "$window" WM_NAME | grep -qF "\"$title\"" || fail "the title is $(xprop -id "$window" WM_NAME)"
-# The Windows program writes the file in text mode: its lines end in CR LF.
-item() { tr -d '\r' <"$work/rects.txt" 2>/dev/null | sed -n "s/^$1\t//p"; }
+item() { sed -n "s/^$1\t//p" "$work/rects.txt" 2>/dev/null; }
 listed() { [[ -n $(item "$1") ]]; }
 wait_for 60 listed Single-Core || fail "no Single-Core button listed"
 
