@@ -31,7 +31,7 @@ LeaderboardSettings test_settings(int port, const fs::path& ca) {
 }
 
 void use_no_proxy() {
-  for (const char* name : {"http_proxy", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"}) unsetenv(name);
+  for (const char* name : {"http_proxy", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"}) unset_variable(name);
 }
 
 // ---- the leaderboard server ----------------------------------------------------------------
@@ -41,12 +41,9 @@ LeaderboardServer::LeaderboardServer(const Certificate& cert, const fs::path& di
   const std::string id = std::to_string(++counter);
   const fs::path out = dir / ("server-" + id + ".out");
   const fs::path err = dir / ("server-" + id + ".err");
-  pid_ = spawn_program({STRELVIK_SERVER_BIN, "--listen", "127.0.0.1:0", "--cert", cert.cert.string(), "--key",
-                        cert.key.string(), "--database", (dir / ("leaderboard-" + id + ".sqlite")).string(),
-                        "--rate-limit", "0", "--submissions-per-hour", "0",
-                        // the tests' small workloads score far above any standard run
-                        "--max-score-per-thread", "10000000"},
-                       out, err);
+  pid_ = spawn_program(
+      server_command(cert.cert.string(), cert.key.string(), (dir / ("leaderboard-" + id + ".sqlite")).string()), out,
+      err);
   // Sanitizer builds start slowly; the banner line says where the server listens.
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
   while (std::chrono::steady_clock::now() < deadline) {

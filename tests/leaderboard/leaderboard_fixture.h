@@ -19,6 +19,7 @@
 #include <signal.h>
 
 #include "leaderboard/leaderboard_client.h"
+#include "tests/support/test_environment.h"
 #include "tests/support/test_processes.h"
 
 // Rows in test failure messages.
@@ -34,6 +35,11 @@ LeaderboardSettings server_settings(int port, const fs::path& ca);
 
 // Clears the proxy variables so that loopback requests go straight to the test servers.
 void use_no_proxy();
+
+// The server's command line: 127.0.0.1 and a free port, no limits on requests or submissions,
+// and a score ceiling above what the tests' small workloads score (far above any standard run).
+// Paths as the server program reads them.
+std::vector<std::string> server_command(const std::string& cert, const std::string& key, const std::string& database);
 
 // strelvik-leaderboard on 127.0.0.1 and a free port, over HTTPS, rate limit off.
 class LeaderboardServer {

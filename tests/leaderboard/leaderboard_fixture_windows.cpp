@@ -22,7 +22,7 @@ LeaderboardSettings test_settings(int port, const fs::path& ca) {
 }
 
 void use_no_proxy() {
-  for (const char* name : {"http_proxy", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"}) _putenv_s(name, "");
+  for (const char* name : {"http_proxy", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"}) unset_variable(name);
 }
 
 LeaderboardServer::LeaderboardServer(const Certificate& cert, const fs::path& dir) {
@@ -31,8 +31,7 @@ LeaderboardServer::LeaderboardServer(const Certificate& cert, const fs::path& di
   const fs::path out = dir / ("server-" + id + ".out");
   const fs::path err = dir / ("server-" + id + ".err");
   pid_ = spawn_program(
-      {STRELVIK_SERVER_BIN, "--listen", "127.0.0.1:0", "--cert", unix_path(cert.cert), "--key", unix_path(cert.key),
-       "--database", unix_path(dir / ("leaderboard-" + id + ".sqlite")), "--rate-limit", "0"},
+      server_command(unix_path(cert.cert), unix_path(cert.key), unix_path(dir / ("leaderboard-" + id + ".sqlite"))),
       out, err);
   // The banner line says where the server listens.
   for (int i = 0; i < 1500; ++i) {

@@ -125,8 +125,8 @@ TEST_F(HistoryPanel, AFailedSaveAfterADeleteIsReported) {
 TEST(HistoryPanelLayout, TheDeleteButtonIsInsideTheTableAtEveryCommonScale) {
   TempDir dir;
   write_text(dir.file("history.json"), "{\"runs\":[" + run_json("multi", 123456, "2026-01-02T10:00:00") + "]}");
-  setenv("STRELVIK_HISTORY", dir.file("history.json").c_str(), 1);
-  setenv("STRELVIK_LEADERBOARD_URL", "https://leaderboard.strelvik.example", 1);
+  set_variable("STRELVIK_HISTORY", dir.file("history.json"));
+  set_variable("STRELVIK_LEADERBOARD_URL", "https://leaderboard.strelvik.example");
   for (const float scale : {1.0f, 1.25f, 1.5f}) {
     HeadlessGui gui;
     App app;
@@ -142,6 +142,6 @@ TEST(HistoryPanelLayout, TheDeleteButtonIsInsideTheTableAtEveryCommonScale) {
     ASSERT_TRUE(button != nullptr && table != nullptr) << scale;
     EXPECT_LE(button->x1, table->InnerClipRect.Max.x) << scale;
   }
-  unsetenv("STRELVIK_HISTORY");
-  unsetenv("STRELVIK_LEADERBOARD_URL");
+  unset_variable("STRELVIK_HISTORY");
+  unset_variable("STRELVIK_LEADERBOARD_URL");
 }

@@ -15,13 +15,13 @@ namespace {
 class LayoutFit : public ::testing::Test {
  protected:
   void SetUp() override {
-    setenv("STRELVIK_HISTORY", dir.file("history.json").c_str(), 1);
-    setenv("STRELVIK_LEADERBOARD_URL", "https://leaderboard.strelvik.example", 1);
+    set_variable("STRELVIK_HISTORY", dir.file("history.json"));
+    set_variable("STRELVIK_LEADERBOARD_URL", "https://leaderboard.strelvik.example");
   }
   void TearDown() override {
     stop();
-    unsetenv("STRELVIK_HISTORY");
-    unsetenv("STRELVIK_LEADERBOARD_URL");
+    unset_variable("STRELVIK_HISTORY");
+    unset_variable("STRELVIK_LEADERBOARD_URL");
   }
 
   // `rows` runs of `seconds` each, oldest first.

@@ -106,7 +106,7 @@ TEST_F(LeaderboardPanel, TheRefreshButtonKeepsItsRowWithOrWithoutAStatus) {
 }
 
 TEST_F(LeaderboardPanel, WithSubmissionsOffAFetchFailureIsStillShown) {
-  setenv("STRELVIK_NO_SUBMIT", "1", 1);
+  set_variable("STRELVIK_NO_SUBMIT", "1");
   open_tab();
   set_status("", "");
   EXPECT_TRUE(contains(frame(), "Submissions off"));  // cut short before Refresh

@@ -2,9 +2,8 @@
 // and scale, the "RUNNING..." rule and the right column's tabs.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "tests/history/temp_dir.h"
+#include "tests/support/test_environment.h"
 #include "tests/ui/headless_gui.h"
 #include "ui/fonts.h"
 #include "ui/theme.h"
@@ -14,14 +13,14 @@ static bool contains(const std::string& text, const char* part) { return text.fi
 class MainWindow : public ::testing::Test {
  protected:
   void SetUp() override {
-    setenv("STRELVIK_HISTORY", dir.file("history.json").c_str(), 1);
+    set_variable("STRELVIK_HISTORY", dir.file("history.json"));
     app = std::make_unique<App>();
     apply_theme();
   }
   void TearDown() override {
     app->engine.running.store(false);
     app.reset();
-    unsetenv("STRELVIK_HISTORY");
+    unset_variable("STRELVIK_HISTORY");
   }
   void start(float scale) {
     load_fonts(*app, scale, find_font_files());

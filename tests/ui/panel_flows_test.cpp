@@ -168,9 +168,9 @@ TEST_F(PanelFlows, AWrongImageIsShownWithAWarningButNeverRecordedOrSubmitted) {
 }
 
 TEST_F(PanelFlows, WithSubmissionsOffRunsAreRecordedButNotSubmitted) {
-  setenv("STRELVIK_NO_SUBMIT", "1", 1);
+  set_variable("STRELVIK_NO_SUBMIT", "1");
   auto h = open_quick();
-  unsetenv("STRELVIK_NO_SUBMIT");
+  unset_variable("STRELVIK_NO_SUBMIT");
   ASSERT_TRUE(h->click("Single-Core"));
   ASSERT_TRUE(h->frames_until([&] { return h->app->history.size() == 1; }));
   h->settle_leaderboard();

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <string>
@@ -14,6 +13,7 @@
 #include "state/app.h"
 #include "state/null_gpu_backend.h"
 #include "tests/leaderboard/leaderboard_fixture.h"
+#include "tests/support/test_environment.h"
 #include "tests/support/test_workloads.h"
 #include "tests/ui/headless_gui.h"
 #include "ui/item_rects.h"
@@ -35,10 +35,10 @@ class PanelHarness {
   // `cpu_name` keeps each test's submissions apart on the shared server.
   PanelHarness(const PanelServers& servers, const fs::path& history, const std::string& cpu_name,
                ReferenceWorkload workload) {
-    setenv("STRELVIK_HISTORY", history.c_str(), 1);
+    set_variable("STRELVIK_HISTORY", history.string());
     const std::string url = "https://127.0.0.1:" + std::to_string(servers.server.port());
-    setenv("STRELVIK_LEADERBOARD_URL", url.c_str(), 1);
-    setenv("STRELVIK_LEADERBOARD_CA", servers.cert.cert.c_str(), 1);
+    set_variable("STRELVIK_LEADERBOARD_URL", url);
+    set_variable("STRELVIK_LEADERBOARD_CA", servers.cert.cert.string());
     app = std::make_unique<App>(std::move(workload));
     app->gpu = &texture;
     cpu = cpu_name;
@@ -51,9 +51,9 @@ class PanelHarness {
   ~PanelHarness() {
     stop_app_services(*app);
     app.reset();
-    unsetenv("STRELVIK_HISTORY");
-    unsetenv("STRELVIK_LEADERBOARD_URL");
-    unsetenv("STRELVIK_LEADERBOARD_CA");
+    unset_variable("STRELVIK_HISTORY");
+    unset_variable("STRELVIK_LEADERBOARD_URL");
+    unset_variable("STRELVIK_LEADERBOARD_CA");
   }
 
   std::string frame() {

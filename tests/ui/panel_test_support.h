@@ -5,12 +5,12 @@
 // draw list holds.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "tests/history/temp_dir.h"
+#include "tests/support/test_environment.h"
 #include "tests/ui/headless_gui.h"
 #include "ui/item_rects.h"
 #include "ui/theme.h"
@@ -20,9 +20,9 @@ inline bool contains(const std::string& text, const std::string& part) { return 
 class PanelTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    setenv("STRELVIK_HISTORY", history_path.c_str(), 1);
-    setenv("STRELVIK_LEADERBOARD_URL", "https://leaderboard.strelvik.example", 1);
-    unsetenv("STRELVIK_NO_SUBMIT");
+    set_variable("STRELVIK_HISTORY", history_path);
+    set_variable("STRELVIK_LEADERBOARD_URL", "https://leaderboard.strelvik.example");
+    unset_variable("STRELVIK_NO_SUBMIT");
     apply_theme();
     gui.build_fonts();
   }
@@ -32,9 +32,9 @@ class PanelTest : public ::testing::Test {
       app->leaderboard.stop_all();
       app.reset();
     }
-    unsetenv("STRELVIK_HISTORY");
-    unsetenv("STRELVIK_LEADERBOARD_URL");
-    unsetenv("STRELVIK_NO_SUBMIT");
+    unset_variable("STRELVIK_HISTORY");
+    unset_variable("STRELVIK_LEADERBOARD_URL");
+    unset_variable("STRELVIK_NO_SUBMIT");
   }
 
   // The App, after any environment a test sets; the history is loaded as at start-up. Two

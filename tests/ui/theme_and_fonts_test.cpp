@@ -1,10 +1,10 @@
 // The dark theme, the four fonts and the DPI scaling of fonts and style sizes.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <limits>
 
 #include "tests/history/temp_dir.h"
+#include "tests/support/test_environment.h"
 #include "tests/ui/headless_gui.h"
 #include "ui/fonts.h"
 #include "ui/theme.h"
@@ -13,8 +13,8 @@ static bool same(const ImVec4& a, const ImVec4& b) { return a.x == b.x && a.y ==
 
 class UiTest : public ::testing::Test {
  protected:
-  void SetUp() override { setenv("STRELVIK_HISTORY", dir.file("history.json").c_str(), 1); }
-  void TearDown() override { unsetenv("STRELVIK_HISTORY"); }
+  void SetUp() override { set_variable("STRELVIK_HISTORY", dir.file("history.json")); }
+  void TearDown() override { unset_variable("STRELVIK_HISTORY"); }
   TempDir dir;
 };
 

@@ -50,12 +50,12 @@ TEST(WinInet, ATrustedExtraAuthorityGivesTheRowsAndSubmissionsArrive) {
 
   // The runner with the environment's address and authority, as a user would set them.
   TempDir dir;
-  _putenv_s("STRELVIK_LEADERBOARD_URL", ("https://127.0.0.1:" + std::to_string(shared->server.port())).c_str());
-  _putenv_s("STRELVIK_LEADERBOARD_CA", shared->cert.cert.string().c_str());
+  set_variable("STRELVIK_LEADERBOARD_URL", "https://127.0.0.1:" + std::to_string(shared->server.port()));
+  set_variable("STRELVIK_LEADERBOARD_CA", shared->cert.cert.string());
   const int code =
       run_program({(this_folder() / "strelvik-cli.exe").string(), "leaderboard", "multi"}, dir.path() / "out.txt");
-  _putenv_s("STRELVIK_LEADERBOARD_URL", "");
-  _putenv_s("STRELVIK_LEADERBOARD_CA", "");
+  unset_variable("STRELVIK_LEADERBOARD_URL");
+  unset_variable("STRELVIK_LEADERBOARD_CA");
   EXPECT_EQ(code, 0);
   EXPECT_NE(read_file(dir.path() / "out.txt").find("Windows Test CPU"), std::string::npos)
       << read_file(dir.path() / "out.txt");
