@@ -4,6 +4,7 @@
 # that a crash ends the program instead of waiting in a dialog, and bounded by `timeout`.
 #   scripts/wine-run.sh PROGRAM.exe ARGS...   run it
 #   scripts/wine-run.sh --init                only make the prefix
+#   STRELVIK_WINE_FONTS=1 ...                 with stand-ins for the Windows fonts
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 wine=/usr/lib/wine/wine64
@@ -28,6 +29,14 @@ if [[ ! -f $WINEPREFIX/.strelvik-ready ]]; then
   timeout 60 "$wine" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Auto /t REG_SZ /d 1 /f >/dev/null 2>&1
   timeout 60 "$wine" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
   touch "$WINEPREFIX/.strelvik-ready"
+fi
+# Wine ships neither Segoe UI nor Consolas. Tests that lay text out ask for stand-ins under their
+# file names: the faces the Linux build falls back to (scripts/deps/window.txt).
+if [[ -n ${STRELVIK_WINE_FONTS:-} ]]; then
+  fonts=$WINEPREFIX/drive_c/windows/Fonts
+  mkdir -p "$fonts"
+  cp -n /usr/share/fonts/opentype/inter/Inter-Regular.otf "$fonts/segoeui.ttf"
+  cp -n /usr/share/fonts/truetype/jetbrains-mono/JetBrainsMono-Regular.ttf "$fonts/consola.ttf"
 fi
 exec 9>&-
 [[ ${1:-} == --init ]] && exit 0
