@@ -24,6 +24,7 @@
 #include <wininet.h>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <stdexcept>
 #include <vector>
@@ -91,10 +92,15 @@ void set_timeouts(HINTERNET handle, const LeaderboardSettings& settings) {
   InternetSetOptionA(handle, INTERNET_OPTION_SEND_TIMEOUT, &receive, sizeof receive);
 }
 
-constexpr char kJsonHeader[] = "Content-Type: application/json\r\n";
+// Each request has a connection of its own, as on Linux: WinINet would otherwise keep it for the
+// next request, and wine then can hand one request another's reply.
+constexpr char kGetHeaders[] = "Connection: close\r\n";
+constexpr char kPostHeaders[] = "Connection: close\r\nContent-Type: application/json\r\n";
+
+const char* headers_for(const std::string* body) { return body ? kPostHeaders : kGetHeaders; }
 
 bool send(HINTERNET request, const std::string* body) {
-  return HttpSendRequestA(request, body ? kJsonHeader : nullptr, body ? static_cast<DWORD>(-1) : 0,
+  return HttpSendRequestA(request, headers_for(body), static_cast<DWORD>(-1),
                           body ? const_cast<char*>(body->data()) : nullptr,
                           body ? static_cast<DWORD>(body->size()) : 0) != 0;
 }
@@ -115,8 +121,8 @@ bool send_holding_body(HINTERNET request, const std::string* body, const std::ve
   if (!accept_unknown_root(request)) return false;
   INTERNET_BUFFERSA headers{};
   headers.dwStructSize = sizeof headers;
-  headers.lpcszHeader = body ? kJsonHeader : nullptr;
-  headers.dwHeadersLength = body ? static_cast<DWORD>(sizeof kJsonHeader - 1) : 0;
+  headers.lpcszHeader = headers_for(body);
+  headers.dwHeadersLength = static_cast<DWORD>(std::strlen(headers_for(body)));
   headers.dwBufferTotal = body ? static_cast<DWORD>(body->size()) : 0;
   if (!HttpSendRequestExA(request, &headers, nullptr, 0, 0)) return false;
   if (check_chain(request, trusted) != ChainCheck::ends_in_trusted) return false;
