@@ -34,10 +34,21 @@ for stage in $stages; do
     cmake --build --preset release -j "$jobs" --target strelvik-cli strelvik-leaderboard
     cmake --build --preset windows -j "$jobs"
     scripts/wine-run.sh --init
+    # One wine server for the whole run. Left to itself it ends a few seconds after its last
+    # program, and a program that connects while it is ending fails before it starts. Its
+    # services are started here too, away from CTest's pipes, which they would hold open.
+    wineserver="env WINEPREFIX=$PWD/build/windows/wine-prefix timeout 60 /usr/lib/wine/wineserver"
+    $wineserver -w || true
+    # A server left running (by a run that was stopped) is ended first.
+    $wineserver -p </dev/null >/dev/null 2>&1 ||
+      { $wineserver -k || true; $wineserver -p </dev/null >/dev/null 2>&1; }
+    WINEPREFIX=$PWD/build/windows/wine-prefix WINEDEBUG=-all timeout 120 /usr/lib/wine/wine64 \
+      wineboot </dev/null >/dev/null 2>&1 || true
+    trap '$wineserver -k || true; rm -f "$log"' EXIT
     ctest --preset windows -j "$jobs" | tee -a "$log"
     (cd build/windows && cpack -G ZIP >/dev/null)
-    # The prefix's server ends a few seconds after the last program; nothing is left behind.
-    WINEPREFIX=$PWD/build/windows/wine-prefix timeout 60 /usr/lib/wine/wineserver -w || true
+    $wineserver -k || true
+    trap 'rm -f "$log"' EXIT
   else
     cmake --build --preset "$stage" -j "$jobs"
     ctest --preset "$stage" -j "$jobs" | tee -a "$log"
