@@ -7,6 +7,7 @@
 //   InternetConnectA fails                                -> "InternetConnect failed"
 //   HttpOpenRequestA fails                                -> "HttpOpenRequest failed"
 //   HttpSendRequestA fails: refused, unresolved, TLS or certificate failure, time-out
+//   or no reply's headers within the connect and receive time-outs together
 //                                                         -> "HttpSendRequest failed"
 //   a status other than 200 (body not read)               -> "HTTP " + status
 //   status 200, then a read fails                         -> the body received so far
@@ -25,11 +26,13 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <vector>
 
 #include "leaderboard/http_transport.h"
+#include "leaderboard/time_limited_call.h"
 
 namespace {
 
@@ -152,10 +155,9 @@ bool send_checked(HINTERNET request, const std::string* body, const LeaderboardS
   return false;
 }
 
-// A GET when `body` is null, else a POST of it.
-std::string request(const LeaderboardSettings& settings, const std::string& path, const std::string* body) {
-  if (!settings.unusable_reason.empty()) throw std::runtime_error(settings.unusable_reason);
-
+// A GET when `body` is null, else a POST of it. `sent` is called once the reply's headers are in.
+std::string blocking_request(const LeaderboardSettings& settings, const std::string& path, const std::string* body,
+                             const std::function<void()>& sent) {
   InternetHandle session{InternetOpenA("Strelvik/1.4", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0)};
   if (!session.h) throw std::runtime_error("InternetOpen failed");
   set_timeouts(session.h, settings);
@@ -177,6 +179,8 @@ std::string request(const LeaderboardSettings& settings, const std::string& path
   set_timeouts(request.h, settings);
 
   if (!send_checked(request.h, body, settings)) throw std::runtime_error("HttpSendRequest failed");
+  // Wine honours the request handle's receive time-out while the body is read.
+  sent();
 
   DWORD status = 0;
   DWORD size = sizeof status;
@@ -196,6 +200,19 @@ std::string request(const LeaderboardSettings& settings, const std::string& path
     reply.append(buffer, read);
   }
   return reply;
+}
+
+// The connect and the handshake bounded by the time-outs WinINet is given, whether it applies
+// them or not; on a time-out the abandoned call keeps copies of what it uses.
+std::string request(const LeaderboardSettings& settings, const std::string& path, const std::string* body) {
+  if (!settings.unusable_reason.empty()) throw std::runtime_error(settings.unusable_reason);
+  const bool has_body = body != nullptr;
+  return call_with_time_limit(
+      [settings, path, has_body, body = has_body ? *body : std::string()](const std::function<void()>& sent) {
+        return blocking_request(settings, path, has_body ? &body : nullptr, sent);
+      },
+      settings.connect_timeout + std::chrono::duration_cast<std::chrono::milliseconds>(settings.receive_timeout),
+      "HttpSendRequest failed");
 }
 
 }  // namespace

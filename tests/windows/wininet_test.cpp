@@ -1,10 +1,15 @@
 // WinINet against the project's own leaderboard server (the Linux program, under wine) on
 // loopback: a trusted extra CA gives rows; no extra CA, another CA and a refused port fail as a
-// send failure, with nothing sent to the unchecked server. Connect time-outs are not honoured
-// by wine, so no test waits for one.
+// send failure, with nothing sent to the unchecked server. Wine honours no connect or handshake
+// time-out of WinINet's: a server that never answers the handshake is ended by the transport's
+// own limit.
+#include <winsock2.h>
+// after winsock2.h
 #include <windows.h>
 
 #include <gtest/gtest.h>
+
+#include <chrono>
 
 #include <stdexcept>
 #include <string>
@@ -82,4 +87,30 @@ TEST(WinInet, AnUntrustedServerOrARefusedPortIsASendFailure) {
   client.stop_all();
   EXPECT_EQ(client.fetch_error_text(), "");
   EXPECT_TRUE(client.rows("single").empty());
+}
+
+// The kernel completes the TCP connection from the listen queue; nothing ever answers the TLS
+// handshake. The request ends at the transport's limit (here 1.5 s), not never.
+TEST(WinInet, AServerThatNeverAnswersTheHandshakeIsASendFailure) {
+  WSADATA data;
+  ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &data), 0);
+  const SOCKET listener = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  int length = sizeof address;
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(listen(listener, 4), 0);
+  getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+
+  LeaderboardSettings settings = server_settings(ntohs(address.sin_port), shared->cert.cert);
+  settings.connect_timeout = std::chrono::milliseconds(500);
+  settings.receive_timeout = std::chrono::seconds(1);
+  EXPECT_EQ(failure_of(settings), "HttpSendRequest failed");
+  LeaderboardClient client(settings);
+  client.fetch("multi");
+  client.stop_all();
+  EXPECT_EQ(client.fetch_error_text(), "HttpSendRequest failed");
+  closesocket(listener);
+  WSACleanup();
 }
