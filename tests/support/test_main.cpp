@@ -8,8 +8,11 @@
 #endif
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -31,24 +34,48 @@ void print_all_stacks() {
 #endif
 }
 
-void start_watchdog() {
-  const char* value = std::getenv("STRELVIK_TEST_WATCHDOG");
-  const long seconds = value ? std::strtol(value, nullptr, 10) : 0;
-  if (seconds <= 0) return;
-  std::thread([seconds] {
-    std::this_thread::sleep_for(std::chrono::seconds(seconds));
+// Ends the program when the tests outlast their time; joined when they finish first, since
+// under wine a detached thread can hang the process.
+class Watchdog {
+ public:
+  explicit Watchdog(long seconds) : thread_([this, seconds] { watch(seconds); }) {}
+  ~Watchdog() {
+    {
+      std::lock_guard lock(mutex_);
+      finished_ = true;
+    }
+    woken_.notify_one();
+    thread_.join();
+  }
+
+ private:
+  void watch(long seconds) {
+    std::unique_lock lock(mutex_);
+    if (woken_.wait_for(lock, std::chrono::seconds(seconds), [this] { return finished_; })) return;
     const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
     std::fprintf(stderr, "watchdog: still running after %ld s%s%s.%s; every thread's stack:\n", seconds,
                  test ? " in " : "", test ? test->test_suite_name() : "", test ? test->name() : "");
     print_all_stacks();
     std::_Exit(124);
-  }).detach();
+  }
+
+  std::mutex mutex_;
+  std::condition_variable woken_;
+  bool finished_ = false;
+  std::thread thread_;  // last: it starts once the members it reads exist
+};
+
+long watchdog_seconds() {
+  const char* value = std::getenv("STRELVIK_TEST_WATCHDOG");
+  return value ? std::strtol(value, nullptr, 10) : 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
-  start_watchdog();
+  const long seconds = watchdog_seconds();
+  std::optional<Watchdog> watchdog;
+  if (seconds > 0) watchdog.emplace(seconds);
   return RUN_ALL_TESTS();
 }
