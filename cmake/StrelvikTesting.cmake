@@ -2,6 +2,11 @@
 # linked with the shared test helpers (tests/support).
 # Labels decide where a suite runs in CI: "unit" and "api" run in every build, sanitizers included;
 # "e2e" (slow, end to end) runs only in the release build.
+# The target unit_and_api_tests builds only the programs of the first two, for the sanitizer
+# builds: one make goal, so make keeps every core busy across all of them.
+if(NOT TARGET unit_and_api_tests)
+  add_custom_target(unit_and_api_tests)
+endif()
 function(strelvik_add_test name)
   cmake_parse_arguments(T "" "LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
@@ -14,4 +19,7 @@ function(strelvik_add_test name)
   math(EXPR watchdog "${T_TIMEOUT} - 20")
   set_tests_properties(${name} PROPERTIES LABELS "${T_LABEL}" TIMEOUT ${T_TIMEOUT}
                                           ENVIRONMENT "STRELVIK_TEST_WATCHDOG=${watchdog}")
+  if(T_LABEL MATCHES "^(unit|api)$")
+    add_dependencies(unit_and_api_tests ${name})
+  endif()
 endfunction()
