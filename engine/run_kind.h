@@ -1,0 +1,30 @@
+#pragma once
+// What a run measures. A run carries its kind from the moment it starts; nothing derives it from
+// a thread count. The text form exists only for JSON, SQL and URLs. The switches below list every
+// kind without a default, so that a new kind makes the compiler name each place that needs a case.
+#include <optional>
+#include <string_view>
+
+enum class RunKind {
+  single,  // one worker
+  multi,   // one worker per processor this process may use
+};
+
+// The kinds a board, a history best score or a summary line covers, in the order they are shown.
+inline constexpr RunKind kRunKinds[] = {RunKind::single, RunKind::multi};
+
+inline constexpr const char* run_kind_text(RunKind kind) {
+  switch (kind) {
+    case RunKind::single: return "single";
+    case RunKind::multi: return "multi";
+  }
+  return "multi";  // unreachable: every kind is listed above
+}
+
+// The kind a text names exactly; nothing for any other text.
+inline constexpr std::optional<RunKind> parse_run_kind(std::string_view text) {
+  for (const RunKind kind : kRunKinds) {
+    if (text == run_kind_text(kind)) return kind;
+  }
+  return std::nullopt;
+}
