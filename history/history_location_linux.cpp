@@ -43,6 +43,8 @@ std::string locate_history_file() {
   facts.history_variable = variable("STRELVIK_HISTORY");
   if (facts.history_variable && !facts.history_variable->empty()) return *facts.history_variable;
   facts.executable_path = executable_path();
+  facts.executable_in_system_folder =
+      path_inside_any(facts.executable_path, {"/usr", "/bin", "/sbin", "/lib", "/lib64", "/opt", "/snap"}, false);
   // The file a save would replace: a link beside the executable counts by its target.
   std::string target = write_target(history_path_beside(facts.executable_path), nullptr);
   if (target.empty()) target = history_path_beside(facts.executable_path);

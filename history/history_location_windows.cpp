@@ -44,6 +44,12 @@ std::string locate_history_file() {
   facts.history_variable = variable(L"STRELVIK_HISTORY");
   if (facts.history_variable && !facts.history_variable->empty()) return *facts.history_variable;
   facts.executable_path = executable_path();
+  const std::string none;  // an unset variable names no folder
+  facts.executable_in_system_folder =
+      path_inside_any(facts.executable_path,
+                      {variable(L"ProgramFiles").value_or(none), variable(L"ProgramFiles(x86)").value_or(none),
+                       variable(L"ProgramW6432").value_or(none), variable(L"SystemRoot").value_or(none)},
+                      true);
   const std::string beside = history_path_beside(facts.executable_path);
   facts.file_beside_executable_exists = file_exists(beside);
   facts.executable_directory_writable = directory_writable(parent_directory(beside));

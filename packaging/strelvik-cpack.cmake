@@ -13,4 +13,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Fonts are looked up by family at start-up; without them the built-in font is used.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-inter, fonts-jetbrains-mono")
 set(CPACK_STRIP_FILES ON)
+# Debian keeps each package's copyright and documents in /usr/share/doc/<package>.
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/copyright DESTINATION share/doc/strelvik)
+install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION share/doc/strelvik)
 include(CPack)

@@ -351,7 +351,7 @@ TEST(HistoryLocation, TheFileLivesBesideTheExecutableJoinedWithASlash) {
 
 TEST(HistoryLocation, TheVariableWinsThenTheExecutableDirectoryThenTheUsersDataDirectory) {
   HistoryLocationFacts f;
-  f.executable_path = "/usr/bin/strelvik";
+  f.executable_path = "/home/u/strelvik/strelvik";
   f.xdg_data_home = "/home/u/.data";
   f.home = "/home/u";
   f.history_variable = "/tmp/h.json";
@@ -361,18 +361,38 @@ TEST(HistoryLocation, TheVariableWinsThenTheExecutableDirectoryThenTheUsersDataD
   f.xdg_data_home = "relative/ignored";
   EXPECT_EQ(choose_history_path(f), "/home/u/.local/share/strelvik/history.json");
   f.home.reset();
-  EXPECT_EQ(choose_history_path(f), "/usr/bin/history.json");
+  EXPECT_EQ(choose_history_path(f), "/home/u/strelvik/history.json");
   f.home = "/home/u";
   f.executable_directory_writable = true;
-  EXPECT_EQ(choose_history_path(f), "/usr/bin/history.json");  // absent, and could be made there
+  EXPECT_EQ(choose_history_path(f), "/home/u/strelvik/history.json");  // absent, and could be made there
   // A file another user left there (after one "sudo strelvik-cli multi") is not this user's.
   f.file_beside_executable_exists = true;
   EXPECT_EQ(choose_history_path(f), "/home/u/.local/share/strelvik/history.json");
   f.file_beside_executable_writable = true;
-  EXPECT_EQ(choose_history_path(f), "/usr/bin/history.json");
+  EXPECT_EQ(choose_history_path(f), "/home/u/strelvik/history.json");
   // A save renames a new version into the folder: a writable file in a locked folder is no use.
   f.executable_directory_writable = false;
   EXPECT_EQ(choose_history_path(f), "/home/u/.local/share/strelvik/history.json");
+}
+
+TEST(HistoryLocation, AnInstalledProgramNeverWritesBesideItselfEvenWhenItCould) {
+  HistoryLocationFacts f;
+  f.executable_path = "/usr/bin/strelvik-cli";
+  f.home = "/root";
+  f.executable_directory_writable = true;  // root can write to /usr/bin
+  f.executable_in_system_folder = true;
+  EXPECT_EQ(choose_history_path(f), "/root/.local/share/strelvik/history.json");
+
+  EXPECT_TRUE(path_inside_any("/usr/bin/strelvik", {"/usr", "/opt"}, false));
+  EXPECT_TRUE(path_inside_any("/opt/strelvik/bin/strelvik", {"/usr", "/opt/"}, false));
+  EXPECT_FALSE(path_inside_any("/usrlocal/strelvik", {"/usr"}, false));
+  EXPECT_FALSE(path_inside_any("/home/u/usr/strelvik", {"/usr"}, false));
+  EXPECT_FALSE(path_inside_any("/usr", {"/usr"}, false));
+  EXPECT_FALSE(path_inside_any("/home/u/strelvik", {""}, false));  // an unset folder holds nothing
+  EXPECT_TRUE(path_inside_any("c:\\program files\\Strelvik\\bin\\strelvik.exe", {"C:\\Program Files"}, true));
+  EXPECT_TRUE(path_inside_any("C:/Program Files/Strelvik/strelvik.exe", {"C:\\Program Files\\"}, true));
+  EXPECT_FALSE(path_inside_any("C:\\Program Files (x86)\\strelvik.exe", {"C:\\Program Files"}, true));
+  EXPECT_FALSE(path_inside_any("C:\\PROGRAM FILES\\x.exe", {"C:\\Program Files"}, false));
 }
 
 }  // namespace
