@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "system/thread_affinity.h"
+
 namespace {
 
 bool is_allowed(const ProcessorSet& allowed, unsigned id) {
@@ -92,4 +94,12 @@ SmtPlacement place_smt_run(const CpuTopology& topology, const ProcessorSet& allo
     if (*type != 0) placement.not_standard_reason = outside_mask_reason(topology);
   }
   return placement;
+}
+
+std::function<void(std::int32_t)> worker_binding(std::vector<ProcessorSet> per_worker) {
+  return [per_worker = std::move(per_worker)](std::int32_t worker_index) {
+    if (per_worker.empty() || worker_index < 0) return;
+    const ProcessorSet& set = per_worker[static_cast<std::size_t>(worker_index) % per_worker.size()];
+    if (!set.empty()) bind_this_thread(set);
+  };
 }

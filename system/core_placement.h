@@ -6,8 +6,11 @@
 //   fastest type (the favoured one where the ranking says so) on Linux; the whole fastest type
 //   on Windows, whose scheduler knows its favoured cores itself.
 //   SMT: one worker on each hardware thread of the physical core the single run uses.
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "system/cpu_topology.h"
 
@@ -36,3 +39,13 @@ struct SmtPlacement {
 // `allowed` empty means every processor.
 SinglePlacement place_single_run(const CpuTopology& topology, const ProcessorSet& allowed, SingleBinding binding);
 SmtPlacement place_smt_run(const CpuTopology& topology, const ProcessorSet& allowed);
+
+// This machine's, from this_machine_cpu_topology() and this process's affinity mask, with this
+// platform's binding (cpu_topology_linux.cpp, cpu_topology_windows.cpp).
+SinglePlacement this_machine_single_placement();
+SmtPlacement this_machine_smt_placement();
+
+// A worker start hook's body: worker i binds itself to per_worker[i % size] (bind_this_thread);
+// nothing is bound when the list is empty or a set is. A refused binding leaves the worker where
+// it is: slower, never wrong. Single run: {processors}; SMT run: one set per processor.
+std::function<void(std::int32_t worker_index)> worker_binding(std::vector<ProcessorSet> per_worker);

@@ -59,7 +59,8 @@ CpuTopology make_cpu_topology(std::vector<LogicalProcessor> processors, CoreNami
   for (LogicalProcessor& p : processors)
     p.type = static_cast<std::uint32_t>(std::find(order.begin(), order.end(), p.speed_class) - order.begin());
 
-  std::vector<std::string> names = naming == CoreNaming::arm ? part_names(processors, order.size()) : std::vector<std::string>{};
+  std::vector<std::string> names =
+      naming == CoreNaming::arm ? part_names(processors, order.size()) : std::vector<std::string>{};
   if (names.empty()) names = generic_names(order.size(), naming);
   std::vector<std::set<std::uint32_t>> cores(order.size());
   topology.types.resize(order.size());

@@ -13,11 +13,11 @@ using ProcessorSet = std::vector<unsigned>;
 
 struct LogicalProcessor {
   unsigned id = 0;
-  std::uint32_t core = 0;          // equal for the hardware threads of one physical core
-  std::uint64_t speed_class = 0;   // equal within a core type, higher is faster
-  std::uint64_t ranking = 0;       // highest_perf or maximum clock: the favoured core; 0 unknown
-  std::string part_name;           // ARM: the core's name from the part tables; empty elsewhere
-  std::uint32_t type = 0;          // index into CpuTopology::types; 0 on a machine of one type
+  std::uint32_t core = 0;         // equal for the hardware threads of one physical core
+  std::uint64_t speed_class = 0;  // equal within a core type, higher is faster
+  std::uint64_t ranking = 0;      // highest_perf or maximum clock: the favoured core; 0 unknown
+  std::string part_name;          // ARM: the core's name from the part tables; empty elsewhere
+  std::uint32_t type = 0;         // index into CpuTopology::types; 0 on a machine of one type
 };
 
 // How types are named: "P", "E" on x86; "big", "LITTLE" (or the cores' names) on ARM.

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "system/arm_cpu_names.h"
+#include "system/core_placement.h"
 #include "system/proc_parsers.h"
 #include "system/thread_affinity.h"
 
@@ -142,3 +143,11 @@ CoreTypeProbe live_cpuid_core_types() {
 }
 
 CpuTopology this_machine_cpu_topology() { return read_linux_cpu_topology("/", live_cpuid_core_types()); }
+
+SinglePlacement this_machine_single_placement() {
+  return place_single_run(this_machine_cpu_topology(), this_process_processors(), SingleBinding::favoured_processor);
+}
+
+SmtPlacement this_machine_smt_placement() {
+  return place_smt_run(this_machine_cpu_topology(), this_process_processors());
+}

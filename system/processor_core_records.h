@@ -17,8 +17,8 @@ inline constexpr std::size_t kRelationship = 0;  // DWORD; RelationProcessorCore
 inline constexpr std::size_t kSize = 4;          // DWORD: this record's bytes
 inline constexpr std::size_t kFlags = 8;         // BYTE: LTP_PC_SMT (1) with SMT threads
 inline constexpr std::size_t kEfficiencyClass = 9;
-inline constexpr std::size_t kGroupCount = 30;  // WORD
-inline constexpr std::size_t kGroupMasks = 32;  // GROUP_AFFINITY[GroupCount]
+inline constexpr std::size_t kGroupCount = 30;         // WORD
+inline constexpr std::size_t kGroupMasks = 32;         // GROUP_AFFINITY[GroupCount]
 inline constexpr std::size_t kGroupAffinitySize = 16;  // KAFFINITY Mask, WORD Group, WORD[3]
 inline constexpr std::size_t kGroupInAffinity = 8;
 }  // namespace core_record

@@ -20,8 +20,8 @@ struct SystemInfo {
   // to logical_processors when nothing restricts the process; 0 in a record never collected.
   std::uint32_t usable_processors = 0;
   std::vector<CoreType> core_types;  // fastest first; empty on a machine of one core type
-  double clock_ghz = 0.0;  // nominal clock
-  std::string l1_cache;    // one level-1 data cache, e.g. "48 KB", or "N/A"
+  double clock_ghz = 0.0;            // nominal clock
+  std::string l1_cache;              // one level-1 data cache, e.g. "48 KB", or "N/A"
   std::string l2_cache;
   std::string l3_cache;
   std::string gpu_name;  // UTF-8; empty when no adapter was found

@@ -37,7 +37,11 @@ ProcessorSet this_process_processors() {
   GetProcessGroupAffinity(GetCurrentProcess(), &count, nullptr);  // asks for the size
   std::vector<USHORT> groups(count == 0 ? 1 : count);
   count = static_cast<USHORT>(groups.size());
-  if (!GetProcessGroupAffinity(GetCurrentProcess(), &count, groups.data()) || count == 0) return {};
+  // Wine answers no group at all: the process is then in group 0, as on one-group machines.
+  if (!GetProcessGroupAffinity(GetCurrentProcess(), &count, groups.data()) || count == 0) {
+    groups = {0};
+    count = 1;
+  }
   ProcessorSet processors;
   if (count == 1) {
     DWORD_PTR process = 0, system = 0;

@@ -38,8 +38,7 @@ TEST(CorePlacementTrees, IntelHybridRunsSingleOnTheFavouredPCoreAndSmtOnItsTwoTh
   const SmtPlacement smt = place_smt_run(t, {});
   EXPECT_EQ(smt.processors, (ProcessorSet{2, 3}));
   EXPECT_EQ(smt.core_type, "P");
-  EXPECT_EQ(cores_text(collect_system_info(*make_linux_system_sources(tree("intel-hybrid"), false))),
-            "2P + 4E / 8T");
+  EXPECT_EQ(cores_text(collect_system_info(*make_linux_system_sources(tree("intel-hybrid"), false))), "2P + 4E / 8T");
 }
 
 TEST(CorePlacementTrees, IntelHybridMaskedToItsECoresRunsThereButIsNotStandard) {
@@ -47,7 +46,8 @@ TEST(CorePlacementTrees, IntelHybridMaskedToItsECoresRunsThereButIsNotStandard) 
   const SinglePlacement s = single(t, {4, 5, 6, 7});
   EXPECT_EQ(s.processors, ProcessorSet{4});
   EXPECT_EQ(s.core_type, "E");
-  EXPECT_EQ(s.not_standard_reason, "not submitted: this process may not run on the P cores, the fastest of this machine");
+  EXPECT_EQ(s.not_standard_reason,
+            "not submitted: this process may not run on the P cores, the fastest of this machine");
   const SmtPlacement smt = place_smt_run(t, {4, 5, 6, 7});
   EXPECT_TRUE(smt.processors.empty());
   EXPECT_EQ(smt.unavailable_reason, "No SMT run: each E core of this processor runs one thread (no SMT)");
@@ -90,8 +90,7 @@ TEST(CorePlacementTrees, Zen5PartTakesItsTypesFromCpuidAndItsFavouredCoreFromHig
 TEST(CorePlacementTrees, UniformDesktopKeepsTodaysLineAndItsSmtRunTakesTheFavouredCore) {
   const CpuTopology t = topology("uniform-favoured");
   EXPECT_FALSE(t.mixed());
-  EXPECT_EQ(cores_text(collect_system_info(*make_linux_system_sources(tree("uniform-favoured"), false))),
-            "4C / 8T");
+  EXPECT_EQ(cores_text(collect_system_info(*make_linux_system_sources(tree("uniform-favoured"), false))), "4C / 8T");
   EXPECT_TRUE(single(t).processors.empty());
   EXPECT_EQ(place_smt_run(t, {}).processors, (ProcessorSet{1, 5}));
 }

@@ -2,6 +2,7 @@
 // placement's Windows form, and binding a thread on this machine.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <thread>
 
@@ -66,9 +67,9 @@ TEST(CoreTypes, NamesFollowTheArchitectureAndFallBackWhereCoreNamesDoNotTellType
   };
   EXPECT_EQ(names(make_cpu_topology(processors({{1, ""}, {0, ""}}), CoreNaming::x86)),
             (std::vector<std::string>{"P", "E"}));
-  EXPECT_EQ(names(make_cpu_topology(processors({{0, "Cortex-A55"}, {2, "Cortex-X1"}, {1, "Cortex-A78"}}),
-                                    CoreNaming::arm)),
-            (std::vector<std::string>{"Cortex-X1", "Cortex-A78", "Cortex-A55"}));
+  EXPECT_EQ(
+      names(make_cpu_topology(processors({{0, "Cortex-A55"}, {2, "Cortex-X1"}, {1, "Cortex-A78"}}), CoreNaming::arm)),
+      (std::vector<std::string>{"Cortex-X1", "Cortex-A78", "Cortex-A55"}));
   // The same core at two capacities, and an unknown part: positions, not names.
   EXPECT_EQ(names(make_cpu_topology(processors({{1, "Cortex-A78"}, {0, "Cortex-A78"}}), CoreNaming::arm)),
             (std::vector<std::string>{"big", "LITTLE"}));
@@ -118,6 +119,15 @@ TEST(CoreTypes, CpuidCoreTypeLeavesDecode) {
   EXPECT_EQ(amd_core_type(0, 0x10000010u), std::nullopt) << "without the heterogeneous flag the type is no type";
 }
 
+TEST(CoreTypes, ThisMachinesTopologyHoldsEveryProcessorThisProcessMayUse) {
+  const CpuTopology t = this_machine_cpu_topology();
+  ProcessorSet ids;
+  for (const LogicalProcessor& p : t.processors) ids.push_back(p.id);
+  for (const unsigned allowed : this_process_processors())
+    EXPECT_TRUE(std::binary_search(ids.begin(), ids.end(), allowed)) << allowed;
+  EXPECT_FALSE(ids.empty());
+}
+
 TEST(ThreadAffinity, AThreadBoundToOneProcessorRunsOnlyThere) {
   const ProcessorSet allowed = this_process_processors();
   ASSERT_FALSE(allowed.empty());
@@ -129,6 +139,15 @@ TEST(ThreadAffinity, AThreadBoundToOneProcessorRunsOnlyThere) {
   });
   worker.join();
   EXPECT_TRUE(bound);
+  EXPECT_EQ(seen, ProcessorSet{allowed.back()});
+  // The start hook's form: worker 1 of an SMT run takes the second processor of the list.
+  const auto hook = worker_binding({{allowed.front()}, {allowed.back()}});
+  seen.clear();
+  std::thread second([&] {
+    hook(1);
+    seen = this_thread_processors();
+  });
+  second.join();
   EXPECT_EQ(seen, ProcessorSet{allowed.back()});
   EXPECT_EQ(this_process_processors(), allowed) << "the process keeps its mask";
   EXPECT_FALSE(bind_this_thread({}));
