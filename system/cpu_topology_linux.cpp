@@ -112,13 +112,17 @@ CpuTopology read_linux_cpu_topology(const std::string& root_folder, const CoreTy
     if (key.empty()) key = {cpu};
     p.core = cores.emplace(key, static_cast<std::uint32_t>(cores.size())).first->second;
     p.speed_class = types ? types->classes[i] : 0;
-    p.ranking = parse_unsigned(read_file(dir + "acpi_cppc/highest_perf"))
-                    .value_or(parse_unsigned(read_file(dir + "cpufreq/cpuinfo_max_freq")).value_or(0));
+    p.ranking = parse_unsigned(read_file(dir + "acpi_cppc/highest_perf")).value_or(0);
     if (const auto block = blocks.find(cpu); block != blocks.end()) {
       const auto arm = cpuinfo_arm_cores(block->second);
       if (!arm.empty()) p.part_name = arm_core_name(arm.front());
     }
     processors.push_back(std::move(p));
+  }
+  // One scale for every processor: CPPC's where all have it, else the maximum clock's.
+  if (std::any_of(processors.begin(), processors.end(), [](const LogicalProcessor& p) { return p.ranking == 0; })) {
+    for (LogicalProcessor& p : processors)
+      p.ranking = parse_unsigned(read_file(cpu_root + std::to_string(p.id) + "/cpufreq/cpuinfo_max_freq")).value_or(0);
   }
   return make_cpu_topology(std::move(processors), x86 ? CoreNaming::x86 : CoreNaming::arm);
 }
