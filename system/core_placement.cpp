@@ -64,7 +64,7 @@ SmtPlacement place_smt_run(const CpuTopology& topology, const ProcessorSet& allo
   SmtPlacement placement;
   const auto type = fastest_allowed_type(topology, allowed);
   if (!type) {
-    placement.unavailable_reason = "No SMT run: this process may run on no known processor";
+    placement.unavailable_reason = "No SMT run: this machine does not say which threads share a core";
     return placement;
   }
   const std::string cores = topology.mixed() ? topology.types[*type].name + " core" : "core";

@@ -2,7 +2,8 @@
 // The records GetLogicalProcessorInformationEx(RelationProcessorCore) returns, parsed from
 // their bytes so the rules run, and are tested, on any platform. One record per physical core:
 // its EfficiencyClass (higher is faster; 0 everywhere on a machine of one type), whether it runs
-// SMT threads, and its processors as (group, mask) pairs.
+// SMT threads (LTP_PC_SMT; the parser counts the mask's processors instead, which says the same
+// and more: 2, 4 or 8 threads), and its processors as (group, mask) pairs.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
