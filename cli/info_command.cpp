@@ -28,6 +28,10 @@ void print_system_info(const SystemInfo& info, bool json, std::ostream& out) {
     if (info.usable_processors != 0 && info.usable_processors < info.logical_processors) {
       j["usable_processors"] = info.usable_processors;  // an affinity mask or a CPU quota
     }
+    if (info.core_types.size() > 1) {  // only where the cores differ, fastest first
+      for (const CoreType& type : info.core_types)
+        j["core_types"].push_back({{"name", type.name}, {"cores", type.cores}, {"threads", type.threads}});
+    }
     j["clock_ghz"] = info.clock_ghz;
     j["l1_cache"] = info.l1_cache;
     j["l2_cache"] = info.l2_cache;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "system/cpu_topology.h"
+
 namespace {
 
 std::string cache_text(const std::optional<std::uint64_t>& size) {
@@ -27,7 +29,9 @@ std::string format_cache_size(std::uint64_t bytes) {
 }
 
 std::string cores_text(const SystemInfo& info) {
-  std::string text = std::to_string(info.physical_cores) + "C / " + std::to_string(info.logical_processors) + "T";
+  const std::string cores =
+      info.core_types.size() > 1 ? core_types_text(info.core_types) : std::to_string(info.physical_cores) + "C";
+  std::string text = cores + " / " + std::to_string(info.logical_processors) + "T";
   if (info.usable_processors != 0 && info.usable_processors < info.logical_processors) {
     text += " (" + std::to_string(info.usable_processors) + " usable)";
   }
@@ -96,6 +100,7 @@ SystemInfo collect_system_info(ISystemSources& sources) {
   info.cpu_name = trim_leading_spaces(sources.cpu_brand());
   info.physical_cores = sources.physical_cores();
   info.logical_processors = sources.logical_processors();
+  info.core_types = sources.core_types();
   info.usable_processors =
       usable_processor_count(info.logical_processors, sources.affinity_processors(), sources.quota_processors());
   info.clock_ghz = sources.clock_mhz() * 0.001;

@@ -58,6 +58,8 @@ class ISystemSources {
   // whole processors; nullopt when unknown or unlimited.
   virtual std::optional<std::uint32_t> affinity_processors() { return std::nullopt; }
   virtual std::optional<std::uint32_t> quota_processors() { return std::nullopt; }
+  // Fastest first; empty on a machine of one core type (cpu_topology.h).
+  virtual std::vector<CoreType> core_types() { return {}; }
 };
 
 // This platform's services.

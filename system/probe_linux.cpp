@@ -21,6 +21,7 @@
 #endif
 
 #include "system/arm_cpu_names.h"
+#include "system/cpu_topology_linux.h"
 #include "system/graphics_linux.h"
 #include "system/proc_parsers.h"
 
@@ -177,6 +178,10 @@ class LinuxSystemSources final : public ISystemSources {
       if (const auto count = sched_affinity_count()) return count;
     }
     return status_allowed_processors(file("/proc/self/status"));
+  }
+
+  std::vector<CoreType> core_types() override {
+    return read_linux_cpu_topology(root_, live_ ? live_cpuid_core_types() : nullptr).types;
   }
 
   std::optional<std::uint32_t> quota_processors() override {

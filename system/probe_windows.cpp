@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "system/cpu_topology.h"
 #include "system/job_cpu_limit.h"
 #include "system/probe.h"
 #include "system/windows_version.h"
@@ -106,6 +107,8 @@ class WindowsSystemSources final : public ISystemSources {
     if (info.ControlFlags & kJobCpuRateMinMax) rate.max_rate = HIWORD(info.CpuRate);
     return job_rate_processors(rate, logical_processors());
   }
+
+  std::vector<CoreType> core_types() override { return this_machine_cpu_topology().types; }
 
   double clock_mhz() override {
     HKEY key = nullptr;

@@ -28,7 +28,8 @@ void draw_system_info_panel(App& app, ImFont* font) {
   // Six body-font characters hold the longest label ("Cores") and a gap.
   const float value_x = 6.0f * ImGui::GetFontSize();
 
-  const std::string cores = cores_text(info);  // "16C / 32T (4 usable)" under a mask or quota
+  // "16C / 32T (4 usable)" under a mask or quota; "6P + 8E / 20T" where core types differ.
+  const std::string cores = cores_text(info);
   char clock[32];
   std::snprintf(clock, sizeof clock, "%.2f GHz", info.clock_ghz);
   char vram[32];
@@ -38,6 +39,13 @@ void draw_system_info_panel(App& app, ImFont* font) {
 
   draw_row("CPU", info.cpu_name.c_str(), value_x, font);
   draw_row("Cores", cores.c_str(), value_x, font);
+  if (info.core_types.size() > 1 && ImGui::IsItemHovered()) {
+    std::string threads;
+    for (const CoreType& type : info.core_types)
+      threads += (threads.empty() ? "" : "\n") + type.name + ": " + std::to_string(type.cores) + " cores, " +
+                 std::to_string(type.threads) + " threads";
+    ImGui::SetTooltip("%s", threads.c_str());
+  }
   draw_row("Freq", clock, value_x, font);
   draw_row("L1", info.l1_cache.c_str(), value_x, font);
   draw_row("L2", info.l2_cache.c_str(), value_x, font);

@@ -74,4 +74,23 @@ TEST(InfoCommand, ARestrictedProcessAddsItsUsableCountToBothForms) {
   EXPECT_NE(text.str().find("Cores  8C / 16T (4 usable)\n"), std::string::npos) << text.str();
 }
 
+TEST(InfoCommand, MixedCoreTypesShowAsCountsPerTypeFastestFirstInBothForms) {
+  SystemInfo info = example();
+  info.physical_cores = 14;
+  info.logical_processors = 20;
+  info.core_types = {{"P", 6, 12}, {"E", 8, 8}};
+  std::ostringstream json, text;
+  print_system_info(info, true, json);
+  print_system_info(info, false, text);
+  const auto j = nlohmann::json::parse(json.str());
+  EXPECT_EQ(j["core_types"], nlohmann::json::parse(R"([{"name":"P","cores":6,"threads":12},
+                                                        {"name":"E","cores":8,"threads":8}])"));
+  EXPECT_EQ(j["physical_cores"], 14);
+  EXPECT_NE(text.str().find("Cores  6P + 8E / 20T\n"), std::string::npos) << text.str();
+
+  std::ostringstream uniform;
+  print_system_info(example(), true, uniform);
+  EXPECT_FALSE(nlohmann::json::parse(uniform.str()).contains("core_types"));
+}
+
 }  // namespace

@@ -28,9 +28,10 @@ TEST(MachineTrees, X86WithSmtCountsCoresAndTakesTheBaseClockNotTheBoost) {
   EXPECT_EQ(info.usable_processors, 4u) << "a cgroup with cpu.max \"max\" sets no limit";
 }
 
-TEST(MachineTrees, IntelHybridTakesTheClockOfThePerformanceCores) {
+TEST(MachineTrees, IntelHybridCountsItsCoreTypesAndTakesTheClockOfThePerformanceCores) {
   const SystemInfo info = machine("intel-hybrid");
-  EXPECT_EQ(cores_text(info), "6C / 8T");
+  EXPECT_EQ(cores_text(info), "2P + 4E / 8T");
+  EXPECT_EQ(info.physical_cores, 6u);
   EXPECT_DOUBLE_EQ(info.clock_ghz, 3.0);
 }
 
@@ -58,7 +59,8 @@ TEST(MachineTrees, RaspberryPiIsNamedByItsChipNotTheBoardOrBcm2835) {
 TEST(MachineTrees, Rk3588CountsEveryCoreOfItsClustersAndTakesTheFastestCluster) {
   const SystemInfo info = machine("rk3588");
   EXPECT_EQ(info.cpu_name, "Rockchip RK3588 (Cortex-A55 + Cortex-A76)");
-  EXPECT_EQ(cores_text(info), "8C / 8T") << "core_id restarts per cluster; core_cpus_list does not";
+  EXPECT_EQ(info.physical_cores, 8u) << "core_id restarts per cluster; core_cpus_list does not";
+  EXPECT_EQ(cores_text(info), "4 Cortex-A76 + 4 Cortex-A55 / 8T");
   EXPECT_DOUBLE_EQ(info.clock_ghz, 2.4);
 }
 
