@@ -1,7 +1,7 @@
 #pragma once
 // The order a run queues its tiles in. The pool is first in, first out, so the order decides
-// how the run ends: with many workers, a dear tile taken last leaves the others idle. The
-// standard image queues its dearest tiles first (from the counted cost of every tile), which
+// how the run ends: with many workers, a costly tile taken last leaves the others idle. The
+// standard image queues its costliest tiles first (from the counted cost of every tile), which
 // keeps that tail short for every thread count; any other image is queued row-major. The order
 // never changes a tile's index or seed, so it never changes the image.
 #include <cstdint>
@@ -9,7 +9,7 @@
 
 #include "engine/benchmark_config.h"
 
-// The tiles of the standard configuration (threads aside), dearest first; ties by index.
+// The tiles of the standard configuration (threads aside), costliest first; ties by index.
 const std::vector<std::int32_t>& standard_tile_order();
 
 // Tile indices 0 .. tile_count - 1 in the order `config` queues them.

@@ -161,7 +161,7 @@ TEST(ProgressLine, FitsTheTerminalShorteningTheBarFirst) {
 }
 
 TEST(RemainingTime, TileCostsWeighTheWorkDone) {
-  // Four tiles, the first one as dear as the other three together: half the work after one.
+  // Four tiles, the first one as costly as the other three together: half the work after one.
   const std::vector<double> costs{3.0, 1.0, 1.0, 1.0};
   const RemainingTimeEstimator weighted(costs);
   EXPECT_DOUBLE_EQ(*weighted.remaining_seconds(1, 4, 10.0), 10.0);

@@ -1,4 +1,4 @@
-// The queue order: the standard image's dearest tiles first, every other image row-major.
+// The queue order: the standard image's costliest tiles first, every other image row-major.
 #include <gtest/gtest.h>
 
 #include <algorithm>
