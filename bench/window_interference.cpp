@@ -20,8 +20,8 @@
 #include "app/program.h"
 #include "bench/bench_util.h"
 #include "engine/benchmark_engine.h"
+#include "state/benchmark_runs.h"
 #include "state/cpu_clock.h"
-#include "ui/run_control.h"
 #include "verify/image_verification.h"
 #include "verify/sha256.h"
 

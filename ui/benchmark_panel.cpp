@@ -7,11 +7,11 @@
 #include <string>
 
 #include "state/app.h"
+#include "state/benchmark_runs.h"
 #include "ui/item_rects.h"
 #include "ui/palette.h"
 #include "ui/panel_parts.h"
 #include "ui/panels.h"
-#include "ui/run_control.h"
 
 namespace {
 

@@ -3,11 +3,11 @@
 // without leaving the machine.
 #include <gtest/gtest.h>
 
+#include "state/benchmark_runs.h"
 #include "system/machine_threads.h"
 #include "tests/ui/panel_test_support.h"
 #include "ui/leaderboard_panel.h"
 #include "ui/palette.h"
-#include "ui/run_control.h"
 
 namespace {
 
@@ -167,7 +167,7 @@ TEST_F(LeaderboardPanel, ARestrictedMultiRunIsRecordedNotSubmittedAndTheLineSays
   result.date = "2026-01-02T03:04:05";
   const RunVerdict verdict =
       judge_run(app->workload, standard_config(4), machine_threads(app->system_info), app->workload.sha256);
-  record_result(*app, result, verdict);
+  record_and_submit(*app, result, verdict);
   EXPECT_EQ(app->history.size(), 1u);
   EXPECT_EQ(app->leaderboard.requests_started(), 0u);
   text = frame();

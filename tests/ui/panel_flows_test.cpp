@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <fstream>
 
+#include "state/benchmark_runs.h"
 #include "tests/ui/panel_harness.h"
-#include "ui/run_control.h"
 
 namespace {
 

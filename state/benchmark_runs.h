@@ -1,6 +1,7 @@
 #pragma once
-// Starting runs and taking their results: what the benchmark panel's buttons and its result
-// intake do, apart from the drawing.
+// Starting runs and taking their results: the application's workflow behind the benchmark
+// panel's buttons and its result intake (hash, judge, record, submit), kept apart from drawing
+// so that the window's path can be driven and tested without a GUI.
 #include <cstdint>
 
 #include "engine/benchmark_config.h"
@@ -17,7 +18,7 @@ void start_run(App& app, std::int32_t threads);
 
 // Stores a taken result in the history and submits it to the leaderboard, as far as its verdict
 // allows.
-void record_result(App& app, const BenchmarkResult& result, const RunVerdict& verdict);
+void record_and_submit(App& app, const BenchmarkResult& result, const RunVerdict& verdict);
 
 // What became of a finished run taken from the engine.
 struct FinishedRun {

@@ -1,4 +1,4 @@
-#include "ui/run_control.h"
+#include "state/benchmark_runs.h"
 
 #include <mutex>
 #include <utility>
@@ -25,7 +25,7 @@ void start_run(App& app, std::int32_t threads) {
   app.engine.start(config);
 }
 
-void record_result(App& app, const BenchmarkResult& result, const RunVerdict& verdict) {
+void record_and_submit(App& app, const BenchmarkResult& result, const RunVerdict& verdict) {
   if (verdict.may_record) {
     app.history.add(entry_from_result(result, app.system_info.cpu_name));
     collect_history_notices(app);
@@ -56,7 +56,7 @@ FinishedRun take_finished_run(App& app) {
   } else {
     app.multi_score = run.result.score;
   }
-  record_result(app, run.result, run.verdict);
+  record_and_submit(app, run.result, run.verdict);
   if (run.verdict.image_verified != true) app.unverified_kind = run.result.type == "single" ? "single" : "multi";
   return run;
 }
