@@ -11,6 +11,7 @@
 
 #include "bench/bench_util.h"
 #include "engine/benchmark_engine.h"
+#include "system/processor_groups.h"
 
 namespace {
 
@@ -27,9 +28,8 @@ double run_once(BenchmarkEngine& engine, const BenchmarkConfig& config) {
 int main(int argc, char** argv) {
   const int spp = int_flag(argc, argv, "--spp", 16);
   const int reps = int_flag(argc, argv, "--reps", 5);
-  const int threads = int_flag(argc, argv, "--threads", hardware_thread_count());
-
-  BenchmarkEngine engine;
+  BenchmarkEngine engine(platform_worker_placement());
+  const int threads = int_flag(argc, argv, "--threads", engine.placement().thread_count());
   std::vector<double> one;
   std::vector<double> many;
   std::vector<double> ratios;

@@ -22,6 +22,7 @@
 #include "engine/benchmark_engine.h"
 #include "state/benchmark_runs.h"
 #include "state/cpu_clock.h"
+#include "system/processor_groups.h"
 #include "verify/image_verification.h"
 #include "verify/sha256.h"
 
@@ -57,7 +58,7 @@ struct Measured {
 };
 
 Measured headless(BenchmarkConfig config, std::string* hash) {
-  BenchmarkEngine engine;
+  BenchmarkEngine engine(platform_worker_placement());
   const double cpu0 = process_cpu_seconds();
   const auto wall0 = std::chrono::steady_clock::now();
   engine.start(config);

@@ -66,7 +66,8 @@ void wait_for_run(BenchmarkEngine& engine, ProgressReporter& progress) {
 
 }  // namespace
 
-int run_benchmarks(const RunOptions& options, const RunRecorder& recorder, const RunSubmitter& submitter) {
+int run_benchmarks(const RunOptions& options, const WorkerPlacement& placement, const RunRecorder& recorder,
+                   const RunSubmitter& submitter) {
   install_stop_signal_handlers();
   std::FILE* human = options.json ? stderr : stdout;
   const bool interactive = isatty(STDERR_FILENO) != 0;
@@ -74,7 +75,7 @@ int run_benchmarks(const RunOptions& options, const RunRecorder& recorder, const
   // A multi-core run uses the processors this process may use, not every one the machine has.
   const MachineThreads machine = this_machine_threads();
 
-  BenchmarkEngine engine;
+  BenchmarkEngine engine(placement);
   std::vector<RunReport> reports;
   std::vector<std::uint8_t> last_image;
   int exit_code = 0;

@@ -32,8 +32,3 @@ inline constexpr BenchmarkConfig standard_config(std::int32_t thread_count) {
   config.thread_count = thread_count;
   return config;
 }
-
-// The machine's hardware thread count: the platform's (engine/worker_placement.h) when it set
-// one, else the standard library's; a report of 0 (the query failed) means one worker, since a
-// pool without workers would never finish.
-std::int32_t hardware_thread_count();

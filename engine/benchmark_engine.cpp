@@ -2,14 +2,14 @@
 
 #include <chrono>
 #include <exception>
+#include <utility>
 
 #include "engine/render_tile.h"
 #include "engine/score.h"
 #include "engine/thread_pool.h"
 #include "engine/tile_order.h"
-#include "engine/worker_placement.h"
 
-BenchmarkEngine::BenchmarkEngine() = default;
+BenchmarkEngine::BenchmarkEngine(WorkerPlacement placement) : placement_(std::move(placement)) {}
 
 BenchmarkEngine::~BenchmarkEngine() {
   cancel();
@@ -106,7 +106,7 @@ void BenchmarkEngine::run_internal(BenchmarkConfig config) {
     const std::int64_t begin = steady_now_ns();
     start_time.exchange(begin);
     {
-      ThreadPool pool(config.thread_count, worker_placement().on_worker_start);
+      ThreadPool pool(config.thread_count, placement_.on_worker_start);
       for (std::size_t k = 0; k < order.size() && !cancel_requested.load(); ++k) {
         const std::int32_t i = order[k];
         pool.enqueue([this, i, &config] { render_tile_task(i, config); });

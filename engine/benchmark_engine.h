@@ -16,10 +16,13 @@
 #include "engine/benchmark_scene.h"
 #include "engine/preview_image.h"
 #include "engine/tiles.h"
+#include "engine/worker_placement.h"
 
 class BenchmarkEngine {
  public:
-  BenchmarkEngine();
+  // Every run's workers are placed by `placement`: the platform's in a program (see
+  // system/processor_groups.h), none in most tests.
+  explicit BenchmarkEngine(WorkerPlacement placement);
   // Cancels a run in progress and waits until its workers have finished their current rows.
   ~BenchmarkEngine();
 
@@ -37,6 +40,8 @@ class BenchmarkEngine {
   BenchmarkResult take_result();
   // The reason a run ended without a result because the system refused a thread; taken once.
   std::optional<std::string> take_failure();
+
+  const WorkerPlacement& placement() const { return placement_; }
 
   // The steady clock in nanoseconds, the clock `start_time` is read from.
   static std::int64_t steady_now_ns();
@@ -60,6 +65,7 @@ class BenchmarkEngine {
   void render_tile_task(std::int32_t index, const BenchmarkConfig& config);
   void publish_failure(std::string message);
 
+  const WorkerPlacement placement_;
   std::vector<Tile> tiles_;
   std::mutex state_mutex_;  // guards `tiles_` and each tile's state
   std::string failure_;     // readable once run_failed is true

@@ -8,7 +8,8 @@
 
 App::App() : App(ReferenceWorkload::standard()) {}
 
-App::App(ReferenceWorkload workload_) : workload(std::move(workload_)) {}
+App::App(ReferenceWorkload workload_, WorkerPlacement placement)
+    : engine(std::move(placement)), workload(std::move(workload_)) {}
 
 void start_app_services(App& app, const MachineProbe& probe) {
   app.system_info = probe.collect();

@@ -11,6 +11,7 @@
 #include "history/results_history.h"
 #include "leaderboard/leaderboard_client.h"
 #include "system/cpu_usage_monitor.h"
+#include "system/processor_groups.h"
 #include "system/system_info.h"
 #include "verify/run_verdict.h"
 
@@ -26,8 +27,9 @@ struct ImageViewerState {
 };
 
 struct App {
+  // The standard workload; the workers placed as this machine needs (system/processor_groups.h).
   App();
-  explicit App(ReferenceWorkload workload);
+  explicit App(ReferenceWorkload workload, WorkerPlacement placement = platform_worker_placement());
 
   SystemInfo system_info;
   BenchmarkEngine engine;

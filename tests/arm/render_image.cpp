@@ -25,7 +25,7 @@ int main(int argc, char** argv) {
     }
   }
   const BenchmarkConfig config{values[0], values[1], values[2], values[3], values[4], values[5]};
-  BenchmarkEngine engine;
+  BenchmarkEngine engine{WorkerPlacement{}};
   engine.start(config);
   while (engine.running.load()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   if (!engine.result_ready.load()) {

@@ -49,7 +49,7 @@ bool all_zero(const BenchmarkEngine& engine) {
 }  // namespace
 
 TEST(BenchmarkEngine, KindFollowsTheThreadCount) {
-  BenchmarkEngine engine;
+  BenchmarkEngine engine{WorkerPlacement{}};
   const BenchmarkResult single = run_to_end(engine, small(1));
   EXPECT_EQ(single.type, "single");
   EXPECT_EQ(single.threads, 1);
@@ -65,7 +65,7 @@ TEST(BenchmarkEngine, KindFollowsTheThreadCount) {
 }
 
 TEST(BenchmarkEngine, ImageIsByteIdenticalForAnyThreadCount) {
-  BenchmarkEngine engine;
+  BenchmarkEngine engine{WorkerPlacement{}};
   run_to_end(engine, small(1, 3));
   const std::vector<std::uint8_t> one = engine.pixels.snapshot();
   for (std::int32_t threads : {2, 5}) {
@@ -78,7 +78,7 @@ TEST(BenchmarkEngine, ImageIsByteIdenticalForAnyThreadCount) {
 }
 
 TEST(BenchmarkEngine, StartClearsTheImageAndIgnoresRequestsWhileRunning) {
-  BenchmarkEngine engine;
+  BenchmarkEngine engine{WorkerPlacement{}};
   run_to_end(engine, small(2));
   engine.start(slow(2));
   EXPECT_TRUE(engine.running.load());
@@ -94,7 +94,7 @@ TEST(BenchmarkEngine, StartClearsTheImageAndIgnoresRequestsWhileRunning) {
 }
 
 TEST(BenchmarkEngine, CancelEndsTheRunWithoutAResultAndKeepsThePreviousOne) {
-  BenchmarkEngine engine;
+  BenchmarkEngine engine{WorkerPlacement{}};
   const BenchmarkResult before = run_to_end(engine, small(1));
   engine.result.score = 777;  // marks the stored result; a cancelled run must not touch it
 
@@ -116,14 +116,14 @@ TEST(BenchmarkEngine, CancelEndsTheRunWithoutAResultAndKeepsThePreviousOne) {
 }
 
 TEST(BenchmarkEngine, CancelWhileIdleDoesNotAffectTheNextRun) {
-  BenchmarkEngine engine;
+  BenchmarkEngine engine{WorkerPlacement{}};
   engine.cancel();
   const BenchmarkResult result = run_to_end(engine, small(2));
   EXPECT_EQ(result.type, "multi");
 }
 
 TEST(BenchmarkEngine, NewRunMakesAnUntakenResultUntakeable) {
-  BenchmarkEngine engine;
+  BenchmarkEngine engine{WorkerPlacement{}};
   engine.start(small(1));
   ASSERT_TRUE(wait_until_idle(engine));
   ASSERT_TRUE(engine.result_ready.load());
@@ -133,7 +133,7 @@ TEST(BenchmarkEngine, NewRunMakesAnUntakenResultUntakeable) {
 }
 
 TEST(BenchmarkEngine, StartTimeIsZeroUntilTheMeasuredPhaseBegins) {
-  BenchmarkEngine engine;
+  BenchmarkEngine engine{WorkerPlacement{}};
   run_to_end(engine, small(1));
   EXPECT_NE(engine.start_time.load(), 0);
   engine.start(slow(1));
@@ -150,7 +150,7 @@ TEST(BenchmarkEngine, StartTimeIsZeroUntilTheMeasuredPhaseBegins) {
 
 TEST(BenchmarkEngine, DestroyingDuringARunCancelsIt) {
   // A run of hours: the test ends only if the destructor cancels it rather than waiting.
-  BenchmarkEngine engine;
+  BenchmarkEngine engine{WorkerPlacement{}};
   engine.start(BenchmarkConfig{1024, 50, 8, 2, 4096, 4096});
   while (engine.tiles_done.load() == 0) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -164,7 +164,7 @@ TEST(BenchmarkEngineDeathTest, RefusedThreadsEndTheRunWithAFailure) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_EXIT(
       {
-        BenchmarkEngine engine;
+        BenchmarkEngine engine{WorkerPlacement{}};
         rlimit limit{};
         getrlimit(RLIMIT_AS, &limit);
         limit.rlim_cur = 64ull << 20;  // far below what 64 thread stacks need

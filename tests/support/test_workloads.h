@@ -15,7 +15,7 @@ inline constexpr BenchmarkConfig kSlowWorkload{32, 50, 32, 1, 320, 180};
 
 // The SHA-256 of a workload's finished image, rendered by an engine of its own.
 inline std::string reference_hash(BenchmarkConfig config) {
-  BenchmarkEngine engine;
+  BenchmarkEngine engine{WorkerPlacement{}};
   config.thread_count = 2;
   engine.start(config);
   while (engine.running.load()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
