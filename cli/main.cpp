@@ -33,7 +33,7 @@ RunRecorder history_recorder(const std::string& cpu_name) {
 RunSubmitter leaderboard_submitter(const std::string& cpu_name, const LeaderboardSettings& settings) {
   return [cpu_name, settings](const RunReport& report) {
     LeaderboardClient client(settings);
-    client.submit(cpu_name, report.result.type, report.result.score, report.result.threads);
+    client.submit(cpu_name, report.result.kind, report.result.score, report.result.threads);
     client.stop_all();
     // The status may quote the server's reply, which reaches the terminal.
     return escape_for_terminal(client.submit_status_text());

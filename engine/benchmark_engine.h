@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/benchmark_config.h"
+#include "engine/benchmark_run.h"
 #include "engine/benchmark_scene.h"
 #include "engine/preview_image.h"
 #include "engine/tiles.h"
@@ -30,9 +30,9 @@ class BenchmarkEngine {
   BenchmarkEngine& operator=(const BenchmarkEngine&) = delete;
 
   // Begins a run and returns at once; ignored while a run is in progress. Clears the image and
-  // the counters. The caller keeps `samples_per_pixel`, `tile_size` and `thread_count` at least
-  // 1 and width x height x 4 within 32 bits.
-  void start(const BenchmarkConfig& config);
+  // the counters. The caller keeps the workload's samples and tile size and the run's threads at
+  // least 1, and width x height x 4 within 32 bits. The result carries the request's kind.
+  void start(const RunRequest& run);
   // Stops queuing tiles; tiles in progress stop before their next row. Does not wait.
   void cancel();
 
@@ -61,8 +61,8 @@ class BenchmarkEngine {
   BenchmarkResult result;  // readable while running is false and result_ready is true
 
  private:
-  void run_internal(BenchmarkConfig config);
-  void render_tile_task(std::int32_t index, const BenchmarkConfig& config);
+  void run_internal(RunRequest run);
+  void render_tile_task(std::int32_t index, const Workload& workload);
   void publish_failure(std::string message);
 
   const WorkerPlacement placement_;

@@ -28,3 +28,21 @@ inline constexpr std::optional<RunKind> parse_run_kind(std::string_view text) {
   }
   return std::nullopt;
 }
+
+// The kind's name for people ("Single-core"), where a panel or a listing titles a run or a board.
+inline constexpr const char* run_kind_title(RunKind kind) {
+  switch (kind) {
+    case RunKind::single: return "Single-core";
+    case RunKind::multi: return "Multi-core";
+  }
+  return "Multi-core";  // unreachable: every kind is listed above
+}
+
+// The kind's two letters in a table column or a score line ("SC").
+inline constexpr const char* run_kind_abbreviation(RunKind kind) {
+  switch (kind) {
+    case RunKind::single: return "SC";
+    case RunKind::multi: return "MC";
+  }
+  return "MC";  // unreachable: every kind is listed above
+}

@@ -3,18 +3,22 @@
 // panel's buttons and its result intake (hash, judge, record, submit), kept apart from drawing
 // so that the window's path can be driven and tested without a GUI.
 #include <cstdint>
+#include <optional>
 
-#include "engine/benchmark_config.h"
+#include "engine/benchmark_run.h"
+#include "engine/run_kind.h"
 #include "verify/run_verdict.h"
 
 struct App;
 
-// The Multi-Core button's thread count: the processors this process may use.
-std::int32_t multi_core_threads(const App& app);
+// The workers of the window's run of a kind: 1 for Single-Core, the processors this process may
+// use for Multi-Core (verify/run_verdict.h's standard_threads).
+std::int32_t run_threads(const App& app, RunKind kind);
 
-// Prepares the preview texture for the workload's size and starts a run on `threads` workers.
-// The caller has checked that no run is in progress.
-void start_run(App& app, std::int32_t threads);
+// Prepares the preview texture for the workload's size and starts a run of `kind` on
+// run_threads(app, kind) workers, or on `threads` (a custom run, for measurement programs). The
+// caller has checked that no run is in progress.
+void start_run(App& app, RunKind kind, std::optional<std::int32_t> threads = std::nullopt);
 
 // Stores a taken result in the history and submits it to the leaderboard, as far as its verdict
 // allows.

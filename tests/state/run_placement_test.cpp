@@ -37,7 +37,7 @@ class GroupRecord {
 };
 
 const std::vector<std::uint32_t> kTwoGroups{3, 2};
-constexpr BenchmarkConfig kTiny{1, 3, 8, 1, 32, 32};
+constexpr Workload kTiny{.width = 32, .height = 32, .samples_per_pixel = 1, .max_depth = 3, .tile_size = 8};
 
 }  // namespace
 
@@ -47,7 +47,7 @@ TEST(RunPlacement, TheWindowAndTheRunnerBindAMultiCoreRunsWorkersToTheSameGroups
     App app(ReferenceWorkload{kTiny, ""}, window.placement(kTwoGroups));
     app.system_info.logical_processors = 5;
     app.system_info.usable_processors = 5;
-    start_run(app, multi_core_threads(app));
+    start_run(app, RunKind::multi);
     while (app.engine.running.load()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     ASSERT_TRUE(app.engine.result_ready.load());
     EXPECT_EQ(app.engine.placement().thread_count(), 5);
@@ -55,13 +55,9 @@ TEST(RunPlacement, TheWindowAndTheRunnerBindAMultiCoreRunsWorkersToTheSameGroups
 
   GroupRecord runner;
   RunOptions options;
-  options.kind = RunKind::Multi;
+  options.kinds = {RunKind::multi};
   options.threads = 5;  // the made-up machine's processors, not this one's
-  options.width = kTiny.width;
-  options.height = kTiny.height;
-  options.samples = kTiny.samples_per_pixel;
-  options.depth = kTiny.max_depth;
-  options.tile = kTiny.tile_size;
+  options.workload = kTiny;
   options.record_history = false;
   options.submit = false;
   ASSERT_EQ(run_benchmarks(options, runner.placement(kTwoGroups), {}), 0);

@@ -161,12 +161,12 @@ TEST_F(LeaderboardPanel, ARestrictedMultiRunIsRecordedNotSubmittedAndTheLineSays
   EXPECT_TRUE(contains(text, "32C / 64T (4 usable)"));
 
   BenchmarkResult result;
-  result.type = "multi";
+  result.kind = RunKind::multi;
   result.score = 4321;
   result.threads = 4;
   result.date = "2026-01-02T03:04:05";
-  const RunVerdict verdict =
-      judge_run(app->workload, standard_config(4), machine_threads(app->system_info), app->workload.sha256);
+  const RunRequest run{.workload = app->reference.workload, .kind = RunKind::multi, .threads = 4};
+  const RunVerdict verdict = judge_run(app->reference, run, machine_threads(app->system_info), app->reference.sha256);
   record_and_submit(*app, result, verdict);
   EXPECT_EQ(app->history.size(), 1u);
   EXPECT_EQ(app->leaderboard.requests_started(), 0u);
