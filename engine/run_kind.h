@@ -1,7 +1,8 @@
 #pragma once
 // What a run measures. A run carries its kind from the moment it starts; nothing derives it from
-// a thread count. The text form exists only for JSON, SQL and URLs. The switches below list every
-// kind without a default, so that a new kind makes the compiler name each place that needs a case.
+// a thread count. The text form exists only for JSON, SQL, URLs and file names; the title and the
+// abbreviation are what people read. The switches below list every kind without a default, so
+// that a new kind makes the compiler name each place that needs a case.
 #include <optional>
 #include <string_view>
 
