@@ -8,7 +8,6 @@
 #include <fstream>
 #include <string>
 
-#include "engine/benchmark_config.h"
 #include "state/app.h"
 #include "state/cpu_clock.h"
 #include "state/frame_budget.h"
@@ -66,7 +65,7 @@ void run_frame_loop(WindowHost& host, App& app, const ProgramOptions& options) {
   FrameRates rates = frame_rates_from_environment(host.refresh_rate());
   if (options.running_frame_rate) rates.running = *options.running_frame_rate;
   FramePacer pacer(rates);
-  FrameBudget budget(hardware_thread_count(), rates.running);
+  FrameBudget budget(app.engine.placement().thread_count(), rates.running);
   FrameScheduler scheduler;
   // STRELVIK_REPORT_FRAMES: one line on stderr at exit with the frame rate and where the time
   // went, for measuring what the window costs the machine it measures.

@@ -9,7 +9,7 @@
 #include "state/app.h"
 
 struct ProgramOptions {
-  ReferenceWorkload workload = ReferenceWorkload::standard();
+  ReferenceWorkload reference = ReferenceWorkload::standard();
   // Measurement programs drive the window through this: called after every frame, it returns
   // false to close the window. The shipped program leaves it empty.
   std::function<bool(App&)> after_frame;

@@ -117,7 +117,7 @@ int run_program(const ProgramOptions& options) {
     return 1;
   }
 
-  App app(options.workload);
+  App app(options.reference);
   app.gpu = &g_preview_texture;
   load_fonts(app, dpi_scale_from_content_scale(window_content_scale(window)), find_font_files());
   start_app_services(app);

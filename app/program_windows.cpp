@@ -102,7 +102,7 @@ int run_program(const ProgramOptions& options) {
   ImGui_ImplWin32_Init(window);
   ImGui_ImplDX11_Init(g_dx.device, g_dx.context);
 
-  App app(options.workload);
+  App app(options.reference);
   app.gpu = &g_dx;
   load_fonts(app, window_dpi_scale(window), find_font_files());
   set_minimum_client_size(window, static_cast<int>(std::ceil(kMinimumWindowWidth * app.dpi_scale)),

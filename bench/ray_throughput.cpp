@@ -16,6 +16,7 @@ int main(int argc, char** argv) {
   const int reps = int_flag(argc, argv, "--reps", 5);
   const int width = int_flag(argc, argv, "--width", 1920);
   const int height = int_flag(argc, argv, "--height", 1080);
+  const Workload workload{.width = width, .height = height, .samples_per_pixel = spp, .max_depth = 50, .tile_size = 32};
 
   BenchmarkScene scene = build_benchmark_scene();
   scene.camera.image_width = width;
@@ -33,8 +34,7 @@ int main(int argc, char** argv) {
   for (int rep = 0; rep < reps; ++rep) {
     real_times.push_back(seconds_of([&] {
       for (const Tile& t : tiles) {
-        render_tile(real_image.data(), width, height, t.x, t.y, t.w, t.h, spp, 50, scene.camera, scene.world,
-                    tile_seed(t.index), nullptr);
+        render_tile(real_image.data(), workload, t, scene, tile_seed(t.index), nullptr);
       }
     }));
     counters = FlatCounters{};

@@ -11,11 +11,12 @@
 
 #include "bench/bench_util.h"
 #include "engine/benchmark_engine.h"
+#include "system/processor_groups.h"
 
 namespace {
 
-double run_once(BenchmarkEngine& engine, const BenchmarkConfig& config) {
-  engine.start(config);
+double run_once(BenchmarkEngine& engine, const RunRequest& run) {
+  engine.start(run);
   while (engine.running.load()) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
@@ -27,15 +28,16 @@ double run_once(BenchmarkEngine& engine, const BenchmarkConfig& config) {
 int main(int argc, char** argv) {
   const int spp = int_flag(argc, argv, "--spp", 16);
   const int reps = int_flag(argc, argv, "--reps", 5);
-  const int threads = int_flag(argc, argv, "--threads", hardware_thread_count());
-
-  BenchmarkEngine engine;
+  BenchmarkEngine engine(platform_worker_placement());
+  const int threads = int_flag(argc, argv, "--threads", engine.placement().thread_count());
+  Workload workload = kStandardWorkload;
+  workload.samples_per_pixel = spp;
   std::vector<double> one;
   std::vector<double> many;
   std::vector<double> ratios;
   for (int rep = 0; rep < reps; ++rep) {
-    one.push_back(run_once(engine, BenchmarkConfig{spp, 50, 32, 1, 1920, 1080}));
-    many.push_back(run_once(engine, BenchmarkConfig{spp, 50, 32, threads, 1920, 1080}));
+    one.push_back(run_once(engine, RunRequest{.workload = workload, .kind = RunKind::single, .threads = 1}));
+    many.push_back(run_once(engine, RunRequest{.workload = workload, .kind = RunKind::multi, .threads = threads}));
     ratios.push_back(one.back() / many.back());
     std::fprintf(stderr, "rep %d: 1 worker %.3f s, %d workers %.3f s\n", rep + 1, one.back(), threads, many.back());
   }

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "bench/bench_util.h"
-#include "engine/benchmark_config.h"
+#include "engine/benchmark_run.h"
 #include "engine/benchmark_scene.h"
 #include "engine/preview_image.h"
 #include "engine/render_tile.h"
@@ -45,14 +45,18 @@ class CountingWorld final : public Hittable {
 int main(int argc, char** argv) {
   const int threads = int_flag(argc, argv, "--threads", 2);
   const int spp = int_flag(argc, argv, "--spp", kStandardWorkload.samples_per_pixel);
-  const BenchmarkConfig config = kStandardWorkload;
+  const Workload config{.width = kStandardWorkload.width,
+                        .height = kStandardWorkload.height,
+                        .samples_per_pixel = spp,
+                        .max_depth = kStandardWorkload.max_depth,
+                        .tile_size = kStandardWorkload.tile_size};
 
   BenchmarkScene scene = build_benchmark_scene();
   scene.camera.image_width = config.width;
   scene.camera.image_height = config.height;
   scene.camera.initialize();
-  HittableList counted;
-  counted.add(std::make_shared<CountingWorld>(scene.world));
+  BenchmarkScene counted{.world = {}, .camera = scene.camera};
+  counted.world.add(std::make_shared<CountingWorld>(scene.world));
 
   std::vector<Tile> tiles;
   build_tile_list(tiles, config.width, config.height, config.tile_size);
@@ -65,8 +69,7 @@ int main(int argc, char** argv) {
       for (std::size_t i = next.fetch_add(1); i < tiles.size(); i = next.fetch_add(1)) {
         const Tile& tile = tiles[i];
         segments = 0;
-        render_tile(image.data(), config.width, config.height, tile.x, tile.y, tile.w, tile.h, spp, config.max_depth,
-                    scene.camera, counted, tile_seed(tile.index), nullptr);
+        render_tile(image.data(), config, tile, counted, tile_seed(tile.index), nullptr);
         costs[i] = segments;
         std::fprintf(stderr, "tile %zu %llu\n", i, static_cast<unsigned long long>(segments));
       }
@@ -76,7 +79,7 @@ int main(int argc, char** argv) {
     worker.join();
   }
 
-  if (spp == config.samples_per_pixel) {
+  if (is_standard_workload(config)) {
     const std::string hash = sha256_hex(image.snapshot());
     std::fprintf(stderr, "image sha256 %s (%s the reference)\n", hash.c_str(),
                  hash == kStandardImageSha256 ? "equals" : "DIFFERS FROM");

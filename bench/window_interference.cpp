@@ -20,8 +20,9 @@
 #include "app/program.h"
 #include "bench/bench_util.h"
 #include "engine/benchmark_engine.h"
+#include "state/benchmark_runs.h"
 #include "state/cpu_clock.h"
-#include "ui/run_control.h"
+#include "system/processor_groups.h"
 #include "verify/image_verification.h"
 #include "verify/sha256.h"
 
@@ -56,11 +57,11 @@ struct Measured {
   bool verified = true;
 };
 
-Measured headless(BenchmarkConfig config, std::string* hash) {
-  BenchmarkEngine engine;
+Measured headless(const RunRequest& run, std::string* hash) {
+  BenchmarkEngine engine(platform_worker_placement());
   const double cpu0 = process_cpu_seconds();
   const auto wall0 = std::chrono::steady_clock::now();
-  engine.start(config);
+  engine.start(run);
   while (engine.running.load()) std::this_thread::sleep_for(std::chrono::milliseconds(20));
   const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wall0).count();
   Measured m;
@@ -70,14 +71,14 @@ Measured headless(BenchmarkConfig config, std::string* hash) {
   return m;
 }
 
-Measured windowed(const BenchmarkConfig& config, const std::string& reference, double fps) {
+Measured windowed(const RunRequest& run, const std::string& reference, double fps) {
   Measured m;
   long frame = 0;
   bool started = false;
   double ui0 = 0, cpu0 = 0, x0 = 0;
   std::chrono::steady_clock::time_point wall0;
   ProgramOptions options;
-  options.workload = ReferenceWorkload{config, reference};
+  options.reference = ReferenceWorkload{run.workload, reference};
   if (fps > 0) options.running_frame_rate = fps;  // 0: the window's own choice
   options.after_frame = [&](App& app) {
     ++frame;
@@ -92,7 +93,7 @@ Measured windowed(const BenchmarkConfig& config, const std::string& reference, d
       app.single_score = 0;
       app.multi_score = 0;
       x0 = x_server_cpu_seconds();
-      start_run(app, config.thread_count);
+      start_run(app, run.kind, run.threads);
       return true;
     }
     if (app.single_score == 0 && app.multi_score == 0) return true;  // not taken yet
@@ -103,7 +104,7 @@ Measured windowed(const BenchmarkConfig& config, const std::string& reference, d
     m.frames = frame - m.frames;
     m.wall = wall;
     m.x_server_cpu_per_s = (x_server_cpu_seconds() - x0) / wall;
-    m.verified = app.unverified_kind.empty();
+    m.verified = !app.unverified_kind;
     return false;
   };
   run_program(options);
@@ -130,10 +131,15 @@ std::string string_flag(int argc, char** argv, const char* name, const char* fal
 }  // namespace
 
 int main(int argc, char** argv) {
-  const int threads = int_flag(argc, argv, "--threads", hardware_thread_count());
-  const BenchmarkConfig config{
-      int_flag(argc, argv, "--spp", 40),    50, 32, threads, int_flag(argc, argv, "--width", 640),
-      int_flag(argc, argv, "--height", 360)};
+  const int threads = int_flag(argc, argv, "--threads", platform_worker_placement().thread_count());
+  const RunRequest run{.workload = {.width = int_flag(argc, argv, "--width", 640),
+                                    .height = int_flag(argc, argv, "--height", 360),
+                                    .samples_per_pixel = int_flag(argc, argv, "--spp", 40),
+                                    .max_depth = 50,
+                                    .tile_size = 32},
+                       .kind = RunKind::multi,
+                       .threads = threads};
+  const Workload& workload = run.workload;
   const int reps = int_flag(argc, argv, "--reps", 5);
   const bool with_headless = int_flag(argc, argv, "--headless", 1) != 0;
   const std::vector<double> rates = parse_list(string_flag(argc, argv, "--fps", "auto,30,10"));
@@ -147,9 +153,9 @@ int main(int argc, char** argv) {
   // The image every run must reproduce; rendering it also warms the machine up. The standard
   // workload's is known, which saves a full run.
   std::string reference = kStandardImageSha256;
-  if (!is_standard_workload(config)) headless(config, &reference);
-  std::printf("workload %dx%d, %d spp, %d threads; %d repetitions; running frame rates:", config.width, config.height,
-              config.samples_per_pixel, threads, reps);
+  if (!is_standard_workload(workload)) headless(run, &reference);
+  std::printf("workload %dx%d, %d spp, %d threads; %d repetitions; running frame rates:", workload.width,
+              workload.height, workload.samples_per_pixel, threads, reps);
   for (double fps : rates) std::printf(" %s", rate_name(fps).c_str());
   std::printf("\n");
 
@@ -157,13 +163,13 @@ int main(int argc, char** argv) {
   std::vector<std::vector<double>> window_times(rates.size()), paired(rates.size()), ui_cpu(rates.size());
   for (int rep = 0; rep < reps; ++rep) {
     // --headless 0 leaves the headless side to another program (strelvik-cli on the standard run).
-    const Measured h = with_headless ? headless(config, nullptr) : Measured{1.0};
+    const Measured h = with_headless ? headless(run, nullptr) : Measured{1.0};
     headless_times.push_back(h.seconds);
     if (with_headless) {
       std::printf("rep %d headless      %8.3f s  process %.2f CPU-s/s\n", rep, h.seconds, h.process_cpu_per_s);
     }
     for (std::size_t i = 0; i < rates.size(); ++i) {
-      const Measured w = windowed(config, reference, rates[i]);
+      const Measured w = windowed(run, reference, rates[i]);
       window_times[i].push_back(w.seconds);
       paired[i].push_back(w.seconds / h.seconds);
       ui_cpu[i].push_back(w.ui_cpu_per_s);

@@ -54,19 +54,21 @@ struct RunFlags {
 };
 
 void add_run_options(CLI::App& sub, RunOptions& options, std::string& size, RunFlags& flags) {
-  const BenchmarkConfig& standard = kStandardWorkload;
+  const Workload& standard = kStandardWorkload;
   sub.add_option("--repeat", options.repeat, "Run N times and end with median, min, max and spread (default 1)")
       ->check(whole_number(1, 1000));
   sub.add_option("--image", options.image_path, "Write the finished image to FILE.png");
   sub.add_option(
       "--size", size,
       with_default("Custom image size WxH", std::to_string(standard.width) + "x" + std::to_string(standard.height)));
-  sub.add_option("--spp", options.samples,
+  sub.add_option("--spp", options.workload.samples_per_pixel,
                  with_default("Custom samples per pixel", std::to_string(standard.samples_per_pixel)))
       ->check(whole_number(1, 1 << 20));
-  sub.add_option("--depth", options.depth, with_default("Custom maximum bounces", std::to_string(standard.max_depth)))
+  sub.add_option("--depth", options.workload.max_depth,
+                 with_default("Custom maximum bounces", std::to_string(standard.max_depth)))
       ->check(whole_number(1, 10000));
-  sub.add_option("--tile", options.tile, with_default("Custom tile edge in pixels", std::to_string(standard.tile_size)))
+  sub.add_option("--tile", options.workload.tile_size,
+                 with_default("Custom tile edge in pixels", std::to_string(standard.tile_size)))
       ->check(whole_number(1, 1 << 16));
   sub.add_flag("--json", options.json, "JSON Lines on stdout, human-readable text on stderr");
   sub.add_flag("--no-history", flags.no_history, "Do not record verified runs in the history");
@@ -147,8 +149,10 @@ Command parse_command_line(int argc, const char* const* argv) {
   LeaderboardRequest leaderboard;
   CLI::App* leaderboard_sub =
       app.add_subcommand("leaderboard", "Show the online leaderboard, this machine's rows marked");
-  leaderboard_sub->add_option("kind", leaderboard.kind, "single or multi (default: both)")
-      ->check(CLI::IsMember({"single", "multi"}));
+  std::string board_kind;
+  std::vector<std::string> board_kinds;
+  for (const RunKind kind : kRunKinds) board_kinds.push_back(run_kind_text(kind));
+  leaderboard_sub->add_option("kind", board_kind, "single or multi (default: both)")->check(CLI::IsMember(board_kinds));
 
   try {
     app.parse(argc, argv);
@@ -170,11 +174,14 @@ Command parse_command_line(int argc, const char* const* argv) {
     return history;
   }
   if (leaderboard_sub->parsed()) {
+    leaderboard.kind = parse_run_kind(board_kind);  // nothing when no kind was given
     return leaderboard;
   }
   CLI::App* chosen = single->parsed() ? single : multi->parsed() ? multi : both;
-  run.kind = chosen == single ? RunKind::Single : chosen == multi ? RunKind::Multi : RunKind::Both;
-  if (run.threads && run.kind != RunKind::Multi) {
+  if (chosen == single) run.kinds = {RunKind::single};
+  if (chosen == multi) run.kinds = {RunKind::multi};
+  if (chosen == both) run.kinds = {RunKind::single, RunKind::multi};
+  if (run.threads && chosen != multi) {
     return usage_error(
         "--threads applies to 'multi' only; 'single' always uses one worker and 'both' runs the "
         "standard pair");
@@ -188,8 +195,8 @@ Command parse_command_line(int argc, const char* const* argv) {
       return usage_error("--size must be WxH with positive integers and at most 2147483647 bytes of RGBA image, got '" +
                          size + "'");
     }
-    run.width = parsed->first;
-    run.height = parsed->second;
+    run.workload.width = parsed->first;
+    run.workload.height = parsed->second;
   }
   return run;
 }

@@ -5,6 +5,7 @@
 #include <variant>
 
 #include "cli/run_options.h"
+#include "engine/run_kind.h"
 
 struct InfoRequest {
   bool json = false;
@@ -12,7 +13,7 @@ struct InfoRequest {
 
 // `leaderboard [single|multi]`: both kinds when none is given.
 struct LeaderboardRequest {
-  std::optional<std::string> kind;
+  std::optional<RunKind> kind;
 };
 
 struct HistoryRequest {

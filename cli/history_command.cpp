@@ -1,5 +1,7 @@
 #include "cli/history_command.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <string>
 
@@ -11,7 +13,8 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-bool is_single(const HistoryEntry& e) { return e.type == "single"; }
+// A type that names no kind (a hand-edited file) is listed as multi-core, as the window shows it.
+const char* abbreviation(const HistoryEntry& e) { return run_kind_abbreviation(e.kind().value_or(RunKind::multi)); }
 
 Json run_json(const HistoryEntry& e, std::size_t number) {
   Json j;
@@ -33,8 +36,8 @@ std::string dump(const Json& j) { return j.dump(2, ' ', false, Json::error_handl
 // One table row: "#", SC/MC, score, "%.1fs" time and the date's first ten characters.
 std::string row(const HistoryEntry& e, std::size_t number) {
   char buffer[128];
-  std::snprintf(buffer, sizeof buffer, "%4zu  %-4s  %7d  %9.1fs  %s", number, is_single(e) ? "SC" : "MC", e.score,
-                e.time_seconds, e.date.substr(0, 10).c_str());
+  std::snprintf(buffer, sizeof buffer, "%4zu  %-4s  %7d  %9.1fs  %s", number, abbreviation(e), e.score, e.time_seconds,
+                e.date.substr(0, 10).c_str());
   return buffer;
 }
 
@@ -63,7 +66,7 @@ int delete_entry(ResultsHistory& history, int number, bool json, std::ostream& o
     j["path"] = history.path();
     out << dump(j) << '\n';
   } else {
-    out << "Deleted #" << number << ": " << (is_single(removed) ? "SC " : "MC ") << removed.score << ", "
+    out << "Deleted #" << number << ": " << abbreviation(removed) << ' ' << removed.score << ", "
         << removed.date.substr(0, 10) << '\n';
   }
   return 0;
@@ -90,8 +93,9 @@ int run_history_command(ResultsHistory& history, std::optional<int> delete_numbe
     j["path"] = history.path();
     j["runs"] = Json::array();
     for (std::size_t i = entries.size(); i-- > 0;) j["runs"].push_back(run_json(entries[i], i + 1));
-    j["best"]["single"] = best.single > 0 ? Json(best.single) : Json(nullptr);
-    j["best"]["multi"] = best.multi > 0 ? Json(best.multi) : Json(nullptr);
+    for (const RunKind kind : kRunKinds) {
+      j["best"][run_kind_text(kind)] = best.of(kind) > 0 ? Json(best.of(kind)) : Json(nullptr);
+    }
     out << dump(j) << '\n';
     return 0;
   }
@@ -102,7 +106,12 @@ int run_history_command(ResultsHistory& history, std::optional<int> delete_numbe
   }
   out << "   #  Type    Score        Time  Date\n";
   for (std::size_t i = entries.size(); i-- > 0;) out << row(entries[i], i + 1) << '\n';
-  out << "Best single-core: " << best_text(best.single) << "\nBest multi-core:  " << best_text(best.multi) << '\n';
+  for (const RunKind kind : kRunKinds) {
+    std::string label = std::string("Best ") + run_kind_title(kind) + ":";
+    label[5] = static_cast<char>(std::tolower(static_cast<unsigned char>(label[5])));
+    label.resize(std::max<std::size_t>(label.size(), 18), ' ');  // the scores line up
+    out << label << best_text(best.of(kind)) << '\n';
+  }
   return 0;
 }
 

@@ -3,6 +3,7 @@
 #include "leaderboard/terminal_text.h"
 
 #include <cstdio>
+#include <iterator>
 #include <ostream>
 
 std::string leaderboard_table_text(const std::vector<LeaderboardRow>& rows, const std::string& cpu_name) {
@@ -26,18 +27,18 @@ std::string leaderboard_table_text(const std::vector<LeaderboardRow>& rows, cons
   return text;
 }
 
-int run_leaderboard_command(LeaderboardClient& client, const std::optional<std::string>& kind,
-                            const std::string& cpu_name, std::ostream& out, std::ostream& err) {
+int run_leaderboard_command(LeaderboardClient& client, std::optional<RunKind> kind, const std::string& cpu_name,
+                            std::ostream& out, std::ostream& err) {
   int exit_code = 0;
-  const std::vector<std::string> kinds =
-      kind ? std::vector<std::string>{*kind} : std::vector<std::string>{"single", "multi"};
+  const std::vector<RunKind> kinds =
+      kind ? std::vector<RunKind>{*kind} : std::vector<RunKind>(std::begin(kRunKinds), std::end(kRunKinds));
   for (std::size_t i = 0; i < kinds.size(); ++i) {
     client.fetch(kinds[i]);
     client.stop_all();  // waits for the request; it ends within its time-outs
     if (i > 0) out << '\n';
-    out << (kinds[i] == "single" ? "Single-core" : "Multi-core") << " leaderboard\n";
+    out << run_kind_title(kinds[i]) << " leaderboard\n";
     if (const std::string error = client.fetch_error_text(); !error.empty()) {
-      err << "strelvik-cli: " << kinds[i] << " leaderboard: " << escape_for_terminal(error) << '\n';
+      err << "strelvik-cli: " << run_kind_text(kinds[i]) << " leaderboard: " << escape_for_terminal(error) << '\n';
       exit_code = 1;
       continue;
     }

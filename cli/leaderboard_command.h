@@ -12,7 +12,7 @@
 // byte are marked with "*". An empty list prints "No data yet".
 std::string leaderboard_table_text(const std::vector<LeaderboardRow>& rows, const std::string& cpu_name);
 
-// Fetches each asked kind (both when none is given, single first) one after the other, so that
+// Fetches the asked kind (every kind when none is given, single first) one after the other, so that
 // each table is shown with its own error. Exit code 0, or 1 when a fetch failed.
-int run_leaderboard_command(LeaderboardClient& client, const std::optional<std::string>& kind,
-                            const std::string& cpu_name, std::ostream& out, std::ostream& err);
+int run_leaderboard_command(LeaderboardClient& client, std::optional<RunKind> kind, const std::string& cpu_name,
+                            std::ostream& out, std::ostream& err);

@@ -33,7 +33,7 @@ RunRecorder history_recorder(const std::string& cpu_name) {
 RunSubmitter leaderboard_submitter(const std::string& cpu_name, const LeaderboardSettings& settings) {
   return [cpu_name, settings](const RunReport& report) {
     LeaderboardClient client(settings);
-    client.submit(cpu_name, report.result.type, report.result.score, report.result.threads);
+    client.submit(cpu_name, report.result.kind, report.result.score, report.result.threads);
     client.stop_all();
     // The status may quote the server's reply, which reaches the terminal.
     return escape_for_terminal(client.submit_status_text());
@@ -43,7 +43,6 @@ RunSubmitter leaderboard_submitter(const std::string& cpu_name, const Leaderboar
 }  // namespace
 
 int main(int argc, char** argv) {
-  install_worker_placement();
   const Command command = parse_command_line(argc, argv);
   if (const auto* early = std::get_if<EarlyExit>(&command)) {
     std::FILE* stream = early->code == 0 ? stdout : stderr;
@@ -67,6 +66,7 @@ int main(int argc, char** argv) {
   const std::string cpu_name = this_cpu_name();
   const LeaderboardSettings settings = leaderboard_settings_from_environment();
   const bool submit = run.submit && settings.submissions_enabled;
-  return run_benchmarks(run, run.record_history ? history_recorder(cpu_name) : RunRecorder{},
+  return run_benchmarks(run, platform_worker_placement(),
+                        run.record_history ? history_recorder(cpu_name) : RunRecorder{},
                         submit ? leaderboard_submitter(cpu_name, settings) : RunSubmitter{});
 }

@@ -10,7 +10,6 @@
 #include "cli/progress_reporter.h"
 #include "cli/terminal_size.h"
 #include "engine/benchmark_engine.h"
-#include "engine/standard_tile_costs.h"
 #include "engine/tile_order.h"
 #include "system/machine_threads.h"
 #include "system/png_writer.h"
@@ -22,19 +21,9 @@ namespace {
 
 constexpr auto kPollInterval = std::chrono::milliseconds(200);
 
-std::string run_label(const BenchmarkConfig& config) {
-  return std::string(kind_for_thread_count(config.thread_count)) + " (" + std::to_string(config.thread_count) +
-         (config.thread_count == 1 ? " thread)" : " threads)");
-}
-
-// The relative cost of each tile of a run, in the order the engine queues them, for the
-// remaining-time estimate; empty when unknown. Only the standard workload's can be known, from
-// the counted table; a custom run waits for a tenth of its tiles instead.
-std::vector<double> tile_costs_for(const BenchmarkConfig& config) {
-  std::vector<double> costs;
-  if (!renders_same_image(config, kStandardWorkload)) return costs;
-  for (const std::int32_t tile : standard_tile_order()) costs.push_back(kStandardTileCosts[tile]);
-  return costs;
+std::string run_label(const RunRequest& run) {
+  return std::string(run_kind_text(run.kind)) + " (" + std::to_string(run.threads) +
+         (run.threads == 1 ? " thread)" : " threads)");
 }
 
 // Polls the engine until the run ends, showing progress; cancels it on Ctrl-C.
@@ -66,7 +55,8 @@ void wait_for_run(BenchmarkEngine& engine, ProgressReporter& progress) {
 
 }  // namespace
 
-int run_benchmarks(const RunOptions& options, const RunRecorder& recorder, const RunSubmitter& submitter) {
+int run_benchmarks(const RunOptions& options, const WorkerPlacement& placement, const RunRecorder& recorder,
+                   const RunSubmitter& submitter) {
   install_stop_signal_handlers();
   std::FILE* human = options.json ? stderr : stdout;
   const bool interactive = isatty(STDERR_FILENO) != 0;
@@ -74,15 +64,17 @@ int run_benchmarks(const RunOptions& options, const RunRecorder& recorder, const
   // A multi-core run uses the processors this process may use, not every one the machine has.
   const MachineThreads machine = this_machine_threads();
 
-  BenchmarkEngine engine;
+  BenchmarkEngine engine(placement);
   std::vector<RunReport> reports;
   std::vector<std::uint8_t> last_image;
   int exit_code = 0;
 
-  for (const BenchmarkConfig& config : planned_runs(options, machine.usable)) {
-    const std::vector<double> costs = tile_costs_for(config);
-    ProgressReporter progress(stderr, interactive, run_label(config), RemainingTimeEstimator(costs));
-    engine.start(config);
+  for (const RunRequest& run : planned_runs(options, machine)) {
+    // The remaining-time estimate weighs the tiles by their counted costs where they were
+    // counted (the standard workload); a custom run waits for a tenth of its tiles instead.
+    const std::vector<double> costs = queued_tile_costs(run.workload);
+    ProgressReporter progress(stderr, interactive, run_label(run), RemainingTimeEstimator(costs));
+    engine.start(run);
     wait_for_run(engine, progress);
 
     if (const int signal_number = received_stop_signal(); signal_number != 0) {
@@ -100,10 +92,10 @@ int run_benchmarks(const RunOptions& options, const RunRecorder& recorder, const
 
     RunReport report;
     report.result = engine.take_result();
-    report.config = config;
+    report.workload = run.workload;
     last_image = engine.pixels.snapshot();
     report.image_sha256 = sha256_hex(last_image);
-    report.verdict = judge_run(ReferenceWorkload::standard(), config, machine, report.image_sha256);
+    report.verdict = judge_run(ReferenceWorkload::standard(), run, machine, report.image_sha256);
     if (recorder && report.verdict.may_record) {
       report.recorded = recorder(report);
     }
@@ -137,7 +129,7 @@ int run_benchmarks(const RunOptions& options, const RunRecorder& recorder, const
         summary.submit_status = submitter(reports[*median]);
       } else {
         for (const RunReport& report : reports) {
-          if (report.result.type == summary.kind && !report.verdict.not_submitted_reason.empty()) {
+          if (report.result.kind == summary.kind && !report.verdict.not_submitted_reason.empty()) {
             summary.submit_status = report.verdict.not_submitted_reason;
           }
         }

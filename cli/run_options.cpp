@@ -3,19 +3,14 @@
 #include <charconv>
 #include <limits>
 
-std::vector<BenchmarkConfig> planned_runs(const RunOptions& options, std::int32_t hardware_threads) {
-  std::vector<std::int32_t> thread_counts;
-  if (options.kind != RunKind::Multi) {
-    thread_counts.push_back(1);  // --threads is for multi-core runs only
-  }
-  if (options.kind != RunKind::Single) {
-    thread_counts.push_back(options.threads.value_or(hardware_threads));
-  }
-  std::vector<BenchmarkConfig> runs;
-  for (std::int32_t threads : thread_counts) {
+std::vector<RunRequest> planned_runs(const RunOptions& options, const MachineThreads& machine) {
+  std::vector<RunRequest> runs;
+  for (const RunKind kind : options.kinds) {
+    // The parser accepts --threads for `multi` alone.
+    const std::int32_t threads =
+        kind == RunKind::multi && options.threads ? *options.threads : standard_threads(kind, machine);
     for (std::int32_t i = 0; i < options.repeat; ++i) {
-      runs.push_back(
-          BenchmarkConfig{options.samples, options.depth, options.tile, threads, options.width, options.height});
+      runs.push_back(RunRequest{.workload = options.workload, .kind = kind, .threads = threads});
     }
   }
   return runs;

@@ -5,27 +5,26 @@
 #include <string>
 #include <vector>
 
-#include "engine/benchmark_config.h"
-
-enum class RunKind { Single, Multi, Both };
+#include "engine/benchmark_run.h"
+#include "engine/run_kind.h"
+#include "engine/workload.h"
+#include "verify/run_verdict.h"
 
 struct RunOptions {
-  RunKind kind = RunKind::Multi;
+  // The kinds to run, in order: `single`, `multi`, or `both` (single, then multi).
+  std::vector<RunKind> kinds{RunKind::multi};
   std::optional<std::int32_t> threads;  // --threads (multi only): workers of the multi-core runs
   std::int32_t repeat = 1;
-  std::string image_path;  // --image: PNG of the last finished image
-  std::int32_t width = kStandardWorkload.width;
-  std::int32_t height = kStandardWorkload.height;
-  std::int32_t samples = kStandardWorkload.samples_per_pixel;
-  std::int32_t depth = kStandardWorkload.max_depth;
-  std::int32_t tile = kStandardWorkload.tile_size;
+  std::string image_path;                 // --image: PNG of the last finished image
+  Workload workload = kStandardWorkload;  // --size, --spp, --depth, --tile
   bool json = false;
   bool record_history = true;  // --no-history turns it off
   bool submit = true;          // --no-submit turns it off
 };
 
-// The configurations to run, in order: single before multi, each repeated.
-std::vector<BenchmarkConfig> planned_runs(const RunOptions& options, std::int32_t hardware_threads);
+// The runs to carry out, in order: each kind's, repeated. A kind's thread count is its standard
+// one on this machine (verify/run_verdict.h), or --threads for a multi-core run.
+std::vector<RunRequest> planned_runs(const RunOptions& options, const MachineThreads& machine);
 
 // Parses "WxH"; nullopt when malformed, not positive, or when the image's bytes overflow 32 bits.
 std::optional<std::pair<std::int32_t, std::int32_t>> parse_image_size(const std::string& text);

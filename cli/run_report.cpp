@@ -5,16 +5,16 @@
 
 nlohmann::ordered_json run_report_json(const RunReport& report) {
   nlohmann::ordered_json object;
-  object["type"] = report.result.type;
+  object["type"] = run_kind_text(report.result.kind);
   object["score"] = report.result.score;
   object["time_seconds"] = report.result.time_seconds;
   object["threads"] = report.result.threads;
   object["date"] = report.result.date;
-  object["width"] = report.config.width;
-  object["height"] = report.config.height;
-  object["samples"] = report.config.samples_per_pixel;
-  object["max_depth"] = report.config.max_depth;
-  object["tile_size"] = report.config.tile_size;
+  object["width"] = report.workload.width;
+  object["height"] = report.workload.height;
+  object["samples"] = report.workload.samples_per_pixel;
+  object["max_depth"] = report.workload.max_depth;
+  object["tile_size"] = report.workload.tile_size;
   object["image_sha256"] = report.image_sha256;
   object["verified"] =
       report.verdict.image_verified ? nlohmann::ordered_json(*report.verdict.image_verified) : nlohmann::ordered_json();
@@ -28,12 +28,12 @@ nlohmann::ordered_json run_report_json(const RunReport& report) {
 std::string run_report_text(const RunReport& report) {
   const BenchmarkResult& r = report.result;
   char head[256];
-  std::snprintf(head, sizeof head, "%s%s: score %d, time %.3f s, %d thread%s, %s\n", r.type.c_str(),
+  std::snprintf(head, sizeof head, "%s%s: score %d, time %.3f s, %d thread%s, %s\n", run_kind_text(r.kind),
                 report.verdict.custom ? " (custom)" : "", r.score, r.time_seconds, r.threads, r.threads == 1 ? "" : "s",
                 r.date.c_str());
   std::string text = head;
-  text += "  image " + std::to_string(report.config.width) + "x" + std::to_string(report.config.height) + ", " +
-          std::to_string(report.config.samples_per_pixel) + " spp, SHA-256 " + report.image_sha256 + "\n";
+  text += "  image " + std::to_string(report.workload.width) + "x" + std::to_string(report.workload.height) + ", " +
+          std::to_string(report.workload.samples_per_pixel) + " spp, SHA-256 " + report.image_sha256 + "\n";
   if (!report.verdict.image_verified) {
     text += "  custom workload: no reference image to verify against\n";
   } else if (*report.verdict.image_verified) {
@@ -49,10 +49,10 @@ std::string run_report_text(const RunReport& report) {
   return text;
 }
 
-std::optional<std::size_t> median_run(const std::vector<RunReport>& reports, const std::string& kind, MedianOf among) {
+std::optional<std::size_t> median_run(const std::vector<RunReport>& reports, RunKind kind, MedianOf among) {
   std::vector<std::size_t> runs;
   for (std::size_t i = 0; i < reports.size(); ++i) {
-    if (reports[i].result.type == kind && (among == MedianOf::AllRuns || reports[i].verdict.may_submit)) {
+    if (reports[i].result.kind == kind && (among == MedianOf::AllRuns || reports[i].verdict.may_submit)) {
       runs.push_back(i);
     }
   }
@@ -67,7 +67,7 @@ std::optional<std::size_t> median_run(const std::vector<RunReport>& reports, con
 
 std::vector<RunSummary> summarize(const std::vector<RunReport>& reports) {
   std::vector<RunSummary> summaries;
-  for (const char* kind : {"single", "multi"}) {
+  for (const RunKind kind : kRunKinds) {
     const auto median = median_run(reports, kind, MedianOf::AllRuns);
     if (!median) {
       continue;
@@ -77,7 +77,7 @@ std::vector<RunSummary> summarize(const std::vector<RunReport>& reports) {
     s.median_score = s.min_score = s.max_score = reports[*median].result.score;
     s.median_time = s.min_time = s.max_time = reports[*median].result.time_seconds;
     for (const RunReport& report : reports) {
-      if (report.result.type != kind) {
+      if (report.result.kind != kind) {
         continue;
       }
       ++s.runs;
@@ -95,7 +95,7 @@ std::vector<RunSummary> summarize(const std::vector<RunReport>& reports) {
 nlohmann::ordered_json run_summary_json(const RunSummary& s) {
   nlohmann::ordered_json object;
   object["type"] = "summary";
-  object["kind"] = s.kind;
+  object["kind"] = run_kind_text(s.kind);
   object["runs"] = s.runs;
   object["median_score"] = s.median_score;
   object["min_score"] = s.min_score;
@@ -110,9 +110,9 @@ nlohmann::ordered_json run_summary_json(const RunSummary& s) {
 
 std::string run_summary_text(const RunSummary& s) {
   char text[256];
-  std::snprintf(text, sizeof text,
-                "%s over %d runs: median score %d (min %d, max %d), median time %.3f s, spread %.2f%%\n",
-                s.kind.c_str(), s.runs, s.median_score, s.min_score, s.max_score, s.median_time, s.spread_percent);
+  std::snprintf(
+      text, sizeof text, "%s over %d runs: median score %d (min %d, max %d), median time %.3f s, spread %.2f%%\n",
+      run_kind_text(s.kind), s.runs, s.median_score, s.min_score, s.max_score, s.median_time, s.spread_percent);
   if (s.submit_status) {
     return text + ("  leaderboard (median run): " + *s.submit_status + "\n");
   }

@@ -6,12 +6,14 @@
 #include <string>
 #include <vector>
 
-#include "engine/benchmark_config.h"
+#include "engine/benchmark_run.h"
+#include "engine/run_kind.h"
+#include "engine/workload.h"
 #include "verify/run_verdict.h"
 
 struct RunReport {
   BenchmarkResult result;
-  BenchmarkConfig config;
+  Workload workload;
   std::string image_sha256;
   RunVerdict verdict;
   bool recorded = false;                     // appended to the history
@@ -23,7 +25,7 @@ nlohmann::ordered_json run_report_json(const RunReport& report);
 std::string run_report_text(const RunReport& report);
 
 struct RunSummary {
-  std::string kind;
+  RunKind kind = RunKind::single;
   int runs = 0;
   // The median is a run of the series, the one median_run() picks, never an average of two.
   std::int32_t median_score = 0, min_score = 0, max_score = 0;
@@ -42,5 +44,5 @@ enum class MedianOf { SubmittableRuns, AllRuns };
 // Of a series of runs of one kind, the run whose score is the median (the lower of the two
 // middle ones for an even count, so that a series never claims more than it showed): among the
 // runs that may be submitted, or among all of them for the summary.
-std::optional<std::size_t> median_run(const std::vector<RunReport>& reports, const std::string& kind,
+std::optional<std::size_t> median_run(const std::vector<RunReport>& reports, RunKind kind,
                                       MedianOf among = MedianOf::SubmittableRuns);

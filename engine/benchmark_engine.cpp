@@ -2,14 +2,14 @@
 
 #include <chrono>
 #include <exception>
+#include <utility>
 
 #include "engine/render_tile.h"
 #include "engine/score.h"
 #include "engine/thread_pool.h"
 #include "engine/tile_order.h"
-#include "engine/worker_placement.h"
 
-BenchmarkEngine::BenchmarkEngine() = default;
+BenchmarkEngine::BenchmarkEngine(WorkerPlacement placement) : placement_(std::move(placement)) {}
 
 BenchmarkEngine::~BenchmarkEngine() {
   cancel();
@@ -23,12 +23,12 @@ std::int64_t BenchmarkEngine::steady_now_ns() {
       .count();
 }
 
-void BenchmarkEngine::start(const BenchmarkConfig& config) {
+void BenchmarkEngine::start(const RunRequest& run) {
   if (running.load()) {
     return;
   }
-  width = config.width;
-  height = config.height;
+  width = run.workload.width;
+  height = run.workload.height;
   pixels.reset(width, height);
 
   tiles_done.exchange(0);
@@ -41,7 +41,7 @@ void BenchmarkEngine::start(const BenchmarkConfig& config) {
   try {
     // Move-assigning joins the previous run thread, which has already finished its run; the
     // new thread is running during that join.
-    run_thread_ = std::jthread([this, config](std::stop_token) { run_internal(config); });
+    run_thread_ = std::jthread([this, run](std::stop_token) { run_internal(run); });
   } catch (const std::exception& e) {
     publish_failure(std::string("could not start the run thread: ") + e.what());
   }
@@ -68,7 +68,7 @@ void BenchmarkEngine::publish_failure(std::string message) {
   running.exchange(false);
 }
 
-void BenchmarkEngine::render_tile_task(std::int32_t index, const BenchmarkConfig& config) {
+void BenchmarkEngine::render_tile_task(std::int32_t index, const Workload& workload) {
   if (cancel_requested.load()) {
     return;  // the tile stays Pending and is not counted
   }
@@ -78,8 +78,7 @@ void BenchmarkEngine::render_tile_task(std::int32_t index, const BenchmarkConfig
     tiles_[index].state = TileState::Rendering;
     tile = tiles_[index];
   }
-  render_tile(pixels.data(), config.width, config.height, tile.x, tile.y, tile.w, tile.h, config.samples_per_pixel,
-              config.max_depth, scene_.camera, scene_.world, tile_seed(index), &cancel_requested);
+  render_tile(pixels.data(), workload, tile, scene_, tile_seed(index), &cancel_requested);
   {
     std::lock_guard lock(state_mutex_);
     tiles_[index].state = TileState::Done;  // also when cut short by a cancel
@@ -87,29 +86,30 @@ void BenchmarkEngine::render_tile_task(std::int32_t index, const BenchmarkConfig
   tiles_done.fetch_add(1);
 }
 
-void BenchmarkEngine::run_internal(BenchmarkConfig config) {
+void BenchmarkEngine::run_internal(RunRequest run) {
+  const Workload& workload = run.workload;
   try {
     // Preparation, not measured.
     scene_ = build_benchmark_scene();
-    scene_.camera.image_width = config.width;
-    scene_.camera.image_height = config.height;
+    scene_.camera.image_width = workload.width;
+    scene_.camera.image_height = workload.height;
     scene_.camera.initialize();
     {
       std::lock_guard lock(state_mutex_);
-      build_tile_list(tiles_, config.width, config.height, config.tile_size);
+      build_tile_list(tiles_, workload.width, workload.height, workload.tile_size);
       tile_count.exchange(static_cast<std::int32_t>(tiles_.size()));
     }
     tiles_done.exchange(0);
-    const std::vector<std::int32_t> order = tile_queue_order(config, tile_count.load());
+    const std::vector<std::int32_t> order = tile_queue_order(workload, tile_count.load());
 
     // The measured phase: creating the workers, queuing, rendering, and joining the workers.
     const std::int64_t begin = steady_now_ns();
     start_time.exchange(begin);
     {
-      ThreadPool pool(config.thread_count, worker_placement().on_worker_start);
+      ThreadPool pool(run.threads, placement_.on_worker_start);
       for (std::size_t k = 0; k < order.size() && !cancel_requested.load(); ++k) {
         const std::int32_t i = order[k];
-        pool.enqueue([this, i, &config] { render_tile_task(i, config); });
+        pool.enqueue([this, i, &workload] { render_tile_task(i, workload); });
       }
       pool.wait_idle();
     }
@@ -120,10 +120,10 @@ void BenchmarkEngine::run_internal(BenchmarkConfig config) {
       return;
     }
     const double time_seconds = static_cast<double>(end - begin) * 1e-9;
-    result.type = kind_for_thread_count(config.thread_count);
+    result.kind = run.kind;
     result.score = compute_score(time_seconds);
     result.time_seconds = time_seconds;
-    result.threads = config.thread_count;
+    result.threads = run.threads;
     result.date = format_result_date(std::chrono::system_clock::now());
     result_ready.exchange(true);
     running.exchange(false);

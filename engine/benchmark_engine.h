@@ -12,14 +12,17 @@
 #include <thread>
 #include <vector>
 
-#include "engine/benchmark_config.h"
+#include "engine/benchmark_run.h"
 #include "engine/benchmark_scene.h"
 #include "engine/preview_image.h"
 #include "engine/tiles.h"
+#include "engine/worker_placement.h"
 
 class BenchmarkEngine {
  public:
-  BenchmarkEngine();
+  // Every run's workers are placed by `placement`: the platform's in a program (see
+  // system/processor_groups.h), none in most tests.
+  explicit BenchmarkEngine(WorkerPlacement placement);
   // Cancels a run in progress and waits until its workers have finished their current rows.
   ~BenchmarkEngine();
 
@@ -27,9 +30,9 @@ class BenchmarkEngine {
   BenchmarkEngine& operator=(const BenchmarkEngine&) = delete;
 
   // Begins a run and returns at once; ignored while a run is in progress. Clears the image and
-  // the counters. The caller keeps `samples_per_pixel`, `tile_size` and `thread_count` at least
-  // 1 and width x height x 4 within 32 bits.
-  void start(const BenchmarkConfig& config);
+  // the counters. The caller keeps the workload's samples and tile size and the run's threads at
+  // least 1, and width x height x 4 within 32 bits. The result carries the request's kind.
+  void start(const RunRequest& run);
   // Stops queuing tiles; tiles in progress stop before their next row. Does not wait.
   void cancel();
 
@@ -37,6 +40,8 @@ class BenchmarkEngine {
   BenchmarkResult take_result();
   // The reason a run ended without a result because the system refused a thread; taken once.
   std::optional<std::string> take_failure();
+
+  const WorkerPlacement& placement() const { return placement_; }
 
   // The steady clock in nanoseconds, the clock `start_time` is read from.
   static std::int64_t steady_now_ns();
@@ -56,10 +61,11 @@ class BenchmarkEngine {
   BenchmarkResult result;  // readable while running is false and result_ready is true
 
  private:
-  void run_internal(BenchmarkConfig config);
-  void render_tile_task(std::int32_t index, const BenchmarkConfig& config);
+  void run_internal(RunRequest run);
+  void render_tile_task(std::int32_t index, const Workload& workload);
   void publish_failure(std::string message);
 
+  const WorkerPlacement placement_;
   std::vector<Tile> tiles_;
   std::mutex state_mutex_;  // guards `tiles_` and each tile's state
   std::string failure_;     // readable once run_failed is true

@@ -2,8 +2,8 @@
 // A pinhole camera with the viewport at distance 1 in front of the eye; no defocus blur.
 #include <cstdint>
 
-#include "engine/benchmark_config.h"
 #include "engine/ray.h"
+#include "engine/workload.h"
 
 // tan(vfov / 2) for a vertical field of view in degrees (0 < vfov < 180), computed without the
 // platform's maths library so that the image is the same everywhere.

@@ -32,20 +32,22 @@ std::uint8_t channel_to_byte(double average) {
   return static_cast<std::uint8_t>(std::clamp(value, 0.0, 0.999) * 256.0);
 }
 
-void render_tile(std::uint32_t* pixels, std::int32_t image_width, std::int32_t image_height, std::int32_t tile_x,
-                 std::int32_t tile_y, std::int32_t tile_width, std::int32_t tile_height, std::int32_t samples_per_pixel,
-                 std::int32_t max_depth, const Camera& camera, const HittableList& world, std::int32_t seed,
-                 const std::atomic<bool>* cancel) {
+void render_tile(std::uint32_t* pixels, const Workload& workload, const Tile& tile, const BenchmarkScene& scene,
+                 std::int32_t seed, const std::atomic<bool>* cancel) {
   Rng rng(static_cast<std::uint32_t>(seed));
-  const std::int32_t x_end = std::min(image_width, tile_x + tile_width);
-  const std::int32_t y_end = std::min(image_height, tile_y + tile_height);
+  const std::int32_t image_width = workload.width;
+  const std::int32_t samples_per_pixel = workload.samples_per_pixel;
+  const std::int32_t max_depth = workload.max_depth;
+  const Camera& camera = scene.camera;
+  const std::int32_t x_end = std::min(image_width, tile.x + tile.w);
+  const std::int32_t y_end = std::min(workload.height, tile.y + tile.h);
   const double scale = 1.0 / samples_per_pixel;
 
-  for (std::int32_t y = tile_y; y < y_end; ++y) {
+  for (std::int32_t y = tile.y; y < y_end; ++y) {
     if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) {
       return;
     }
-    for (std::int32_t x = tile_x; x < x_end; ++x) {
+    for (std::int32_t x = tile.x; x < x_end; ++x) {
       Vec3 sum;
       for (std::int32_t s = 0; s < samples_per_pixel; ++s) {
         // Vertical jitter is drawn first.
@@ -53,7 +55,7 @@ void render_tile(std::uint32_t* pixels, std::int32_t image_width, std::int32_t i
         const double jx = random_double(rng);
         const double sy = (y + jy) - 0.5;
         const double sx = (jx - 0.5) + x;
-        sum += ray_color(camera.primary_ray(sx, sy), world, max_depth, rng);
+        sum += ray_color(camera.primary_ray(sx, sy), scene.world, max_depth, rng);
       }
       const std::uint32_t rgba = pack_rgba(channel_to_byte(sum.x * scale), channel_to_byte(sum.y * scale),
                                            channel_to_byte(sum.z * scale), 255);

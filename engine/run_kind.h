@@ -1,7 +1,8 @@
 #pragma once
 // What a run measures. A run carries its kind from the moment it starts; nothing derives it from
-// a thread count. The text form exists only for JSON, SQL and URLs. The switches below list every
-// kind without a default, so that a new kind makes the compiler name each place that needs a case.
+// a thread count. The text form exists only for JSON, SQL, URLs and file names; the title and the
+// abbreviation are what people read. The switches below list every kind without a default, so
+// that a new kind makes the compiler name each place that needs a case.
 #include <optional>
 #include <string_view>
 
@@ -27,4 +28,22 @@ inline constexpr std::optional<RunKind> parse_run_kind(std::string_view text) {
     if (text == run_kind_text(kind)) return kind;
   }
   return std::nullopt;
+}
+
+// The kind's name for people ("Single-core"), where a panel or a listing titles a run or a board.
+inline constexpr const char* run_kind_title(RunKind kind) {
+  switch (kind) {
+    case RunKind::single: return "Single-core";
+    case RunKind::multi: return "Multi-core";
+  }
+  return "Multi-core";  // unreachable: every kind is listed above
+}
+
+// The kind's two letters in a table column or a score line ("SC").
+inline constexpr const char* run_kind_abbreviation(RunKind kind) {
+  switch (kind) {
+    case RunKind::single: return "SC";
+    case RunKind::multi: return "MC";
+  }
+  return "MC";  // unreachable: every kind is listed above
 }

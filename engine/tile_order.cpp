@@ -3,29 +3,29 @@
 #include <algorithm>
 #include <numeric>
 
-#include "engine/standard_tile_costs.h"
-
 const std::vector<std::int32_t>& standard_tile_order() {
   static const std::vector<std::int32_t> order = [] {
-    std::vector<std::int32_t> indices(kStandardTileCount);
+    const std::span<const std::uint32_t> costs = counted_tile_costs(kStandardWorkload);
+    std::vector<std::int32_t> indices(costs.size());
     std::iota(indices.begin(), indices.end(), 0);
     std::stable_sort(indices.begin(), indices.end(),
-                     [](std::int32_t a, std::int32_t b) { return kStandardTileCosts[a] > kStandardTileCosts[b]; });
+                     [&costs](std::int32_t a, std::int32_t b) { return costs[a] > costs[b]; });
     return indices;
   }();
   return order;
 }
 
-std::vector<std::int32_t> tile_queue_order(const BenchmarkConfig& config, std::int32_t tile_count) {
-  // The costs were counted for exactly this image; the thread count does not change it.
-  const BenchmarkConfig& s = kStandardWorkload;
-  const bool standard = config.samples_per_pixel == s.samples_per_pixel && config.max_depth == s.max_depth &&
-                        config.tile_size == s.tile_size && config.width == s.width && config.height == s.height &&
-                        tile_count == static_cast<std::int32_t>(kStandardTileCount);
-  if (standard) {
-    return standard_tile_order();
-  }
+std::vector<std::int32_t> tile_queue_order(const Workload& workload, std::int32_t tile_count) {
+  if (!counted_tile_costs(workload).empty()) return standard_tile_order();
   std::vector<std::int32_t> row_major(static_cast<std::size_t>(std::max(tile_count, 0)));
   std::iota(row_major.begin(), row_major.end(), 0);
   return row_major;
+}
+
+std::vector<double> queued_tile_costs(const Workload& workload) {
+  const std::span<const std::uint32_t> costs = counted_tile_costs(workload);
+  std::vector<double> queued;
+  if (costs.empty()) return queued;
+  for (const std::int32_t tile : standard_tile_order()) queued.push_back(costs[tile]);
+  return queued;
 }

@@ -2,11 +2,18 @@
 
 #include <algorithm>
 
+std::int32_t& BestScores::of(RunKind kind) {
+  switch (kind) {
+    case RunKind::single: return single;
+    case RunKind::multi: return multi;
+  }
+  return multi;  // unreachable: every kind is listed above
+}
+
 BestScores best_scores(const std::vector<HistoryEntry>& entries) {
   BestScores best;
   for (const HistoryEntry& entry : entries) {
-    if (entry.type == "single") best.single = std::max(best.single, entry.score);
-    if (entry.type == "multi") best.multi = std::max(best.multi, entry.score);
+    if (const std::optional<RunKind> kind = entry.kind()) best.of(*kind) = std::max(best.of(*kind), entry.score);
   }
   return best;
 }

@@ -4,7 +4,7 @@ HistoryEntry entry_from_result(const BenchmarkResult& result, const std::string&
   HistoryEntry e;
   e.date = result.date;
   e.cpu = cpu_name;
-  e.type = result.type;
+  e.type = run_kind_text(result.kind);
   e.score = result.score;
   e.time_seconds = result.time_seconds;
   e.threads = result.threads;

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/benchmark_config.h"
+#include "engine/benchmark_run.h"
 #include "history/history_entry.h"
 #include "history/results_history.h"
 

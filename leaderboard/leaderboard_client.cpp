@@ -8,7 +8,7 @@
 
 namespace {
 
-std::string leaderboard_path(const std::string& kind) { return "/api.php?type=" + kind; }
+std::string leaderboard_path(RunKind kind) { return std::string("/api.php?type=") + run_kind_text(kind); }
 
 }  // namespace
 
@@ -65,12 +65,20 @@ std::size_t LeaderboardClient::request_thread_count() {
   return request_threads_.size();
 }
 
-void LeaderboardClient::store_rows(const std::string& kind, std::vector<LeaderboardRow> rows) {
-  std::lock_guard lock(data_mutex);
-  (kind == "single" ? single_rows : multi_rows) = std::move(rows);
+std::vector<LeaderboardRow>& LeaderboardClient::rows_slot(RunKind kind) {
+  switch (kind) {
+    case RunKind::single: return single_rows;
+    case RunKind::multi: return multi_rows;
+  }
+  return multi_rows;  // unreachable: every kind is listed above
 }
 
-void LeaderboardClient::fetch(std::string kind) {
+void LeaderboardClient::store_rows(RunKind kind, std::vector<LeaderboardRow> rows) {
+  std::lock_guard lock(data_mutex);
+  rows_slot(kind) = std::move(rows);
+}
+
+void LeaderboardClient::fetch(RunKind kind) {
   start_request([this, kind] { fetch_worker(kind); },
                 [this](const std::string& message) {
                   std::lock_guard lock(status_mutex);
@@ -78,7 +86,7 @@ void LeaderboardClient::fetch(std::string kind) {
                 });
 }
 
-void LeaderboardClient::fetch_worker(const std::string& kind) {
+void LeaderboardClient::fetch_worker(RunKind kind) {
   pending.fetch_add(1);
   try {
     std::vector<LeaderboardRow> rows = read_rows(http_get(settings_, leaderboard_path(kind)));
@@ -92,8 +100,7 @@ void LeaderboardClient::fetch_worker(const std::string& kind) {
   pending.fetch_sub(1);
 }
 
-void LeaderboardClient::submit(const std::string& cpu, const std::string& kind, std::int32_t score,
-                               std::int32_t threads) {
+void LeaderboardClient::submit(const std::string& cpu, RunKind kind, std::int32_t score, std::int32_t threads) {
   if (!settings_.submissions_enabled) return;
   start_request([this, cpu, kind, score, threads] { submit_worker(cpu, kind, score, threads); },
                 [this](const std::string& message) {
@@ -102,8 +109,7 @@ void LeaderboardClient::submit(const std::string& cpu, const std::string& kind, 
                 });
 }
 
-void LeaderboardClient::submit_worker(const std::string& cpu, const std::string& kind, std::int32_t score,
-                                      std::int32_t threads) {
+void LeaderboardClient::submit_worker(const std::string& cpu, RunKind kind, std::int32_t score, std::int32_t threads) {
   pending.fetch_add(1);
   try {
     {
@@ -114,7 +120,7 @@ void LeaderboardClient::submit_worker(const std::string& cpu, const std::string&
     std::vector<LeaderboardRow> rows = read_rows(http_get(settings_, leaderboard_path(kind)));
     store_rows(kind, std::move(rows));
     std::lock_guard lock(status_mutex);
-    submit_status = "Submitted OK (" + kind + " " + std::to_string(score) + ")";
+    submit_status = std::string("Submitted OK (") + run_kind_text(kind) + " " + std::to_string(score) + ")";
   } catch (const std::exception& e) {
     std::lock_guard lock(status_mutex);
     submit_status = std::string("Submit error: ") + e.what();
@@ -122,9 +128,9 @@ void LeaderboardClient::submit_worker(const std::string& cpu, const std::string&
   pending.fetch_sub(1);
 }
 
-std::vector<LeaderboardRow> LeaderboardClient::rows(const std::string& kind) {
+std::vector<LeaderboardRow> LeaderboardClient::rows(RunKind kind) {
   std::lock_guard lock(data_mutex);
-  return kind == "single" ? single_rows : multi_rows;
+  return rows_slot(kind);
 }
 
 std::string LeaderboardClient::fetch_error_text() {

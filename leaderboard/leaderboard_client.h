@@ -1,5 +1,5 @@
 #pragma once
-// The online leaderboard: fetches the two leaderboards and submits results, each request on a
+// The online leaderboard: fetches the board of each kind and submits results, each request on a
 // thread of its own, and publishes rows and status texts for the window and the runner.
 #include <atomic>
 #include <cstdint>
@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/run_kind.h"
 #include "leaderboard/leaderboard_settings.h"
 #include "leaderboard/reply_reading.h"
 
@@ -25,16 +26,16 @@ class LeaderboardClient {
   LeaderboardClient(const LeaderboardClient&) = delete;
   LeaderboardClient& operator=(const LeaderboardClient&) = delete;
 
-  // Start one request thread and return at once. "single" selects single_rows, every other
-  // kind multi_rows. A submission while submissions are turned off does nothing at all.
-  void fetch(std::string kind);
-  void submit(const std::string& cpu, const std::string& kind, std::int32_t score, std::int32_t threads);
+  // Start one request thread and return at once; the kind's board lands in rows_slot(kind). A
+  // submission while submissions are turned off does nothing at all.
+  void fetch(RunKind kind);
+  void submit(const std::string& cpu, RunKind kind, std::int32_t score, std::int32_t threads);
 
   // Joins every request thread, waiting for requests in flight (each ends within its time-outs).
   void stop_all();
 
   // Copies of the published state, each taken under its lock.
-  std::vector<LeaderboardRow> rows(const std::string& kind);
+  std::vector<LeaderboardRow> rows(RunKind kind);
   std::string fetch_error_text();
   std::string submit_status_text();
 
@@ -50,9 +51,11 @@ class LeaderboardClient {
   std::mutex data_mutex;
   std::vector<LeaderboardRow> single_rows;  // data_mutex
   std::vector<LeaderboardRow> multi_rows;   // data_mutex
-  std::atomic<std::int32_t> pending{0};     // request bodies begun and not yet ended
-  std::string fetch_error;                  // status_mutex; emptied by every successful fetch
-  std::string submit_status;                // status_mutex; never cleared
+  // The published rows of a kind's board (single_rows or multi_rows); read under data_mutex.
+  std::vector<LeaderboardRow>& rows_slot(RunKind kind);
+  std::atomic<std::int32_t> pending{0};  // request bodies begun and not yet ended
+  std::string fetch_error;               // status_mutex; emptied by every successful fetch
+  std::string submit_status;             // status_mutex; never cleared
   std::mutex status_mutex;
 
  private:
@@ -61,11 +64,11 @@ class LeaderboardClient {
     std::shared_ptr<std::atomic<bool>> finished;
   };
 
-  void fetch_worker(const std::string& kind);
-  void submit_worker(const std::string& cpu, const std::string& kind, std::int32_t score, std::int32_t threads);
+  void fetch_worker(RunKind kind);
+  void submit_worker(const std::string& cpu, RunKind kind, std::int32_t score, std::int32_t threads);
   // Runs `body` on a new request thread; `on_failure` publishes a launch failure's text instead.
   void start_request(std::function<void()> body, const std::function<void(const std::string&)>& on_failure);
-  void store_rows(const std::string& kind, std::vector<LeaderboardRow> rows);
+  void store_rows(RunKind kind, std::vector<LeaderboardRow> rows);
 
   const LeaderboardSettings settings_;
   ThreadLauncher launcher_;

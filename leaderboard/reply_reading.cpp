@@ -50,9 +50,9 @@ std::vector<LeaderboardRow> read_rows(const std::string& reply) {
   return rows;
 }
 
-std::string submission_body(const std::string& cpu, const std::string& kind, std::int32_t score, std::int32_t threads) {
+std::string submission_body(const std::string& cpu, RunKind kind, std::int32_t score, std::int32_t threads) {
   // json's object keeps keys sorted, which is the order the server expects to see.
-  const json body{{"cpu_name", cpu}, {"type", kind}, {"score", score}, {"threads", threads}};
+  const json body{{"cpu_name", cpu}, {"type", run_kind_text(kind)}, {"score", score}, {"threads", threads}};
   return body.dump();
 }
 

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/run_kind.h"
+
 struct LeaderboardRow {
   std::string cpu;
   std::int32_t avg_score = 0;
@@ -19,7 +21,7 @@ std::vector<LeaderboardRow> read_rows(const std::string& reply);
 
 // The compact body of a submission, keys in byte order. Raises the JSON library's type_error 316
 // for a processor name that is not valid UTF-8.
-std::string submission_body(const std::string& cpu, const std::string& kind, std::int32_t score, std::int32_t threads);
+std::string submission_body(const std::string& cpu, RunKind kind, std::int32_t score, std::int32_t threads);
 
 // Returns when the reply accepts the submission ("ok": true); otherwise raises a parse_error, a
 // type_error 302 for an "ok" that is not a boolean, or std::runtime_error

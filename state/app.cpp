@@ -4,11 +4,11 @@
 #include <utility>
 
 #include "history/best_scores.h"
-#include "verify/image_verification.h"
 
 App::App() : App(ReferenceWorkload::standard()) {}
 
-App::App(ReferenceWorkload workload_) : workload(std::move(workload_)) {}
+App::App(ReferenceWorkload reference_, WorkerPlacement placement)
+    : engine(std::move(placement)), reference(std::move(reference_)) {}
 
 void start_app_services(App& app, const MachineProbe& probe) {
   app.system_info = probe.collect();
@@ -16,8 +16,7 @@ void start_app_services(App& app, const MachineProbe& probe) {
   app.history.load();
   collect_history_notices(app);
   set_initial_scores(app);
-  app.leaderboard.fetch("single");
-  app.leaderboard.fetch("multi");
+  for (const RunKind kind : kRunKinds) app.leaderboard.fetch(kind);
 }
 
 void collect_history_notices(App& app) {
@@ -31,8 +30,15 @@ void follow_history_file(App& app) {
 
 void set_initial_scores(App& app) {
   const BestScores best = best_scores(app.history.entries());
-  app.single_score = best.single;
-  app.multi_score = best.multi;
+  for (const RunKind kind : kRunKinds) shown_score(app, kind) = best.of(kind);
+}
+
+std::int32_t& shown_score(App& app, RunKind kind) {
+  switch (kind) {
+    case RunKind::single: return app.single_score;
+    case RunKind::multi: return app.multi_score;
+  }
+  return app.multi_score;  // unreachable: every kind is listed above
 }
 
 void stop_app_services(App& app) {

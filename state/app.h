@@ -3,14 +3,17 @@
 // each frame. Created on the entry function's stack after the window and the GUI context exist,
 // destroyed after both are gone (app/program.cpp gives the order).
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "engine/benchmark_config.h"
 #include "engine/benchmark_engine.h"
+#include "engine/benchmark_run.h"
+#include "engine/run_kind.h"
 #include "history/results_history.h"
 #include "leaderboard/leaderboard_client.h"
 #include "system/cpu_usage_monitor.h"
+#include "system/processor_groups.h"
 #include "system/system_info.h"
 #include "verify/run_verdict.h"
 
@@ -26,8 +29,9 @@ struct ImageViewerState {
 };
 
 struct App {
+  // The standard workload; the workers placed as this machine needs (system/processor_groups.h).
   App();
-  explicit App(ReferenceWorkload workload);
+  explicit App(ReferenceWorkload reference, WorkerPlacement placement = platform_worker_placement());
 
   SystemInfo system_info;
   BenchmarkEngine engine;
@@ -47,23 +51,23 @@ struct App {
 
   // What the window's runs render. The program always uses the standard workload; tests
   // substitute a smaller one with its own reference hash.
-  ReferenceWorkload workload;
+  ReferenceWorkload reference;
   // The seconds the progress line shows once no run is in progress: the last run's measured
   // time, or how far a cancelled run got.
   double shown_run_seconds = 0.0;
   // The preview texture was last updated while a run was in progress; the first frame after the
   // run uploads the finished image once more.
   bool preview_follows_run = false;
-  // The kind ("single" or "multi") of a run whose image differed from the reference: the
-  // machine computed wrongly. Its score is shown with a warning, and it was neither recorded
-  // nor submitted. Empty when the last runs were right; cleared when the next run starts.
-  std::string unverified_kind;
+  // The kind of a run whose image differed from the reference: the machine computed wrongly.
+  // Its score is shown with a warning, and it was neither recorded nor submitted. Empty when the
+  // last runs were right; cleared when the next run starts.
+  std::optional<RunKind> unverified_kind;
   // The last run was cancelled by the user: the progress line says so, not to look paused.
   // Cleared when the next run starts or a result is taken.
   bool run_cancelled = false;
-  // The type and date of the run whose finished image the preview shows; empty while it shows
+  // The kind and date of the run whose finished image the preview shows; empty while it shows
   // none (no run yet, a run in progress or cancelled). Only such an image opens the viewer.
-  std::string finished_kind;
+  std::optional<RunKind> finished_kind;
   std::string finished_date;
   ImageViewerState viewer;
   // Why the last run could not be carried out (the system refused a thread); cleared likewise.
@@ -93,7 +97,7 @@ struct MachineProbe {
 };
 
 // The start-up steps that need no window, in order: machine facts, graphics adapter, history
-// load, initial scores, and the two leaderboard fetches (single first), which run in the
+// load, initial scores, and a leaderboard fetch for each kind (single first), which run in the
 // background.
 void start_app_services(App& app, const MachineProbe& probe = {});
 
@@ -104,9 +108,12 @@ void collect_history_notices(App& app);
 // history's messages for the user. Called once per frame: one stat() of the file.
 void follow_history_file(App& app);
 
-// The highest stored score of each kind; a type counts only when it is exactly "single" or
-// "multi", and scores of 0 or below never count.
+// The highest stored score of each kind; a type counts only when it names a kind exactly, and
+// scores of 0 or below never count.
 void set_initial_scores(App& app);
+
+// The score the panel shows for a kind; below 1: none yet.
+std::int32_t& shown_score(App& app, RunKind kind);
 
 // The shutdown steps before the GUI and the window go: join the leaderboard requests, then tell
 // a running benchmark to stop (the engine's destructor joins it when the App is destroyed).

@@ -4,7 +4,7 @@
 // a graphics card costs about a millisecond, so the window can draw at the full running rate;
 // with software OpenGL (a virtual screen, a remote desktop) a frame can cost twenty, and the
 // same rate would slow the run it shows by tens of percent. So the window keeps its drawing
-// within a small share of the machine, and draws less often when frames are dear.
+// within a small share of the machine, and draws less often when frames are costly.
 class FrameBudget {
  public:
   // The share of all hardware threads the window may use during a run.

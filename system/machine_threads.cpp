@@ -2,13 +2,13 @@
 
 #include <algorithm>
 
-#include "engine/benchmark_config.h"
 #include "system/probe.h"
+#include "system/processor_groups.h"
 
 MachineThreads machine_threads(const SystemInfo& info) {
   MachineThreads machine;
-  machine.logical =
-      info.logical_processors > 0 ? static_cast<std::int32_t>(info.logical_processors) : hardware_thread_count();
+  machine.logical = info.logical_processors > 0 ? static_cast<std::int32_t>(info.logical_processors)
+                                                : platform_worker_placement().thread_count();
   machine.usable = info.usable_processors > 0
                        ? std::min(static_cast<std::int32_t>(info.usable_processors), machine.logical)
                        : machine.logical;

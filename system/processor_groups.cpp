@@ -1,7 +1,9 @@
 #include "system/processor_groups.h"
 
 #include <algorithm>
+#include <limits>
 #include <numeric>
+#include <utility>
 
 std::uint32_t group_for_worker(std::int32_t worker_index, const std::vector<std::uint32_t>& group_sizes) {
   const std::uint64_t total = std::accumulate(group_sizes.begin(), group_sizes.end(), std::uint64_t{0});
@@ -17,4 +19,16 @@ std::uint32_t group_for_worker(std::int32_t worker_index, const std::vector<std:
     }
   }
   return 0;  // not reached: left < total
+}
+
+WorkerPlacement placement_over_groups(const std::vector<std::uint32_t>& group_sizes, GroupBinder bind) {
+  if (group_sizes.size() <= 1) return {};
+  const std::uint64_t total = std::accumulate(group_sizes.begin(), group_sizes.end(), std::uint64_t{0});
+  WorkerPlacement placement;
+  placement.hardware_threads =
+      static_cast<std::int32_t>(std::min<std::uint64_t>(total, std::numeric_limits<std::int32_t>::max()));
+  placement.on_worker_start = [group_sizes, bind = std::move(bind)](std::int32_t worker_index) {
+    bind(group_for_worker(worker_index, group_sizes));
+  };
+  return placement;
 }

@@ -4,7 +4,6 @@
 
 #include <vector>
 
-#include "engine/worker_placement.h"
 #include "system/processor_groups.h"
 
 namespace {
@@ -28,18 +27,14 @@ std::vector<GROUP_AFFINITY> active_groups() {
 
 }  // namespace
 
-void install_worker_placement() {
+WorkerPlacement platform_worker_placement() {
   const std::vector<GROUP_AFFINITY> groups = active_groups();
-  if (groups.size() <= 1) return;
   std::vector<std::uint32_t> sizes;
   for (const GROUP_AFFINITY& group : groups)
     sizes.push_back(static_cast<std::uint32_t>(__builtin_popcountll(group.Mask)));
-  WorkerPlacement placement;
-  placement.hardware_threads = static_cast<std::int32_t>(GetActiveProcessorCount(ALL_PROCESSOR_GROUPS));
-  placement.on_worker_start = [groups, sizes](std::int32_t worker_index) {
-    const GROUP_AFFINITY affinity = groups[group_for_worker(worker_index, sizes)];
+  return placement_over_groups(sizes, [groups](std::uint32_t group) {
+    const GROUP_AFFINITY affinity = groups[group];
     // A refusal leaves the worker where it is: slower, never wrong.
     SetThreadGroupAffinity(GetCurrentThread(), &affinity, nullptr);
-  };
-  set_worker_placement(std::move(placement));
+  });
 }

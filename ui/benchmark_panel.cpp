@@ -7,11 +7,11 @@
 #include <string>
 
 #include "state/app.h"
+#include "state/benchmark_runs.h"
 #include "ui/item_rects.h"
 #include "ui/palette.h"
 #include "ui/panel_parts.h"
 #include "ui/panels.h"
-#include "ui/run_control.h"
 
 namespace {
 
@@ -44,8 +44,7 @@ void take_run_both_result(App& app) {
       return;
     }
     app.run_both_single_done = true;
-    const std::int32_t threads = multi_core_threads(app);
-    if (!app.engine.running.load()) start_run(app, threads);
+    if (!app.engine.running.load()) start_run(app, RunKind::multi);
   } else {
     take_finished_run(app);
     app.run_both = false;
@@ -78,20 +77,19 @@ void draw_benchmark_panel(App& app) {
   const float width = ImGui::GetContentRegionAvail().x;
   push_button_colours(kStartColours);
   if (button("  Single-Core  ", ImVec2(width, 35), "Single-Core") && !app.engine.running.load()) {
-    start_run(app, 1);
+    start_run(app, RunKind::single);
   }
   char multi_label[64];
-  std::snprintf(multi_label, sizeof multi_label, "  Multi-Core (%dT)  ", multi_core_threads(app));
-  if (button(multi_label, ImVec2(width, 35), "Multi-Core")) {
-    const std::int32_t threads = multi_core_threads(app);
-    if (!app.engine.running.load()) start_run(app, threads);
+  std::snprintf(multi_label, sizeof multi_label, "  Multi-Core (%dT)  ", run_threads(app, RunKind::multi));
+  if (button(multi_label, ImVec2(width, 35), "Multi-Core") && !app.engine.running.load()) {
+    start_run(app, RunKind::multi);
   }
   ImGui::PopStyleColor(3);
   push_button_colours(kRunBothColours);
   if (button("  Run Both  ", ImVec2(width, 35), "Run Both")) {
     app.run_both = true;
     app.run_both_single_done = false;
-    if (!app.engine.running.load()) start_run(app, 1);
+    if (!app.engine.running.load()) start_run(app, RunKind::single);
   }
   ImGui::PopStyleColor(3);
   ImGui::EndDisabled();

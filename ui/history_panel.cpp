@@ -54,11 +54,9 @@ bool draw_row(const HistoryEntry& entry, std::size_t index) {
   ImGui::TableNextColumn();
   ImGui::Text("%d", i + 1);
   ImGui::TableNextColumn();
-  if (entry.type == "single") {
-    ImGui::TextColored(kTeal, "SC");
-  } else {
-    ImGui::TextColored(kOrange, "MC");
-  }
+  // A type that names no kind (a hand-edited file) shows as multi-core, as it always has.
+  const KindBadge badge = kind_badge(entry.kind().value_or(RunKind::multi));
+  ImGui::TextColored(badge.colour, "%s", badge.label);
   ImGui::TableNextColumn();
   ImGui::Text("%d", entry.score);
   ImGui::TableNextColumn();

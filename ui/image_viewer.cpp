@@ -11,7 +11,7 @@
 #include "ui/item_rects.h"
 #include "ui/palette.h"
 
-std::string default_image_path(const std::string& history_path, const std::string& kind, const std::string& date) {
+std::string default_image_path(const std::string& history_path, RunKind kind, const std::string& date) {
   std::string stamp;
   for (const char c : date) {
     if (c == 'T') {
@@ -20,13 +20,14 @@ std::string default_image_path(const std::string& history_path, const std::strin
       stamp += c;
     }
   }
-  const std::string name = "strelvik-" + kind + "-" + stamp + ".png";
+  const std::string name = std::string("strelvik-") + run_kind_text(kind) + "-" + stamp + ".png";
   return (std::filesystem::path(history_path).parent_path() / name).string();
 }
 
 void open_image_viewer(App& app) {
+  if (!app.finished_kind) return;  // no finished image to show
   app.viewer.open = true;
-  app.viewer.path = default_image_path(app.history.path(), app.finished_kind, app.finished_date);
+  app.viewer.path = default_image_path(app.history.path(), *app.finished_kind, app.finished_date);
   app.viewer.message.clear();
   app.viewer.save_failed = false;
 }
@@ -41,7 +42,7 @@ static void save_image(App& app) {
 void draw_image_viewer(App& app) {
   ImageViewerState& viewer = app.viewer;
   if (!viewer.open) return;
-  if (app.engine.running.load() || app.finished_kind.empty() || app.gpu == nullptr || !app.gpu->is_valid()) {
+  if (app.engine.running.load() || !app.finished_kind || app.gpu == nullptr || !app.gpu->is_valid()) {
     viewer.open = false;
     return;
   }

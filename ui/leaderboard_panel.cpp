@@ -6,6 +6,7 @@
 #include <imgui.h>
 
 #include <mutex>
+#include <string>
 
 #include "state/app.h"
 #include "ui/item_rects.h"
@@ -21,6 +22,14 @@ const ImU32 kOwnRowBg = IM_COL32(0, 212, 170, 32);
 constexpr float kRankWidth = 30.0f;
 constexpr float kScoreWidth = 60.0f;
 constexpr float kRunsWidth = 40.0f;
+
+const char* tab_label(RunKind kind) {
+  switch (kind) {
+    case RunKind::single: return "Single-Core";
+    case RunKind::multi: return "Multi-Core";
+  }
+  return "Multi-Core";  // unreachable: every kind is listed above
+}
 
 // Copies one kind's rows under the client's data lock, then draws them.
 void draw_rows_of(App& app, const std::vector<LeaderboardRow>& published, const char* id) {
@@ -138,23 +147,19 @@ void draw_leaderboard_panel(App& app) {
   const bool refresh = ImGui::SmallButton("Refresh");
   record_item_rect("Refresh");
   if (refresh) {
-    client.fetch("single");
-    client.fetch("multi");
+    for (const RunKind kind : kRunKinds) client.fetch(kind);
   }
   ImGui::Spacing();
 
   if (!ImGui::BeginTabBar("##lb_type")) return;
-  const bool single_open = ImGui::BeginTabItem("Single-Core");
-  record_item_rect("Single-Core tab");
-  if (single_open) {
-    draw_rows_of(app, client.single_rows, "##lb_single");
-    ImGui::EndTabItem();
-  }
-  const bool multi_open = ImGui::BeginTabItem("Multi-Core");
-  record_item_rect("Multi-Core tab");
-  if (multi_open) {
-    draw_rows_of(app, client.multi_rows, "##lb_multi");
-    ImGui::EndTabItem();
+  for (const RunKind kind : kRunKinds) {
+    const char* label = tab_label(kind);
+    const bool open = ImGui::BeginTabItem(label);
+    record_item_rect(std::string(label) + " tab");
+    if (open) {
+      draw_rows_of(app, client.rows_slot(kind), (std::string("##lb_") + run_kind_text(kind)).c_str());
+      ImGui::EndTabItem();
+    }
   }
   ImGui::EndTabBar();
 }

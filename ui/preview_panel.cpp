@@ -87,7 +87,7 @@ void draw_preview_panel(App& app) {
                ImVec4(0, 0, 0, 0));
   record_item_rect("preview image");
   // A finished image opens at full size; a run in progress or cancelled has none to show.
-  if (!app.engine.running.load() && !app.finished_kind.empty() && ImGui::IsItemHovered()) {
+  if (!app.engine.running.load() && app.finished_kind && ImGui::IsItemHovered()) {
     ImGui::SetMouseCursor(ImGuiMouseCursor_Hand);
     if (ImGui::IsMouseClicked(ImGuiMouseButton_Left)) open_image_viewer(app);
   }

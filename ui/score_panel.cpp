@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <iterator>
 
 #include "history/best_scores.h"
 #include "state/app.h"
@@ -15,25 +16,29 @@ namespace {
 
 const ImVec4 kNoScoreGrey{0.3f, 0.3f, 0.3f, 1.0f};
 
-void draw_score_line(const char* label, std::int32_t score, const ImVec4& colour, bool unverified) {
-  ImGui::TextColored(kLabelGrey, "%s", label);
+void draw_score_line(RunKind kind, std::int32_t score, bool unverified) {
+  const KindBadge badge = kind_badge(kind);
+  ImGui::TextColored(kLabelGrey, "%s:", badge.label);
   ImGui::SameLine();
   if (score < 1) {
     ImGui::TextColored(kNoScoreGrey, "---");
   } else if (unverified) {
     ImGui::TextColored(kErrorRed, "%d !", score);
   } else {
-    ImGui::TextColored(colour, "%d", score);
+    ImGui::TextColored(badge.colour, "%d", score);
   }
 }
 
 void draw_best_scores(const App& app) {
   const BestScores best = best_scores(app.history.entries());
-  if (best.single < 1 && best.multi < 1) return;
+  if (std::none_of(std::begin(kRunKinds), std::end(kRunKinds), [&](RunKind kind) { return best.of(kind) > 0; })) {
+    return;
+  }
   ImGui::Spacing();
   ImGui::TextColored(kDimGrey, "Best:");
-  if (best.single > 0) ImGui::Text("  SC: %d", best.single);
-  if (best.multi > 0) ImGui::Text("  MC: %d", best.multi);
+  for (const RunKind kind : kRunKinds) {
+    if (best.of(kind) > 0) ImGui::Text("  %s: %d", kind_badge(kind).label, best.of(kind));
+  }
 }
 
 void draw_image_warning(const App& app) {
@@ -43,7 +48,7 @@ void draw_image_warning(const App& app) {
       "WRONG IMAGE: this machine rendered the %s-core image incorrectly, so its score is not "
       "valid. It was not saved or submitted. Unstable clocks, overheating or faulty memory "
       "can cause this.",
-      app.unverified_kind == "single" ? "single" : "multi");
+      run_kind_text(*app.unverified_kind));
   ImGui::PopStyleColor();
 }
 
@@ -55,10 +60,9 @@ void draw_score_panel(App& app, ImFont* font) {
   draw_section_title("SCORE", kTeal);
 
   if (font != nullptr) ImGui::PushFont(font);
-  draw_score_line("SC:", app.single_score, kTeal, app.unverified_kind == "single");
-  draw_score_line("MC:", app.multi_score, kOrange, app.unverified_kind == "multi");
+  for (const RunKind kind : kRunKinds) draw_score_line(kind, shown_score(app, kind), app.unverified_kind == kind);
   if (font != nullptr) ImGui::PopFont();
 
-  if (!app.unverified_kind.empty()) draw_image_warning(app);
+  if (app.unverified_kind) draw_image_warning(app);
   if (app.history.size() > 0) draw_best_scores(app);
 }

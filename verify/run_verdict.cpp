@@ -4,22 +4,36 @@
 
 ReferenceWorkload ReferenceWorkload::standard() { return ReferenceWorkload{kStandardWorkload, kStandardImageSha256}; }
 
-bool renders_same_image(const BenchmarkConfig& a, const BenchmarkConfig& b) {
-  // The tile size counts: each tile draws from a generator seeded by its index.
-  return a.samples_per_pixel == b.samples_per_pixel && a.max_depth == b.max_depth && a.tile_size == b.tile_size &&
-         a.width == b.width && a.height == b.height;
+std::int32_t standard_threads(RunKind kind, const MachineThreads& machine) {
+  switch (kind) {
+    case RunKind::single: return 1;
+    case RunKind::multi: return machine.usable;
+  }
+  return machine.usable;  // unreachable: every kind is listed above
 }
 
-RunVerdict judge_run(const ReferenceWorkload& workload, const BenchmarkConfig& run, const MachineThreads& machine,
+namespace {
+
+// Only a multi-core run can be refused part of the machine: it is meant to use all of it.
+bool uses_whole_machine(RunKind kind) {
+  switch (kind) {
+    case RunKind::single: return false;
+    case RunKind::multi: return true;
+  }
+  return true;  // unreachable: every kind is listed above
+}
+
+}  // namespace
+
+RunVerdict judge_run(const ReferenceWorkload& reference, const RunRequest& run, const MachineThreads& machine,
                      std::string_view image_sha256) {
   RunVerdict verdict;
-  const bool workload_image = renders_same_image(run, workload.config);
-  if (workload_image && !workload.sha256.empty()) verdict.image_verified = image_sha256 == workload.sha256;
-  const bool single = run.thread_count == 1;
-  const std::int32_t kind_threads = single ? 1 : machine.usable;
-  verdict.custom = !workload_image || run.thread_count != kind_threads;
+  // The thread count never changes the image, so the workload alone decides what it must be.
+  const bool reference_image = run.workload == reference.workload;
+  if (reference_image && !reference.sha256.empty()) verdict.image_verified = image_sha256 == reference.sha256;
+  verdict.custom = !reference_image || run.threads != standard_threads(run.kind, machine);
   verdict.may_record = !verdict.custom && verdict.image_verified == true;
-  const bool restricted = !single && machine.usable < machine.logical;
+  const bool restricted = uses_whole_machine(run.kind) && machine.usable < machine.logical;
   verdict.may_submit = verdict.may_record && !restricted;
   if (verdict.may_record && restricted) {
     verdict.not_submitted_reason = "not submitted: this process may use only " + std::to_string(machine.usable) +

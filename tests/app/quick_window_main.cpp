@@ -12,7 +12,7 @@ namespace {
 
 int run_quick_window() {
   ProgramOptions options;
-  options.workload = ReferenceWorkload{kQuickWorkload, reference_hash(kQuickWorkload)};
+  options.reference = ReferenceWorkload{kQuickWorkload, reference_hash(kQuickWorkload)};
   return run_program(options);
 }
 

@@ -288,9 +288,9 @@ TEST_F(WindowInteraction, LeaderboardTabShowsTheServersRowsAndRefreshFetchesAgai
   // Six machines on the single-core board, none on the multi-core one.
   {
     LeaderboardClient submitter(make_leaderboard_settings(leaderboard_url_, ca_.c_str(), nullptr));
-    for (int i = 0; i < 6; ++i) submitter.submit("Test CPU " + std::to_string(i), "single", 1000 + 100 * i, 1);
+    for (int i = 0; i < 6; ++i) submitter.submit("Test CPU " + std::to_string(i), RunKind::single, 1000 + 100 * i, 1);
     submitter.stop_all();
-    ASSERT_EQ(submitter.rows("single").size(), 6u) << submitter.submit_status_text();
+    ASSERT_EQ(submitter.rows(RunKind::single).size(), 6u) << submitter.submit_status_text();
   }
   ASSERT_NO_FATAL_FAILURE(start_program());
   ASSERT_NO_FATAL_FAILURE(click("Leaderboard tab"));

@@ -24,9 +24,13 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  const BenchmarkConfig config{values[0], values[1], values[2], values[3], values[4], values[5]};
-  BenchmarkEngine engine;
-  engine.start(config);
+  const Workload workload{.width = values[4],
+                          .height = values[5],
+                          .samples_per_pixel = values[0],
+                          .max_depth = values[1],
+                          .tile_size = values[2]};
+  BenchmarkEngine engine{WorkerPlacement{}};
+  engine.start(RunRequest{.workload = workload, .kind = RunKind::multi, .threads = values[3]});
   while (engine.running.load()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   if (!engine.result_ready.load()) {
     std::fprintf(stderr, "render_image: the run ended without a result\n");

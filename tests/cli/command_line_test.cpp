@@ -28,17 +28,16 @@ int usage_code(std::vector<const char*> args) {
 TEST(CommandLine, StandardRunsUseThePanelsConfiguration) {
   const Command command = parse({"both"});
   const auto& options = std::get<RunOptions>(command);
-  EXPECT_EQ(options.kind, RunKind::Both);
-  const std::vector<BenchmarkConfig> runs = planned_runs(options, 16);
+  EXPECT_EQ(options.kinds, (std::vector<RunKind>{RunKind::single, RunKind::multi}));
+  const std::vector<RunRequest> runs = planned_runs(options, MachineThreads{32, 16});
   ASSERT_EQ(runs.size(), 2u);
-  EXPECT_EQ(runs[0].thread_count, 1);
-  EXPECT_EQ(runs[1].thread_count, 16);
-  for (const BenchmarkConfig& c : runs) {
-    EXPECT_EQ(c.samples_per_pixel, 128);
-    EXPECT_EQ(c.max_depth, 50);
-    EXPECT_EQ(c.tile_size, 32);
-    EXPECT_EQ(c.width, 1920);
-    EXPECT_EQ(c.height, 1080);
+  EXPECT_EQ(runs[0].kind, RunKind::single);
+  EXPECT_EQ(runs[0].threads, 1);
+  EXPECT_EQ(runs[1].kind, RunKind::multi);
+  EXPECT_EQ(runs[1].threads, 16);
+  for (const RunRequest& run : runs) {
+    EXPECT_EQ(run.workload,
+              (Workload{.width = 1920, .height = 1080, .samples_per_pixel = 128, .max_depth = 50, .tile_size = 32}));
   }
 }
 
@@ -49,11 +48,16 @@ TEST(CommandLine, CustomOptionsAndRepeats) {
   EXPECT_TRUE(options.json);
   EXPECT_FALSE(options.record_history);
   EXPECT_EQ(options.image_path, "out.png");
-  const auto runs = planned_runs(options, 2);
+  const auto runs = planned_runs(options, MachineThreads{2, 2});
   ASSERT_EQ(runs.size(), 4u);
-  EXPECT_EQ(runs[3].thread_count, 3);
-  EXPECT_EQ(runs[3].width, 64);
-  EXPECT_EQ(runs[3].height, 32);
+  EXPECT_EQ(runs[3].threads, 3);
+  EXPECT_EQ(runs[3].workload,
+            (Workload{.width = 64, .height = 32, .samples_per_pixel = 2, .max_depth = 5, .tile_size = 8}));
+  // One worker asked of a multi-core run keeps its kind: a custom multi-core run.
+  const auto one = planned_runs(std::get<RunOptions>(parse({"multi", "--threads", "1"})), MachineThreads{8, 8});
+  ASSERT_EQ(one.size(), 1u);
+  EXPECT_EQ(one[0].kind, RunKind::multi);
+  EXPECT_EQ(one[0].threads, 1);
 }
 
 TEST(CommandLine, BadUsageIsRefusedWithCode2) {
@@ -98,7 +102,7 @@ TEST(CommandLine, RefusalsSayPlainlyWhatIsWrong) {
 TEST(CommandLine, HelpShowsTheStandardWorkloadAndTheExitCodes) {
   const Command command = parse({"multi", "--help"});
   const std::string& text = std::get<EarlyExit>(command).text;
-  const BenchmarkConfig& w = kStandardWorkload;
+  const Workload& w = kStandardWorkload;
   for (const std::string& expected :
        {"(default " + std::to_string(w.width) + "x" + std::to_string(w.height) + ")",
         "(default " + std::to_string(w.samples_per_pixel) + ")", "(default " + std::to_string(w.max_depth) + ")",
@@ -161,7 +165,7 @@ TEST(ProgressLine, FitsTheTerminalShorteningTheBarFirst) {
 }
 
 TEST(RemainingTime, TileCostsWeighTheWorkDone) {
-  // Four tiles, the first one as dear as the other three together: half the work after one.
+  // Four tiles, the first one as costly as the other three together: half the work after one.
   const std::vector<double> costs{3.0, 1.0, 1.0, 1.0};
   const RemainingTimeEstimator weighted(costs);
   EXPECT_DOUBLE_EQ(*weighted.remaining_seconds(1, 4, 10.0), 10.0);
@@ -174,8 +178,8 @@ TEST(RemainingTime, TileCostsWeighTheWorkDone) {
 
 TEST(RunReport, JsonHasTheDocumentedKeysInOrder) {
   RunReport report;
-  report.result = BenchmarkResult{"multi", 1234, 97.25, 8, "2026-12-07T10:00:00"};
-  report.config = standard_config(8);
+  report.result = BenchmarkResult{RunKind::multi, 1234, 97.25, 8, "2026-12-07T10:00:00"};
+  report.workload = kStandardWorkload;
   report.image_sha256 = "ab";
   const auto custom = run_report_json(report);
   std::vector<std::string> keys;
@@ -196,12 +200,12 @@ TEST(RunSummary, MedianMinMaxAndSpreadPerKind) {
   std::vector<RunReport> reports(5);
   const double times[] = {10.0, 12.0, 11.0, 30.0, 11.5};
   for (int i = 0; i < 5; ++i) {
-    reports[i].result =
-        BenchmarkResult{i == 4 ? "single" : "multi", static_cast<int>(120000 / times[i]), times[i], 2, ""};
+    reports[i].result = BenchmarkResult{i == 4 ? RunKind::single : RunKind::multi, static_cast<int>(120000 / times[i]),
+                                        times[i], 2, ""};
   }
   const auto summaries = summarize(reports);
   ASSERT_EQ(summaries.size(), 2u);
-  EXPECT_EQ(summaries[0].kind, "single");
+  EXPECT_EQ(summaries[0].kind, RunKind::single);
   EXPECT_EQ(summaries[1].runs, 4);
   // An even count: the median is the lower middle run (score 10000 in 12 s), the run a series
   // submits, never the mean of two runs.

@@ -16,7 +16,7 @@ Command parse(std::vector<const char*> args) {
   return parse_command_line(static_cast<int>(args.size()), args.data());
 }
 
-RunReport run(const char* kind, int score, bool verified = true, bool custom = false) {
+RunReport run(RunKind kind, int score, bool verified = true, bool custom = false) {
   RunReport r;
   r.result = BenchmarkResult{kind, score, 1.0, 1, ""};
   r.verdict.image_verified = verified;
@@ -29,7 +29,7 @@ TEST(LeaderboardCommandLine, NoSubmitAndTheLeaderboardSubcommand) {
   EXPECT_TRUE(std::get<RunOptions>(parse({"multi"})).submit);
   EXPECT_FALSE(std::get<RunOptions>(parse({"both", "--repeat", "3", "--no-submit"})).submit);
   EXPECT_FALSE(std::get<LeaderboardRequest>(parse({"leaderboard"})).kind);
-  EXPECT_EQ(std::get<LeaderboardRequest>(parse({"leaderboard", "single"})).kind, "single");
+  EXPECT_EQ(std::get<LeaderboardRequest>(parse({"leaderboard", "single"})).kind, RunKind::single);
   for (std::vector<const char*> bad : {std::vector<const char*>{"leaderboard", "Single"},
                                        {"leaderboard", "both"},
                                        {"leaderboard", "--no-submit"},
@@ -41,20 +41,19 @@ TEST(LeaderboardCommandLine, NoSubmitAndTheLeaderboardSubcommand) {
 }
 
 TEST(SeriesSubmission, TheMedianVerifiedStandardRunOfEachKind) {
-  std::vector<RunReport> reports{run("multi", 900),
-                                 run("multi", 1000),
-                                 run("multi", 800),
-                                 run("single", 50),
-                                 run("multi", 5000, true, true),
-                                 run("multi", 7000, false)};
+  std::vector<RunReport> reports{run(RunKind::multi, 900),
+                                 run(RunKind::multi, 1000),
+                                 run(RunKind::multi, 800),
+                                 run(RunKind::single, 50),
+                                 run(RunKind::multi, 5000, true, true),
+                                 run(RunKind::multi, 7000, false)};
   // Custom and unverified runs take no part: the median of 800, 900 and 1000.
-  EXPECT_EQ(median_run(reports, "multi"), 0u);
-  EXPECT_EQ(median_run(reports, "single"), 3u);
+  EXPECT_EQ(median_run(reports, RunKind::multi), 0u);
+  EXPECT_EQ(median_run(reports, RunKind::single), 3u);
   // An even count takes the lower middle score, never an average no run produced.
-  reports.push_back(run("multi", 950));
-  EXPECT_EQ(median_run(reports, "multi"), 0u);
-  EXPECT_FALSE(median_run({run("single", 5, false), run("single", 6, true, true)}, "single"));
-  EXPECT_FALSE(median_run(reports, "quad"));
+  reports.push_back(run(RunKind::multi, 950));
+  EXPECT_EQ(median_run(reports, RunKind::multi), 0u);
+  EXPECT_FALSE(median_run({run(RunKind::single, 5, false), run(RunKind::single, 6, true, true)}, RunKind::single));
 }
 
 TEST(LeaderboardTable, MarksOnlyThisMachinesExactName) {
@@ -83,12 +82,12 @@ TEST(LeaderboardTable, ServerTextCannotControlTheTerminal) {
 }
 
 TEST(RunReportSubmission, StatusInTextAndJson) {
-  RunReport report = run("multi", 8123);
+  RunReport report = run(RunKind::multi, 8123);
   report.submit_status = "Submitted OK (multi 8123)";
   EXPECT_EQ(run_report_json(report)["submit_status"], "Submitted OK (multi 8123)");
   EXPECT_NE(run_report_text(report).find("  leaderboard: Submitted OK (multi 8123)\n"), std::string::npos);
   RunSummary summary;
-  summary.kind = "multi";
+  summary.kind = RunKind::multi;
   EXPECT_TRUE(run_summary_json(summary)["submit_status"].is_null());
   summary.submit_status = "Submit error: HTTP 429";
   EXPECT_EQ(run_summary_json(summary)["submit_status"], "Submit error: HTTP 429");

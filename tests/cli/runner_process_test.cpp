@@ -131,4 +131,5 @@ TEST(Runner, MultiUsesOnlyTheProcessorsItsAffinityMaskAllows) {
   const auto lines = json_lines(outcome.out);
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_EQ(lines[0]["threads"], 1);
+  EXPECT_EQ(lines[0]["type"], "multi");  // one worker, still the kind that was asked for
 }

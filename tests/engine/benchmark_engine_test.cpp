@@ -11,13 +11,19 @@
 
 namespace {
 
-BenchmarkConfig small(std::int32_t threads, std::int32_t spp = 1) {
-  return BenchmarkConfig{spp, 8, 16, threads, 96, 64};
+RunRequest run_of(Workload workload, std::int32_t threads, RunKind kind = RunKind::multi) {
+  return RunRequest{.workload = workload, .kind = kind, .threads = threads};
+}
+
+RunRequest small(std::int32_t threads, std::int32_t spp = 1, RunKind kind = RunKind::multi) {
+  return run_of({.width = 96, .height = 64, .samples_per_pixel = spp, .max_depth = 8, .tile_size = 16}, threads, kind);
 }
 
 // A run long enough to be caught in progress, made of many small tiles with short rows, so that
 // a cancel takes effect quickly even under a sanitizer.
-BenchmarkConfig slow(std::int32_t threads) { return BenchmarkConfig{256, 50, 8, threads, 256, 256}; }
+RunRequest slow(std::int32_t threads) {
+  return run_of({.width = 256, .height = 256, .samples_per_pixel = 256, .max_depth = 50, .tile_size = 8}, threads);
+}
 
 bool wait_until_idle(BenchmarkEngine& engine) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
@@ -30,8 +36,8 @@ bool wait_until_idle(BenchmarkEngine& engine) {
   return true;
 }
 
-BenchmarkResult run_to_end(BenchmarkEngine& engine, const BenchmarkConfig& config) {
-  engine.start(config);
+BenchmarkResult run_to_end(BenchmarkEngine& engine, const RunRequest& run) {
+  engine.start(run);
   EXPECT_TRUE(wait_until_idle(engine));
   EXPECT_TRUE(engine.result_ready.load());
   return engine.take_result();
@@ -48,24 +54,29 @@ bool all_zero(const BenchmarkEngine& engine) {
 
 }  // namespace
 
-TEST(BenchmarkEngine, KindFollowsTheThreadCount) {
-  BenchmarkEngine engine;
-  const BenchmarkResult single = run_to_end(engine, small(1));
-  EXPECT_EQ(single.type, "single");
+TEST(BenchmarkEngine, AResultCarriesItsRunsKindWhateverItsThreadCount) {
+  BenchmarkEngine engine{WorkerPlacement{}};
+  const BenchmarkResult single = run_to_end(engine, small(1, 1, RunKind::single));
+  EXPECT_EQ(single.kind, RunKind::single);
   EXPECT_EQ(single.threads, 1);
   EXPECT_GT(single.score, 0);
   EXPECT_GT(single.time_seconds, 0.0);
   EXPECT_FALSE(engine.result_ready.load());  // taken exactly once
 
   const BenchmarkResult multi = run_to_end(engine, small(3));
-  EXPECT_EQ(multi.type, "multi");
+  EXPECT_EQ(multi.kind, RunKind::multi);
   EXPECT_EQ(multi.threads, 3);
   EXPECT_EQ(engine.tiles_done.load(), engine.tile_count.load());
   EXPECT_EQ(engine.tile_count.load(), 24);
+
+  // One worker does not make a multi-core run a single-core one.
+  const BenchmarkResult one_worker = run_to_end(engine, small(1));
+  EXPECT_EQ(one_worker.kind, RunKind::multi);
+  EXPECT_EQ(one_worker.threads, 1);
 }
 
 TEST(BenchmarkEngine, ImageIsByteIdenticalForAnyThreadCount) {
-  BenchmarkEngine engine;
+  BenchmarkEngine engine{WorkerPlacement{}};
   run_to_end(engine, small(1, 3));
   const std::vector<std::uint8_t> one = engine.pixels.snapshot();
   for (std::int32_t threads : {2, 5}) {
@@ -78,7 +89,7 @@ TEST(BenchmarkEngine, ImageIsByteIdenticalForAnyThreadCount) {
 }
 
 TEST(BenchmarkEngine, StartClearsTheImageAndIgnoresRequestsWhileRunning) {
-  BenchmarkEngine engine;
+  BenchmarkEngine engine{WorkerPlacement{}};
   run_to_end(engine, small(2));
   engine.start(slow(2));
   EXPECT_TRUE(engine.running.load());
@@ -86,7 +97,8 @@ TEST(BenchmarkEngine, StartClearsTheImageAndIgnoresRequestsWhileRunning) {
   EXPECT_EQ(engine.tiles_done.load(), 0);
   EXPECT_TRUE(all_zero(engine));
 
-  engine.start(BenchmarkConfig{1, 1, 8, 1, 32, 16});  // dropped: the size stays
+  engine.start(run_of({.width = 32, .height = 16, .samples_per_pixel = 1, .max_depth = 1, .tile_size = 8},
+                      1));  // dropped: the size stays
   EXPECT_EQ(engine.width, 256);
   EXPECT_EQ(engine.height, 256);
   engine.cancel();
@@ -94,7 +106,7 @@ TEST(BenchmarkEngine, StartClearsTheImageAndIgnoresRequestsWhileRunning) {
 }
 
 TEST(BenchmarkEngine, CancelEndsTheRunWithoutAResultAndKeepsThePreviousOne) {
-  BenchmarkEngine engine;
+  BenchmarkEngine engine{WorkerPlacement{}};
   const BenchmarkResult before = run_to_end(engine, small(1));
   engine.result.score = 777;  // marks the stored result; a cancelled run must not touch it
 
@@ -116,14 +128,14 @@ TEST(BenchmarkEngine, CancelEndsTheRunWithoutAResultAndKeepsThePreviousOne) {
 }
 
 TEST(BenchmarkEngine, CancelWhileIdleDoesNotAffectTheNextRun) {
-  BenchmarkEngine engine;
+  BenchmarkEngine engine{WorkerPlacement{}};
   engine.cancel();
   const BenchmarkResult result = run_to_end(engine, small(2));
-  EXPECT_EQ(result.type, "multi");
+  EXPECT_EQ(result.kind, RunKind::multi);
 }
 
 TEST(BenchmarkEngine, NewRunMakesAnUntakenResultUntakeable) {
-  BenchmarkEngine engine;
+  BenchmarkEngine engine{WorkerPlacement{}};
   engine.start(small(1));
   ASSERT_TRUE(wait_until_idle(engine));
   ASSERT_TRUE(engine.result_ready.load());
@@ -133,7 +145,7 @@ TEST(BenchmarkEngine, NewRunMakesAnUntakenResultUntakeable) {
 }
 
 TEST(BenchmarkEngine, StartTimeIsZeroUntilTheMeasuredPhaseBegins) {
-  BenchmarkEngine engine;
+  BenchmarkEngine engine{WorkerPlacement{}};
   run_to_end(engine, small(1));
   EXPECT_NE(engine.start_time.load(), 0);
   engine.start(slow(1));
@@ -150,8 +162,8 @@ TEST(BenchmarkEngine, StartTimeIsZeroUntilTheMeasuredPhaseBegins) {
 
 TEST(BenchmarkEngine, DestroyingDuringARunCancelsIt) {
   // A run of hours: the test ends only if the destructor cancels it rather than waiting.
-  BenchmarkEngine engine;
-  engine.start(BenchmarkConfig{1024, 50, 8, 2, 4096, 4096});
+  BenchmarkEngine engine{WorkerPlacement{}};
+  engine.start(run_of({.width = 4096, .height = 4096, .samples_per_pixel = 1024, .max_depth = 50, .tile_size = 8}, 2));
   while (engine.tiles_done.load() == 0) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
@@ -164,7 +176,7 @@ TEST(BenchmarkEngineDeathTest, RefusedThreadsEndTheRunWithAFailure) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_EXIT(
       {
-        BenchmarkEngine engine;
+        BenchmarkEngine engine{WorkerPlacement{}};
         rlimit limit{};
         getrlimit(RLIMIT_AS, &limit);
         limit.rlim_cur = 64ull << 20;  // far below what 64 thread stacks need

@@ -42,8 +42,12 @@ const BenchmarkScene& scene() {
 
 void render(SmallImage& image, int x, int y, int w, int h, int spp, const std::atomic<bool>* cancel = nullptr,
             std::int32_t seed = 42) {
-  render_tile(image.words.data(), SmallImage::kWidth, SmallImage::kHeight, x, y, w, h, spp, 50, scene().camera,
-              scene().world, seed, cancel);
+  const Workload workload{.width = SmallImage::kWidth,
+                          .height = SmallImage::kHeight,
+                          .samples_per_pixel = spp,
+                          .max_depth = 50,
+                          .tile_size = w};
+  render_tile(image.words.data(), workload, Tile{x, y, w, h, 0, TileState::Rendering}, scene(), seed, cancel);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// The queue order: the standard image's dearest tiles first, every other image row-major.
+// The queue order: the standard image's costliest tiles first, every other image row-major.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -17,7 +17,7 @@ std::vector<std::int32_t> row_major(std::int32_t count) {
   return order;
 }
 
-TEST(TileOrder, TheStandardOrderIsAPermutationOfEveryTileDearestFirst) {
+TEST(TileOrder, TheStandardOrderIsAPermutationOfEveryTileCostliestFirst) {
   std::vector<Tile> tiles;
   build_tile_list(tiles, kStandardWorkload.width, kStandardWorkload.height, kStandardWorkload.tile_size);
   ASSERT_EQ(tiles.size(), kStandardTileCount) << "the cost table no longer fits the standard image";
@@ -33,18 +33,23 @@ TEST(TileOrder, TheStandardOrderIsAPermutationOfEveryTileDearestFirst) {
   EXPECT_GT(*std::min_element(kStandardTileCosts.begin(), kStandardTileCosts.end()), 0u);
 }
 
-TEST(TileOrder, OneOrderForEveryThreadCountAndRowMajorForAnyOtherImage) {
+TEST(TileOrder, CostliestFirstOnlyForTheStandardWorkloadAndRowMajorForAnyOther) {
   const auto count = static_cast<std::int32_t>(kStandardTileCount);
-  for (std::int32_t threads : {1, 2, 64, 256}) {
-    EXPECT_EQ(tile_queue_order(standard_config(threads), count), standard_tile_order()) << threads;
-  }
-  for (auto change : {&BenchmarkConfig::samples_per_pixel, &BenchmarkConfig::max_depth, &BenchmarkConfig::width}) {
-    BenchmarkConfig other = standard_config(8);
+  EXPECT_EQ(tile_queue_order(kStandardWorkload, count), standard_tile_order());
+  EXPECT_EQ(queued_tile_costs(kStandardWorkload).front(),
+            *std::max_element(kStandardTileCosts.begin(), kStandardTileCosts.end()));
+  for (auto change : {&Workload::samples_per_pixel, &Workload::max_depth, &Workload::width, &Workload::tile_size}) {
+    Workload other = kStandardWorkload;
     other.*change += 1;
+    EXPECT_FALSE(is_standard_workload(other));
     EXPECT_EQ(tile_queue_order(other, count), row_major(count));
+    EXPECT_TRUE(queued_tile_costs(other).empty());
   }
-  EXPECT_EQ(tile_queue_order(BenchmarkConfig{1, 2, 16, 2, 64, 48}, 12), row_major(12));
-  EXPECT_TRUE(tile_queue_order(BenchmarkConfig{1, 2, 16, 2, 0, 0}, 0).empty());
+  const Workload small{.width = 64, .height = 48, .samples_per_pixel = 1, .max_depth = 2, .tile_size = 16};
+  EXPECT_EQ(tile_queue_order(small, 12), row_major(12));
+  EXPECT_TRUE(
+      tile_queue_order(Workload{.width = 0, .height = 0, .samples_per_pixel = 1, .max_depth = 2, .tile_size = 16}, 0)
+          .empty());
 }
 
 }  // namespace

@@ -198,7 +198,7 @@ TEST(ResultsHistory, RecordingAResultStoresTheStandardRunWithTheMachinesProcesso
   TempDir dir;
   ResultsHistory h(dir.file("history.json"));
   h.load();
-  const BenchmarkResult r{"single", 812, 147.75, 1, "2026-12-06T16:55:39"};
+  const BenchmarkResult r{RunKind::single, 812, 147.75, 1, "2026-12-06T16:55:39"};
   const RecordOutcome out = record_result(h, r, "Example CPU");
   EXPECT_TRUE(out.recorded);
   EXPECT_TRUE(out.messages.empty());

@@ -27,42 +27,42 @@ TEST(LeaderboardOverHttps, SubmissionsRefreshTheirKindAndTheStartUpPairFetchesBo
   const LeaderboardSettings settings = server_settings(server.port(), shared->cert.cert);
 
   LeaderboardClient submitter(settings);
-  submitter.submit("Example CPU", "multi", 8123, 16);
+  submitter.submit("Example CPU", RunKind::multi, 8123, 16);
   submitter.stop_all();
   EXPECT_EQ(submitter.submit_status_text(), "Submitted OK (multi 8123)");
-  EXPECT_EQ(submitter.rows("multi"), (std::vector<LeaderboardRow>{{"Example CPU", 8123, 1}}));
-  EXPECT_TRUE(submitter.rows("single").empty());
+  EXPECT_EQ(submitter.rows(RunKind::multi), (std::vector<LeaderboardRow>{{"Example CPU", 8123, 1}}));
+  EXPECT_TRUE(submitter.rows(RunKind::single).empty());
 
   // A second run of the same processor: the refreshed rows replace the old ones.
-  submitter.submit("Example CPU", "multi", 8200, 16);
+  submitter.submit("Example CPU", RunKind::multi, 8200, 16);
   submitter.stop_all();
   EXPECT_EQ(submitter.submit_status_text(), "Submitted OK (multi 8200)");
-  EXPECT_EQ(submitter.rows("multi"), (std::vector<LeaderboardRow>{{"Example CPU", 8162, 2}}));
+  EXPECT_EQ(submitter.rows(RunKind::multi), (std::vector<LeaderboardRow>{{"Example CPU", 8162, 2}}));
 
   // Non-ASCII and JSON-escaped names travel byte for byte.
   const std::string other = "Zen \"Ünïcode\" \\ 9";
-  submitter.submit(other, "single", 2750, 1);
+  submitter.submit(other, RunKind::single, 2750, 1);
   submitter.stop_all();
   EXPECT_EQ(submitter.submit_status_text(), "Submitted OK (single 2750)");
-  EXPECT_EQ(submitter.rows("single"), (std::vector<LeaderboardRow>{{other, 2750, 1}}));
+  EXPECT_EQ(submitter.rows(RunKind::single), (std::vector<LeaderboardRow>{{other, 2750, 1}}));
   EXPECT_EQ(submitter.fetch_error_text(), "");
 
   // What the window does at start-up: both kinds at once.
   LeaderboardClient window(settings);
-  window.fetch("single");
-  window.fetch("multi");
+  window.fetch(RunKind::single);
+  window.fetch(RunKind::multi);
   window.stop_all();
   EXPECT_EQ(window.pending.load(), 0);
   EXPECT_EQ(window.fetch_error_text(), "");
   EXPECT_EQ(window.submit_status_text(), "");
-  EXPECT_EQ(window.rows("single"), (std::vector<LeaderboardRow>{{other, 2750, 1}}));
-  EXPECT_EQ(window.rows("multi"), (std::vector<LeaderboardRow>{{"Example CPU", 8162, 2}}));
+  EXPECT_EQ(window.rows(RunKind::single), (std::vector<LeaderboardRow>{{other, 2750, 1}}));
+  EXPECT_EQ(window.rows(RunKind::multi), (std::vector<LeaderboardRow>{{"Example CPU", 8162, 2}}));
 
   // The server's own refusal reaches the user with its reason.
-  submitter.submit("Example CPU", "multi", 0, 16);
+  submitter.submit("Example CPU", RunKind::multi, 0, 16);
   submitter.stop_all();
   EXPECT_EQ(submitter.submit_status_text().rfind("Submit error: ", 0), 0u) << submitter.submit_status_text();
-  EXPECT_EQ(submitter.rows("multi"), (std::vector<LeaderboardRow>{{"Example CPU", 8162, 2}}));
+  EXPECT_EQ(submitter.rows(RunKind::multi), (std::vector<LeaderboardRow>{{"Example CPU", 8162, 2}}));
 }
 
 TEST(LeaderboardOverHttps, ManyOverlappingRequestsAllEndAndAreJoined) {
@@ -70,13 +70,13 @@ TEST(LeaderboardOverHttps, ManyOverlappingRequestsAllEndAndAreJoined) {
   LeaderboardServer server(shared->cert, dir.path());
   LeaderboardClient client(server_settings(server.port(), shared->cert.cert));
   for (int i = 0; i < 4; ++i) {
-    client.fetch("single");
-    client.submit("CPU " + std::to_string(i % 2), i % 2 ? "multi" : "single", 1000 + i, i % 2 ? 8 : 1);
-    client.fetch("multi");
+    client.fetch(RunKind::single);
+    client.submit("CPU " + std::to_string(i % 2), i % 2 ? RunKind::multi : RunKind::single, 1000 + i, i % 2 ? 8 : 1);
+    client.fetch(RunKind::multi);
   }
   // Read while the threads publish: the copies must be whole lists (ThreadSanitizer watches).
   for (int i = 0; i < 50; ++i) {
-    (void)client.rows("single");
+    (void)client.rows(RunKind::single);
     (void)client.submit_status_text();
     std::this_thread::sleep_for(1ms);
   }
@@ -88,14 +88,14 @@ TEST(LeaderboardOverHttps, ManyOverlappingRequestsAllEndAndAreJoined) {
   const std::vector<LeaderboardRow> single{{"CPU 0", 1001, 2}}, multi{{"CPU 1", 1002, 2}};
   const auto deadline = std::chrono::steady_clock::now() + 10s;
   do {
-    client.fetch("single");
-    client.fetch("multi");
+    client.fetch(RunKind::single);
+    client.fetch(RunKind::multi);
     client.stop_all();
     EXPECT_EQ(client.fetch_error_text(), "");
-  } while ((client.rows("single") != single || client.rows("multi") != multi) &&
+  } while ((client.rows(RunKind::single) != single || client.rows(RunKind::multi) != multi) &&
            std::chrono::steady_clock::now() < deadline);
-  EXPECT_EQ(client.rows("single"), single);
-  EXPECT_EQ(client.rows("multi"), multi);
+  EXPECT_EQ(client.rows(RunKind::single), single);
+  EXPECT_EQ(client.rows(RunKind::multi), multi);
   client.stop_all();  // a second call finds nothing to join
 }
 
@@ -106,7 +106,7 @@ TEST(RequestThreads, ClosingWhileARequestStallsWaitsOnlyForTheTimeOut) {
   const auto start = std::chrono::steady_clock::now();
   {
     LeaderboardClient client(test_settings(server.port(), shared->cert.cert));
-    client.fetch("single");
+    client.fetch(RunKind::single);
     while (server.requests().empty() && std::chrono::steady_clock::now() - start < 5s) std::this_thread::sleep_for(5ms);
     EXPECT_EQ(client.pending.load(), 1);
   }  // the destructor joins
@@ -123,7 +123,7 @@ TEST(RequestThreads, FinishedThreadsAreRemovedWhenTheNextRequestStarts) {
                              });
                            });
   for (int i = 0; i < 300; ++i) {
-    client.fetch(i % 2 ? "single" : "multi");
+    client.fetch(i % 2 ? RunKind::single : RunKind::multi);
     while (ended.load() <= i) std::this_thread::yield();
   }
   EXPECT_LT(client.request_thread_count(), 20u);
@@ -137,9 +137,9 @@ TEST(RequestThreads, AThreadThatCannotStartIsPublishedAsThatKindsFailure) {
       test_settings(free_loopback_port(), shared->cert.cert), [](std::function<void()>) -> std::thread {
         throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again), "thread");
       });
-  client.fetch("single");
+  client.fetch(RunKind::single);
   EXPECT_EQ(client.fetch_error_text(), "thread: Resource temporarily unavailable");
-  client.submit("CPU", "multi", 5, 2);
+  client.submit("CPU", RunKind::multi, 5, 2);
   EXPECT_EQ(client.submit_status_text(), "Submit error: thread: Resource temporarily unavailable");
   EXPECT_EQ(client.pending.load(), 0);
   EXPECT_EQ(client.request_thread_count(), 0u);
@@ -149,8 +149,8 @@ TEST(RequestThreads, PlaceholderAddressAndTurnedOffSubmissionsMakeNoRequests) {
   ScriptedTlsServer server(shared->cert);
   {
     LeaderboardClient placeholder(make_leaderboard_settings("https://leaderboard.strelvik.example", nullptr, nullptr));
-    placeholder.fetch("single");
-    placeholder.submit("CPU", "single", 100, 1);
+    placeholder.fetch(RunKind::single);
+    placeholder.submit("CPU", RunKind::single, 100, 1);
     placeholder.stop_all();
     EXPECT_EQ(placeholder.fetch_error_text(), "Leaderboard not configured");
     EXPECT_EQ(placeholder.submit_status_text(), "Submit error: Leaderboard not configured");
@@ -158,13 +158,13 @@ TEST(RequestThreads, PlaceholderAddressAndTurnedOffSubmissionsMakeNoRequests) {
   LeaderboardSettings settings = test_settings(server.port(), shared->cert.cert);
   settings.submissions_enabled = false;
   LeaderboardClient embargoed(settings);
-  embargoed.submit("CPU", "single", 100, 1);
+  embargoed.submit("CPU", RunKind::single, 100, 1);
   embargoed.stop_all();
   EXPECT_EQ(embargoed.submit_status_text(), "");
   EXPECT_TRUE(server.requests().empty());
   // Fetching still works.
   server.push(ScriptedTlsServer::reply(200, R"({"leaderboard":[]})"));
-  embargoed.fetch("single");
+  embargoed.fetch(RunKind::single);
   embargoed.stop_all();
   EXPECT_EQ(embargoed.fetch_error_text(), "");
   EXPECT_EQ(server.requests().size(), 1u);

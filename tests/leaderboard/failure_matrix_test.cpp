@@ -34,17 +34,17 @@ class FailureMatrix : public ::testing::Test {
   void load_good_rows() {
     server.push(ScriptedTlsServer::reply(200, kGoodBoard));
     server.push(ScriptedTlsServer::reply(200, kGoodBoard));
-    client.fetch("single");
+    client.fetch(RunKind::single);
     client.stop_all();
-    client.fetch("multi");
+    client.fetch(RunKind::multi);
     client.stop_all();
     ASSERT_EQ(client.fetch_error_text(), "");
-    ASSERT_EQ(client.rows("multi"), kGoodRows);
+    ASSERT_EQ(client.rows(RunKind::multi), kGoodRows);
   }
 
   std::string fetch_with(Script script) {
     server.push(std::move(script));
-    client.fetch("multi");
+    client.fetch(RunKind::multi);
     client.stop_all();
     EXPECT_EQ(client.pending.load(), 0);
     return client.fetch_error_text();
@@ -52,7 +52,7 @@ class FailureMatrix : public ::testing::Test {
 
   std::string submit_with(std::vector<Script> scripts, const std::string& cpu = "Example CPU", int score = 8123) {
     for (Script& s : scripts) server.push(std::move(s));
-    client.submit(cpu, "multi", score, 16);
+    client.submit(cpu, RunKind::multi, score, 16);
     client.stop_all();
     EXPECT_EQ(client.pending.load(), 0);
     return client.submit_status_text();
@@ -68,7 +68,7 @@ TEST_F(FailureMatrix, TransportFailuresGiveTheTransportTexts) {
     LeaderboardSettings settings = test_settings(server.port(), shared->trusted.cert);
     settings.port = free_loopback_port();
     LeaderboardClient refused(settings);
-    refused.fetch("single");
+    refused.fetch(RunKind::single);
     refused.stop_all();
     EXPECT_EQ(refused.fetch_error_text(), "HttpSendRequest failed") << "refused connection";
   }
@@ -77,10 +77,10 @@ TEST_F(FailureMatrix, TransportFailuresGiveTheTransportTexts) {
     ScriptedTlsServer stranger(shared->untrusted);
     LeaderboardClient untrusting(test_settings(stranger.port(), shared->trusted.cert));
     stranger.push(ScriptedTlsServer::reply(200, kGoodBoard));
-    untrusting.fetch("single");
+    untrusting.fetch(RunKind::single);
     untrusting.stop_all();
     EXPECT_EQ(untrusting.fetch_error_text(), "HttpSendRequest failed") << "untrusted certificate";
-    EXPECT_TRUE(untrusting.rows("single").empty());
+    EXPECT_TRUE(untrusting.rows(RunKind::single).empty());
   }
   EXPECT_EQ(fetch_with({}), "HttpSendRequest failed") << "closed before the status line";
   EXPECT_EQ(fetch_with({ScriptedTlsServer::send("HTTP/1.1 200 OK\r\nContent-Le")}), "HttpSendRequest failed")
@@ -97,7 +97,7 @@ TEST_F(FailureMatrix, TransportFailuresGiveTheTransportTexts) {
           {ScriptedTlsServer::send("HTTP/1.1 200 OK\r\nContent-Length: 500\r\n\r\n" + kGoodBoard.substr(0, 30))}),
       kParse101 + "31: syntax error while parsing value - invalid string: missing closing quote; last read: '\"Good C'")
       << "dropped mid-body: the body so far is read as JSON";
-  EXPECT_EQ(client.rows("multi"), kGoodRows);
+  EXPECT_EQ(client.rows(RunKind::multi), kGoodRows);
 }
 
 // A stall before the headers is a send failure; one in the middle of the body leaves the
@@ -117,7 +117,7 @@ TEST_F(FailureMatrix, StallsEndAfterTheReceiveTimeOut) {
     // No upper bound: the server stays silent for ever, so only the time-out ends the request.
     EXPECT_GE(took, 900ms) << message;
   }
-  EXPECT_EQ(client.rows("multi"), kGoodRows);
+  EXPECT_EQ(client.rows(RunKind::multi), kGoodRows);
 }
 
 TEST_F(FailureMatrix, RepliesThatAreNotALeaderboardKeepTheRows) {
@@ -148,26 +148,26 @@ TEST_F(FailureMatrix, RepliesThatAreNotALeaderboardKeepTheRows) {
   };
   for (const auto& [body, message] : cases) {
     EXPECT_EQ(fetch_with(ScriptedTlsServer::reply(200, body)), message) << body;
-    EXPECT_EQ(client.rows("multi"), kGoodRows) << body;
-    EXPECT_EQ(client.rows("single"), kGoodRows) << body;
+    EXPECT_EQ(client.rows(RunKind::multi), kGoodRows) << body;
+    EXPECT_EQ(client.rows(RunKind::single), kGoodRows) << body;
   }
 }
 
 TEST_F(FailureMatrix, UnusualButValidRepliesArePublished) {
   load_good_rows();
   EXPECT_EQ(fetch_with(ScriptedTlsServer::reply(200, "{}")), "");
-  EXPECT_TRUE(client.rows("multi").empty());
-  EXPECT_EQ(client.rows("single"), kGoodRows);  // only the fetched kind is replaced
+  EXPECT_TRUE(client.rows(RunKind::multi).empty());
+  EXPECT_EQ(client.rows(RunKind::single), kGoodRows);  // only the fetched kind is replaced
 
   load_good_rows();
   EXPECT_EQ(fetch_with(ScriptedTlsServer::reply(200, " null\n")), "");
-  EXPECT_TRUE(client.rows("multi").empty());
+  EXPECT_TRUE(client.rows(RunKind::multi).empty());
 
   EXPECT_EQ(fetch_with(ScriptedTlsServer::reply(
                 200, R"({"leaderboard":{"b":{"cpu":"Second","avg_score":1234.9,"runs":true},)"
                      R"("a":{"cpu":"First","avg_score":-7.9,"runs":false,"extra":[1]}},"other":1})")),
             "");
-  EXPECT_EQ(client.rows("multi"), (std::vector<LeaderboardRow>{{"First", -7, 0}, {"Second", 1234, 1}}));
+  EXPECT_EQ(client.rows(RunKind::multi), (std::vector<LeaderboardRow>{{"First", -7, 0}, {"Second", 1234, 1}}));
 
   // Larger than one 4096-byte read: returned whole.
   std::string big = R"({"leaderboard":[)";
@@ -181,14 +181,14 @@ TEST_F(FailureMatrix, UnusualButValidRepliesArePublished) {
   big += "]}";
   ASSERT_GT(big.size(), 4096u * 2);
   EXPECT_EQ(fetch_with(ScriptedTlsServer::reply(200, big)), "");
-  EXPECT_EQ(client.rows("multi"), expected);
+  EXPECT_EQ(client.rows(RunKind::multi), expected);
 }
 
 TEST_F(FailureMatrix, AReplyBeyondFourMebibytesIsRefusedWithoutReadingItAll) {
   load_good_rows();
   const std::string huge(std::size_t{5} << 20, ' ');
   EXPECT_EQ(fetch_with(ScriptedTlsServer::reply(200, huge)), "Leaderboard reply larger than 4 MiB");
-  EXPECT_EQ(client.rows("multi"), kGoodRows);
+  EXPECT_EQ(client.rows(RunKind::multi), kGoodRows);
 }
 
 TEST_F(FailureMatrix, SubmissionVerdicts) {
@@ -204,7 +204,7 @@ TEST_F(FailureMatrix, SubmissionVerdicts) {
   EXPECT_EQ(submit_with({ScriptedTlsServer::reply(200, "[true]")}), "Submit error: Server rejected: [true]");
   EXPECT_EQ(submit_with({ScriptedTlsServer::reply(200, "<html>busy</html>")}),
             "Submit error: " + kParse101 + "1: syntax error while parsing value - invalid literal; last read: '<'");
-  EXPECT_EQ(client.rows("multi"), kGoodRows);
+  EXPECT_EQ(client.rows(RunKind::multi), kGoodRows);
   EXPECT_EQ(client.fetch_error_text(), "");  // a submission never touches the fetch error
 
   // A refused post is not followed by a refresh.
@@ -215,14 +215,14 @@ TEST_F(FailureMatrix, SubmissionVerdicts) {
   // Accepted, but the refresh fails: the refresh's error is reported and the rows stay.
   EXPECT_EQ(submit_with({ScriptedTlsServer::reply(200, R"({"ok":true})"), ScriptedTlsServer::reply(500, "")}),
             "Submit error: HTTP 500");
-  EXPECT_EQ(client.rows("multi"), kGoodRows);
+  EXPECT_EQ(client.rows(RunKind::multi), kGoodRows);
 }
 
 TEST_F(FailureMatrix, TheRequestOnTheWireIsTheWindows) {
   server.push(ScriptedTlsServer::reply(200, R"({"ok":true})"));
   server.push(ScriptedTlsServer::reply(200, R"({"leaderboard":[{"cpu":"A \"Q\" \\ CPU","avg_score":-5,"runs":1}]})"));
   EXPECT_EQ(submit_with({}, "A \"Q\" \\ CPU", -5), "Submitted OK (multi -5)");
-  EXPECT_EQ(client.rows("multi"), (std::vector<LeaderboardRow>{{"A \"Q\" \\ CPU", -5, 1}}));
+  EXPECT_EQ(client.rows(RunKind::multi), (std::vector<LeaderboardRow>{{"A \"Q\" \\ CPU", -5, 1}}));
 
   const std::vector<std::string> requests = server.requests();
   ASSERT_EQ(requests.size(), 2u);

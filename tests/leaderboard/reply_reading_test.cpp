@@ -9,13 +9,13 @@
 namespace {
 
 TEST(SubmissionBody, IsCompactWithKeysInByteOrderAndEscapes) {
-  EXPECT_EQ(submission_body("Example CPU", "multi", 8123, 16),
+  EXPECT_EQ(submission_body("Example CPU", RunKind::multi, 8123, 16),
             R"({"cpu_name":"Example CPU","score":8123,"threads":16,"type":"multi"})");
-  EXPECT_EQ(submission_body("Q\"\\\t\x01 \xC3\xA9", "single", -5, 1),
+  EXPECT_EQ(submission_body("Q\"\\\t\x01 \xC3\xA9", RunKind::single, -5, 1),
             "{\"cpu_name\":\"Q\\\"\\\\\\t\\u0001 \xC3\xA9\",\"score\":-5,\"threads\":1,\"type\":\"single\"}");
   // A name that is not UTF-8 cannot be sent as JSON: the library's own error says so.
   try {
-    submission_body("bad \xFF name", "single", 1, 1);
+    submission_body("bad \xFF name", RunKind::single, 1, 1);
     FAIL() << "no error";
   } catch (const nlohmann::json::type_error& e) {
     EXPECT_EQ(e.id, 316);

@@ -97,8 +97,8 @@ TEST_F(AppStartup, StartUpFetchesBothLeaderboardsAndShutdownWaitsForThem) {
   ASSERT_EQ(requests.size(), 2u);
   const bool single_first = requests[0].find("type=single") != std::string::npos;
   EXPECT_NE(requests[single_first ? 1 : 0].find("type=multi"), std::string::npos);
-  EXPECT_EQ(app.leaderboard.rows("single").size(), 1u);
-  EXPECT_EQ(app.leaderboard.rows("multi").size(), 1u);
+  EXPECT_EQ(app.leaderboard.rows(RunKind::single).size(), 1u);
+  EXPECT_EQ(app.leaderboard.rows(RunKind::multi).size(), 1u);
   EXPECT_EQ(app.leaderboard.fetch_error_text(), "");
 }
 
@@ -145,7 +145,9 @@ TEST_F(AppStartup, ShutdownCancelsARunningBenchmarkWithoutAResult) {
   app.gpu = &gpu;
   start_app_services(app, kFakeProbe);
   // A run far too long to finish on its own: only the cancel can end it.
-  app.engine.start(BenchmarkConfig{64, 50, 32, 1, 1920, 1080});
+  Workload long_run = kStandardWorkload;
+  long_run.samples_per_pixel = 64;
+  app.engine.start(RunRequest{.workload = long_run, .kind = RunKind::single, .threads = 1});
   ASSERT_TRUE(app.engine.running.load());
   const auto begin = std::chrono::steady_clock::now();
   stop_app_services(app);

@@ -70,7 +70,7 @@ TEST(FrameBudget, CheapFramesDrawAtTheCapAndDearOnesWithinTheShareOfTheMachine) 
   EXPECT_NEAR(wide.running_fps(), 8.0, 1e-9);
 
   // During a run the interface thread's own measurement replaces its idle cost (the upload
-  // makes it dearer); the driver's threads keep their idle cost, as the workers hide them.
+  // makes it costlier); the driver's threads keep their idle cost, as the workers hide them.
   for (int i = 0; i < 40; ++i) wide.add_running_frame(0.012);
   EXPECT_NEAR(wide.frame_cost(), 0.028, 1e-6);
   EXPECT_NEAR(wide.running_fps(), 0.16 / 0.028, 1e-3);

@@ -3,11 +3,11 @@
 // without leaving the machine.
 #include <gtest/gtest.h>
 
+#include "state/benchmark_runs.h"
 #include "system/machine_threads.h"
 #include "tests/ui/panel_test_support.h"
 #include "ui/leaderboard_panel.h"
 #include "ui/palette.h"
-#include "ui/run_control.h"
 
 namespace {
 
@@ -161,13 +161,13 @@ TEST_F(LeaderboardPanel, ARestrictedMultiRunIsRecordedNotSubmittedAndTheLineSays
   EXPECT_TRUE(contains(text, "32C / 64T (4 usable)"));
 
   BenchmarkResult result;
-  result.type = "multi";
+  result.kind = RunKind::multi;
   result.score = 4321;
   result.threads = 4;
   result.date = "2026-01-02T03:04:05";
-  const RunVerdict verdict =
-      judge_run(app->workload, standard_config(4), machine_threads(app->system_info), app->workload.sha256);
-  record_result(*app, result, verdict);
+  const RunRequest run{.workload = app->reference.workload, .kind = RunKind::multi, .threads = 4};
+  const RunVerdict verdict = judge_run(app->reference, run, machine_threads(app->system_info), app->reference.sha256);
+  record_and_submit(*app, result, verdict);
   EXPECT_EQ(app->history.size(), 1u);
   EXPECT_EQ(app->leaderboard.requests_started(), 0u);
   text = frame();

@@ -95,7 +95,7 @@ class PanelHarness {
     app->leaderboard.stop_all();
   }
 
-  bool on_leaderboard(const std::string& kind) {
+  bool on_leaderboard(RunKind kind) {
     for (const LeaderboardRow& row : app->leaderboard.rows(kind)) {
       if (row.cpu == cpu) return true;
     }

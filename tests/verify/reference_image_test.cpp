@@ -17,21 +17,24 @@ namespace {
 
 // SHA-256 of one tile's RGBA bytes, rows top first, rendered exactly as a standard run does.
 std::string standard_tile_sha256(std::int32_t index) {
-  const BenchmarkConfig config = standard_config(1);
+  const Workload& config = kStandardWorkload;
   const BenchmarkScene scene = build_benchmark_scene();
   std::vector<Tile> tiles;
   build_tile_list(tiles, config.width, config.height, config.tile_size);
   const Tile& tile = tiles.at(index);
 
   PreviewImage image(config.width, config.height);
-  render_tile(image.data(), config.width, config.height, tile.x, tile.y, tile.w, tile.h, config.samples_per_pixel,
-              config.max_depth, scene.camera, scene.world, tile_seed(index), nullptr);
+  render_tile(image.data(), config, tile, scene, tile_seed(index), nullptr);
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(tile.w) * tile.h * 4);
   for (std::int32_t row = 0; row < tile.h; ++row) {
     image.copy_bytes(static_cast<std::size_t>(tile.y + row) * config.width + tile.x, tile.w,
                      bytes.data() + static_cast<std::size_t>(row) * tile.w * 4);
   }
   return sha256_hex(bytes);
+}
+
+RunRequest standard_run(RunKind kind, std::int32_t threads) {
+  return RunRequest{.workload = kStandardWorkload, .kind = kind, .threads = threads};
 }
 
 }  // namespace
@@ -44,49 +47,59 @@ TEST(ReferenceImage, FirstMiddleAndLastTilesMatchTheStandardImage) {
 
 TEST(RunVerdict, OnlyAVerifiedRunOfTheWorkloadAtItsKindsThreadCountCounts) {
   const ReferenceWorkload standard = ReferenceWorkload::standard();
-  const auto judge = [&](const BenchmarkConfig& run, const std::string& sha) {
+  const auto judge = [&](const RunRequest& run, const std::string& sha) {
     return judge_run(standard, run, MachineThreads{8, 8}, sha);
   };
-  for (std::int32_t threads : {1, 8}) {
-    const RunVerdict right = judge(standard_config(threads), kStandardImageSha256);
-    EXPECT_TRUE(right.may_record && right.may_submit && !right.custom) << threads;
-    const RunVerdict wrong = judge(standard_config(threads), "00");
+  for (const RunRequest& run : {standard_run(RunKind::single, 1), standard_run(RunKind::multi, 8)}) {
+    const RunVerdict right = judge(run, kStandardImageSha256);
+    EXPECT_TRUE(right.may_record && right.may_submit && !right.custom) << run.threads;
+    const RunVerdict wrong = judge(run, "00");
     EXPECT_EQ(wrong.image_verified, false);
     EXPECT_FALSE(wrong.may_record || wrong.may_submit);
   }
-  // Another thread count: still verified, but custom and never kept.
-  const RunVerdict three = judge(standard_config(3), kStandardImageSha256);
-  EXPECT_EQ(three.image_verified, true);
-  EXPECT_TRUE(three.custom);
-  EXPECT_FALSE(three.may_record || three.may_submit);
+  // Another thread count for its kind: still verified, but custom and never kept. A multi-core
+  // run on one worker is one of these, not a single-core run.
+  for (const RunRequest& run :
+       {standard_run(RunKind::multi, 3), standard_run(RunKind::multi, 1), standard_run(RunKind::single, 8)}) {
+    const RunVerdict custom = judge(run, kStandardImageSha256);
+    EXPECT_EQ(custom.image_verified, true);
+    EXPECT_TRUE(custom.custom) << run.threads;
+    EXPECT_FALSE(custom.may_record || custom.may_submit);
+  }
+  // On a machine of one processor that one worker is the whole machine: a standard multi run.
+  EXPECT_TRUE(
+      judge_run(standard, standard_run(RunKind::multi, 1), MachineThreads{1, 1}, kStandardImageSha256).may_submit);
   // Another image (tile seeds follow the tile index, so the tile size counts): nothing to verify.
-  BenchmarkConfig tiles = standard_config(8);
-  tiles.tile_size = 16;
+  RunRequest tiles = standard_run(RunKind::multi, 8);
+  tiles.workload.tile_size = 16;
   EXPECT_FALSE(judge(tiles, kStandardImageSha256).image_verified.has_value());
-  EXPECT_FALSE(is_standard_workload(tiles));
   // A test's own workload counts like the standard one.
-  const ReferenceWorkload small{BenchmarkConfig{2, 3, 8, 1, 16, 16}, "abc"};
-  EXPECT_TRUE(judge_run(small, BenchmarkConfig{2, 3, 8, 2, 16, 16}, MachineThreads{2, 2}, "abc").may_submit);
+  const Workload workload{.width = 16, .height = 16, .samples_per_pixel = 2, .max_depth = 3, .tile_size = 8};
+  const ReferenceWorkload small{workload, "abc"};
+  EXPECT_TRUE(judge_run(small, RunRequest{.workload = workload, .kind = RunKind::multi, .threads = 2},
+                        MachineThreads{2, 2}, "abc")
+                  .may_submit);
 }
 
 TEST(RunVerdict, AMultiRunOnFewerProcessorsThanTheMachineHasIsRecordedButNotSubmitted) {
   const ReferenceWorkload standard = ReferenceWorkload::standard();
   const MachineThreads container{64, 4};  // a container limited to 4 CPUs of a 64-thread host
-  const RunVerdict multi = judge_run(standard, standard_config(4), container, kStandardImageSha256);
+  const RunVerdict multi = judge_run(standard, standard_run(RunKind::multi, 4), container, kStandardImageSha256);
   EXPECT_TRUE(multi.may_record && !multi.custom);
   EXPECT_FALSE(multi.may_submit);
   EXPECT_EQ(multi.not_submitted_reason,
             "not submitted: this process may use only 4 of the machine's 64 logical processors");
   // The host's thread count is not this run's kind: custom, neither kept nor explained.
-  const RunVerdict host = judge_run(standard, standard_config(64), container, kStandardImageSha256);
+  const RunVerdict host = judge_run(standard, standard_run(RunKind::multi, 64), container, kStandardImageSha256);
   EXPECT_TRUE(host.custom);
   EXPECT_FALSE(host.may_record || host.may_submit);
   EXPECT_TRUE(host.not_submitted_reason.empty());
   // One thread is one thread whatever the mask: single-core runs still count in full.
-  const RunVerdict single = judge_run(standard, standard_config(1), MachineThreads{64, 1}, kStandardImageSha256);
+  const RunVerdict single =
+      judge_run(standard, standard_run(RunKind::single, 1), MachineThreads{64, 1}, kStandardImageSha256);
   EXPECT_TRUE(single.may_record && single.may_submit);
   // A restricted machine whose image is wrong keeps nothing, and there is no reason to give.
-  const RunVerdict wrong = judge_run(standard, standard_config(4), container, "00");
+  const RunVerdict wrong = judge_run(standard, standard_run(RunKind::multi, 4), container, "00");
   EXPECT_FALSE(wrong.may_record || wrong.may_submit);
   EXPECT_TRUE(wrong.not_submitted_reason.empty());
 }

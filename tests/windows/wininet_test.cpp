@@ -48,10 +48,10 @@ fs::path this_folder() {
 
 TEST(WinInet, ATrustedExtraAuthorityGivesTheRowsAndSubmissionsArrive) {
   LeaderboardClient client(server_settings(shared->server.port(), shared->cert.cert));
-  client.submit("Windows Test CPU", "multi", 4321, 8);
+  client.submit("Windows Test CPU", RunKind::multi, 4321, 8);
   client.stop_all();
   EXPECT_EQ(client.submit_status_text(), "Submitted OK (multi 4321)");
-  EXPECT_EQ(client.rows("multi"), (std::vector<LeaderboardRow>{{"Windows Test CPU", 4321, 1}}));
+  EXPECT_EQ(client.rows(RunKind::multi), (std::vector<LeaderboardRow>{{"Windows Test CPU", 4321, 1}}));
 
   // The runner with the environment's address and authority, as a user would set them.
   TempDir dir;
@@ -77,16 +77,16 @@ TEST(WinInet, AnUntrustedServerOrARefusedPortIsASendFailure) {
   EXPECT_EQ(failure_of(server_settings(server.port(), shared->other.cert)), "HttpSendRequest failed");
   EXPECT_EQ(failure_of(server_settings(free_loopback_port(), shared->cert.cert)), "HttpSendRequest failed");
   LeaderboardClient refused(server_settings(server.port(), shared->other.cert));
-  refused.submit("Unchecked CPU", "single", 1000, 1);
+  refused.submit("Unchecked CPU", RunKind::single, 1000, 1);
   refused.stop_all();
   EXPECT_EQ(refused.submit_status_text(), "Submit error: HttpSendRequest failed");
 
   // Nothing reached the server from the refused requests: its table still has no single rows.
   LeaderboardClient client(server_settings(server.port(), shared->cert.cert));
-  client.fetch("single");
+  client.fetch(RunKind::single);
   client.stop_all();
   EXPECT_EQ(client.fetch_error_text(), "");
-  EXPECT_TRUE(client.rows("single").empty());
+  EXPECT_TRUE(client.rows(RunKind::single).empty());
 }
 
 // The kernel completes the TCP connection from the listen queue; nothing ever answers the TLS
@@ -108,7 +108,7 @@ TEST(WinInet, AServerThatNeverAnswersTheHandshakeIsASendFailure) {
   settings.receive_timeout = std::chrono::seconds(1);
   EXPECT_EQ(failure_of(settings), "HttpSendRequest failed");
   LeaderboardClient client(settings);
-  client.fetch("multi");
+  client.fetch(RunKind::multi);
   client.stop_all();
   EXPECT_EQ(client.fetch_error_text(), "HttpSendRequest failed");
   closesocket(listener);
