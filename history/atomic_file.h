@@ -23,9 +23,6 @@ bool keep_under_second_name(const std::string& path, const std::string& target, 
 // A name part unique to this process, for temporary files written without the lock.
 std::string process_tag();
 
-// The local time as "YYYYMMDD-HHMMSS", for names of files kept aside.
-std::string local_time_tag();
-
 // Writes `contents` to `temp_path` (same directory as `path`), flushes it to the disk, renames
 // it over `path` and flushes the directory. Whatever was at `temp_path` is removed first and
 // never written through. On failure `path` is untouched, the temporary file is removed and

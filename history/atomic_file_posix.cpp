@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <ctime>
 
 #include <fcntl.h>
 #include <limits.h>
@@ -185,12 +184,3 @@ bool keep_under_second_name(const std::string& path, const std::string& target, 
 }
 
 std::string process_tag() { return std::to_string(::getpid()); }
-
-std::string local_time_tag() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
-  return text;
-}

@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <ctime>
 
 #include "history/atomic_file.h"
 #include "history/utf16_windows.h"
@@ -195,12 +194,3 @@ bool keep_under_second_name(const std::string& path, const std::string& target, 
 }
 
 std::string process_tag() { return std::to_string(GetCurrentProcessId()); }
-
-std::string local_time_tag() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_s(&local, &now);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
-  return text;
-}

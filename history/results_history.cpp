@@ -1,5 +1,6 @@
 #include "history/results_history.h"
 
+#include "engine/local_time.h"
 #include "history/atomic_file.h"
 #include "history/file_lock.h"
 #include "history/history_format.h"
@@ -104,7 +105,7 @@ std::vector<std::string> ResultsHistory::take_notices() {
 }
 
 bool ResultsHistory::move_unreadable_aside(const std::string& file) {
-  const std::string base = file + ".unreadable-" + local_time_tag();
+  const std::string base = file + ".unreadable-" + format_local_time(std::chrono::system_clock::now(), "%Y%m%d-%H%M%S");
   std::string target = base;
   for (int n = 2; file_exists(target) && n < 1000; ++n) target = base + "-" + std::to_string(n);
   std::string error;
