@@ -44,7 +44,7 @@ std::string locate_history_file() {
   if (facts.history_variable && !facts.history_variable->empty()) return *facts.history_variable;
   facts.executable_path = executable_path();
   // The file a save would replace: a link beside the executable counts by its target.
-  std::string target = write_target(history_path_beside(facts.executable_path), nullptr);
+  std::string target = write_target(history_path_beside(facts.executable_path)).path;
   if (target.empty()) target = history_path_beside(facts.executable_path);
   facts.file_beside_executable_exists = ::access(target.c_str(), F_OK) == 0;
   facts.file_beside_executable_writable = ::access(target.c_str(), W_OK) == 0;
