@@ -18,11 +18,10 @@ static std::string last_error_or(const char* fallback) {
   return g_last_glfw_error.empty() ? std::string(fallback) : g_last_glfw_error;
 }
 
-bool start_window_system(std::string* error) {
+std::string start_window_system() {
   glfwSetErrorCallback(remember_glfw_error);
-  if (glfwInit() == GLFW_TRUE) return true;
-  *error = "cannot open a window: " + last_error_or("no display");
-  return false;
+  if (glfwInit() == GLFW_TRUE) return {};
+  return "cannot open a window: " + last_error_or("no display");
 }
 
 int centred_origin(int area_origin, int area_size, int outer_size) {
@@ -37,7 +36,7 @@ static void set_window_icons(GLFWwindow* window) {
   glfwSetWindowIcon(window, 2, images);
 }
 
-GLFWwindow* create_main_window(std::string* error) {
+MainWindow create_main_window() {
   glfwDefaultWindowHints();
   glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 3);
   glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
@@ -49,10 +48,8 @@ GLFWwindow* create_main_window(std::string* error) {
   glfwWindowHintString(GLFW_X11_CLASS_NAME, "strelvik");
   glfwWindowHintString(GLFW_X11_INSTANCE_NAME, "strelvik");
   GLFWwindow* window = glfwCreateWindow(kWindowWidth, kWindowHeight, kWindowTitle, nullptr, nullptr);
-  if (window == nullptr) {
-    *error = "cannot create the window with an OpenGL 3.3 core context: " + last_error_or("unknown reason");
-    return nullptr;
-  }
+  if (window == nullptr)
+    return {nullptr, "cannot create the window with an OpenGL 3.3 core context: " + last_error_or("unknown reason")};
   glfwMakeContextCurrent(window);
 
   // GLFW sizes the client area; the outer size, frame included, is what is fixed and centred.
@@ -70,7 +67,7 @@ GLFWwindow* create_main_window(std::string* error) {
     }
   }
   set_window_icons(window);
-  return window;
+  return {window, {}};
 }
 
 int primary_monitor_refresh_rate() {

@@ -9,11 +9,15 @@ inline constexpr const char* kWindowTitle = "Strelvik v1.4 - CPU Benchmark";
 inline constexpr int kWindowWidth = 1600;  // outer size, frame included
 inline constexpr int kWindowHeight = 900;
 
-// Starts GLFW. False, with the reason in `error`, when no display can be opened.
-bool start_window_system(std::string* error);
-// Creates the window hidden, with its context current on this thread; null, with the reason in
-// `error`, when the window or an OpenGL 3.3 core context cannot be had.
-GLFWwindow* create_main_window(std::string* error);
+// Starts GLFW. Empty when it did; otherwise why not (no display can be opened).
+[[nodiscard]] std::string start_window_system();
+// The window, created hidden with its context current on this thread; or, when the window or an
+// OpenGL 3.3 core context cannot be had, none and the reason.
+struct MainWindow {
+  GLFWwindow* window = nullptr;
+  std::string error;
+};
+MainWindow create_main_window();
 // The top-left corner that centres an outer size on a screen area. Integer division truncates
 // toward zero, so on a screen smaller than the window the corner lies at negative coordinates.
 int centred_origin(int area_origin, int area_size, int outer_size);

@@ -90,17 +90,17 @@ class GlfwHost : public WindowHost {
 }  // namespace
 
 int run_program(const ProgramOptions& options) {
-  std::string error;
-  if (!start_window_system(&error)) {
+  if (const std::string error = start_window_system(); !error.empty()) {
     std::fprintf(stderr, "strelvik: %s\n", error.c_str());
     return 1;
   }
-  GLFWwindow* window = create_main_window(&error);
-  if (window == nullptr) {
-    std::fprintf(stderr, "strelvik: %s\n", error.c_str());
+  const MainWindow created = create_main_window();
+  if (created.window == nullptr) {
+    std::fprintf(stderr, "strelvik: %s\n", created.error.c_str());
     glfwTerminate();
     return 1;
   }
+  GLFWwindow* window = created.window;
   // Vertical sync where the driver honours it; the frame pacer caps the rate where it does not.
   glfwSwapInterval(1);
   glfwShowWindow(window);

@@ -85,13 +85,13 @@ class Win32Host : public WindowHost {
 int run_program(const ProgramOptions& options) {
   SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
   HINSTANCE instance = GetModuleHandleW(nullptr);
-  std::string error;
-  HWND window = create_main_window(instance, &error);
-  if (window == nullptr) {
-    std::fprintf(stderr, "strelvik: %s\n", error.c_str());
+  const MainWindow created = create_main_window(instance);
+  if (created.window == nullptr) {
+    std::fprintf(stderr, "strelvik: %s\n", created.error.c_str());
     return 1;
   }
-  if (!create_device(window, g_dx, &error)) {
+  HWND window = created.window;
+  if (const std::string error = create_device(window, g_dx); !error.empty()) {
     std::fprintf(stderr, "strelvik: %s\n", error.c_str());
     return 1;
   }

@@ -57,7 +57,7 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPAR
 
 }  // namespace
 
-HWND create_main_window(HINSTANCE instance, std::string* error) {
+MainWindow create_main_window(HINSTANCE instance) {
   WNDCLASSEXW window_class = {};
   window_class.cbSize = sizeof(window_class);
   window_class.style = CS_HREDRAW | CS_VREDRAW;
@@ -75,11 +75,11 @@ HWND create_main_window(HINSTANCE instance, std::string* error) {
   const int y = (GetSystemMetrics(SM_CYSCREEN) - kWindowHeight) / 2;
   HWND window = CreateWindowExW(0, kWindowClassName, kWindowTitle, WS_OVERLAPPEDWINDOW, x, y, kWindowWidth,
                                 kWindowHeight, nullptr, nullptr, instance, nullptr);
-  if (window == nullptr) *error = "cannot create the window (error " + std::to_string(GetLastError()) + ")";
-  return window;
+  if (window == nullptr) return {nullptr, "cannot create the window (error " + std::to_string(GetLastError()) + ")"};
+  return {window, {}};
 }
 
-bool create_device(HWND window, DX11State& dx, std::string* error) {
+std::string create_device(HWND window, DX11State& dx) {
   DXGI_SWAP_CHAIN_DESC desc = {};
   desc.BufferDesc.RefreshRate = {60, 1};
   desc.BufferDesc.Format = DXGI_FORMAT_R8G8B8A8_UNORM;
@@ -99,11 +99,10 @@ bool create_device(HWND window, DX11State& dx, std::string* error) {
     dx.release();
     char code[16];
     std::snprintf(code, sizeof code, "0x%08lx", static_cast<unsigned long>(result));
-    *error = std::string("cannot create the Direct3D 11 device (") + code + ")";
-    return false;
+    return std::string("cannot create the Direct3D 11 device (") + code + ")";
   }
   dx.create_back_buffer_view();
-  return true;
+  return {};
 }
 
 void apply_pending_resize(DX11State& dx) {

@@ -15,12 +15,15 @@ inline constexpr int kWindowHeight = 900;
 inline constexpr int kLargeIconResource = 107;
 inline constexpr int kSmallIconResource = 108;
 
-// Registers the class and creates the window, hidden; null, with the reason in `error`, when
-// either fails.
-HWND create_main_window(HINSTANCE instance, std::string* error);
-// Device, immediate context and swap chain into `dx`, then the back buffer's view. False, with
-// the reason in `error` and nothing left in `dx`, when the device cannot be created.
-bool create_device(HWND window, DX11State& dx, std::string* error);
+// Registers the class and creates the window, hidden; or, when either fails, none and the reason.
+struct MainWindow {
+  HWND window = nullptr;
+  std::string error;
+};
+MainWindow create_main_window(HINSTANCE instance);
+// Device, immediate context and swap chain into `dx`, then the back buffer's view. Empty when
+// created; otherwise why not, with nothing left in `dx`.
+[[nodiscard]] std::string create_device(HWND window, DX11State& dx);
 // Applies the size the window procedure recorded since the last frame, if any.
 void apply_pending_resize(DX11State& dx);
 // True once per message that the interface may show: input, focus, size, paint.

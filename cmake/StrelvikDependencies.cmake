@@ -25,10 +25,17 @@ if(WIN32)
 
   # Dear ImGui with its Win32 and Direct3D 11 backends, compiled from Debian's source package of
   # the version libimgui-dev has (scripts/fetch-imgui-source.sh unpacks it into the build tree).
-  set(STRELVIK_IMGUI_SOURCE ${CMAKE_SOURCE_DIR}/build/third-party/imgui-1.86 CACHE PATH
-    "Dear ImGui's source, with the backends folder")
+  # Fetched here, by the first configuration, as only this build needs it: the Linux build and
+  # scripts/run.sh work without a network.
+  set(_strelvik_fetched_imgui ${CMAKE_SOURCE_DIR}/build/third-party/imgui-1.86)
+  set(STRELVIK_IMGUI_SOURCE ${_strelvik_fetched_imgui} CACHE PATH "Dear ImGui's source, with the backends folder")
+  if(NOT EXISTS ${STRELVIK_IMGUI_SOURCE}/backends/imgui_impl_dx11.cpp AND "${STRELVIK_IMGUI_SOURCE}" STREQUAL "${_strelvik_fetched_imgui}")
+    message(STATUS "Fetching Dear ImGui's source (scripts/fetch-imgui-source.sh)")
+    execute_process(COMMAND ${CMAKE_SOURCE_DIR}/scripts/fetch-imgui-source.sh)
+  endif()
   if(NOT EXISTS ${STRELVIK_IMGUI_SOURCE}/backends/imgui_impl_dx11.cpp)
-    message(FATAL_ERROR "${STRELVIK_IMGUI_SOURCE} not found: run scripts/install-deps.sh")
+    message(FATAL_ERROR "${STRELVIK_IMGUI_SOURCE} not found: scripts/fetch-imgui-source.sh fetches it "
+      "(once, with the network), or set STRELVIK_IMGUI_SOURCE to an unpacked copy")
   endif()
   add_library(strelvik_imgui STATIC
     ${STRELVIK_IMGUI_SOURCE}/imgui.cpp

@@ -1,9 +1,8 @@
 #include "engine/score.h"
 
-#include <ctime>
-#include <iomanip>
 #include <limits>
-#include <sstream>
+
+#include "engine/local_time.h"
 
 std::int32_t compute_score(double time_seconds) {
   constexpr double kMax = std::numeric_limits<std::int32_t>::max();
@@ -16,14 +15,5 @@ std::int32_t compute_score(double time_seconds) {
 }
 
 std::string format_result_date(std::chrono::system_clock::time_point when) {
-  const std::time_t seconds = std::chrono::system_clock::to_time_t(std::chrono::floor<std::chrono::seconds>(when));
-  std::tm local{};
-#ifdef _WIN32
-  localtime_s(&local, &seconds);
-#else
-  localtime_r(&seconds, &local);  // the thread-safe conversion: the run thread formats dates
-#endif
-  std::ostringstream out;
-  out << std::put_time(&local, "%Y-%m-%dT%H:%M:%S");
-  return out.str();
+  return format_local_time(when, "%Y-%m-%dT%H:%M:%S");
 }

@@ -1,7 +1,8 @@
 #pragma once
 // The file services the history needs: replacing a file so that a crash, a kill or a full disk
 // leaves either the old or the new complete file, never a truncated one, and a few small
-// queries. One implementation per platform (atomic_file_posix.cpp).
+// queries. One implementation per platform (atomic_file_posix.cpp). Failures come back as the
+// reason: a text that is empty when the action worked, or beside the value in a result.
 #include <cstdint>
 #include <string>
 
@@ -17,21 +18,18 @@ FileStamp stamp_of(const std::string& path);
 bool file_exists(const std::string& path);
 
 // Gives the file at `path` the second name `target` as well (or only, where a second name is
-// impossible). False with `error` set when neither works.
-bool keep_under_second_name(const std::string& path, const std::string& target, std::string* error);
+// impossible). Empty when either worked, otherwise why not.
+[[nodiscard]] std::string keep_under_second_name(const std::string& path, const std::string& target);
 
 // A name part unique to this process, for temporary files written without the lock.
 std::string process_tag();
 
-// The local time as "YYYYMMDD-HHMMSS", for names of files kept aside.
-std::string local_time_tag();
-
 // Writes `contents` to `temp_path` (same directory as `path`), flushes it to the disk, renames
 // it over `path` and flushes the directory. Whatever was at `temp_path` is removed first and
-// never written through. On failure `path` is untouched, the temporary file is removed and
-// `error` (when given) says why.
-bool write_file_atomically(const std::string& path, const std::string& temp_path, const std::string& contents,
-                           std::string* error = nullptr);
+// never written through. Empty when the new contents are in place; otherwise `path` is
+// untouched, the temporary file is removed and the text says why.
+[[nodiscard]] std::string write_file_atomically(const std::string& path, const std::string& temp_path,
+                                                const std::string& contents);
 
 enum class ReadStatus {
   Read,        // a regular file, read whole
@@ -51,9 +49,12 @@ struct FileRead {
 FileRead read_whole_file(const std::string& path);
 
 // The file a save to `path` replaces: `path` itself, or the end of the chain of symbolic links
-// that starts there (which need not exist yet), so that the link stays a link. Empty with
-// `error` set when the chain loops or cannot be read.
-std::string write_target(const std::string& path, std::string* error);
+// that starts there (which need not exist yet), so that the link stays a link.
+struct WriteTarget {
+  std::string path;   // empty when the chain loops or cannot be read
+  std::string error;  // then why
+};
+WriteTarget write_target(const std::string& path);
 
 // Removes a file; true when it is gone afterwards.
 bool remove_file(const std::string& path);

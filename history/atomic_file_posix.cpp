@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <ctime>
 
 #include <fcntl.h>
 #include <limits.h>
@@ -11,10 +10,8 @@
 
 namespace {
 
-bool fail(std::string* error, const std::string& what) {
-  if (error) *error = what + ": " + std::strerror(errno);
-  return false;
-}
+// What failed and errno's reason; called at once, before anything else can change errno.
+std::string failure(const std::string& what) { return what + ": " + std::strerror(errno); }
 
 bool write_all(int fd, const char* data, std::size_t size) {
   while (size > 0) {
@@ -38,25 +35,24 @@ std::string parent_directory(const std::string& path) {
   return path.substr(0, slash);
 }
 
-bool write_file_atomically(const std::string& path, const std::string& temp_path, const std::string& contents,
-                           std::string* error) {
+std::string write_file_atomically(const std::string& path, const std::string& temp_path, const std::string& contents) {
   // A fresh file: a link or a FIFO left under the temporary name is never written through.
   ::unlink(temp_path.c_str());
   const int fd = ::open(temp_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd < 0) return fail(error, "cannot create " + temp_path);
+  if (fd < 0) return failure("cannot create " + temp_path);
   // The new version keeps the permissions the user gave the old one.
   struct stat old {};
   if (::stat(path.c_str(), &old) == 0) ::fchmod(fd, old.st_mode & 07777);
-  bool ok = write_all(fd, contents.data(), contents.size());
-  if (!ok) fail(error, "cannot write " + temp_path);
+  std::string error;
+  if (!write_all(fd, contents.data(), contents.size())) error = failure("cannot write " + temp_path);
   // The data must be on the disk before the rename makes it the file's contents; otherwise a
   // power cut could leave the new name pointing at empty blocks.
-  if (ok && ::fsync(fd) != 0) ok = fail(error, "cannot flush " + temp_path);
-  if (::close(fd) != 0 && ok) ok = fail(error, "cannot close " + temp_path);
-  if (ok && ::rename(temp_path.c_str(), path.c_str()) != 0) ok = fail(error, "cannot replace " + path);
-  if (!ok) {
+  if (error.empty() && ::fsync(fd) != 0) error = failure("cannot flush " + temp_path);
+  if (::close(fd) != 0 && error.empty()) error = failure("cannot close " + temp_path);
+  if (error.empty() && ::rename(temp_path.c_str(), path.c_str()) != 0) error = failure("cannot replace " + path);
+  if (!error.empty()) {
     ::unlink(temp_path.c_str());
-    return false;
+    return error;
   }
   // Makes the rename itself durable. A failure here is not reported: the new file is in place.
   const int dir = ::open(parent_directory(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -64,7 +60,7 @@ bool write_file_atomically(const std::string& path, const std::string& temp_path
     ::fsync(dir);
     ::close(dir);
   }
-  return true;
+  return {};
 }
 
 namespace {
@@ -132,23 +128,19 @@ FileRead read_whole_file(const std::string& path) {
   return out;
 }
 
-std::string write_target(const std::string& path, std::string* error) {
+WriteTarget write_target(const std::string& path) {
   std::string current = path;
   // The limit the kernel itself applies to a path's links.
   for (int hop = 0; hop < 40; ++hop) {
     struct stat st {};
-    if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return current;
+    if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return {current, {}};
     char buffer[PATH_MAX + 1];
     const ssize_t n = ::readlink(current.c_str(), buffer, sizeof buffer);
-    if (n < 0 || static_cast<std::size_t>(n) >= sizeof buffer) {
-      fail(error, "cannot read the link " + current);
-      return {};
-    }
+    if (n < 0 || static_cast<std::size_t>(n) >= sizeof buffer) return {{}, failure("cannot read the link " + current)};
     const std::string link(buffer, static_cast<std::size_t>(n));
     current = !link.empty() && link.front() == '/' ? link : parent_directory(current) + "/" + link;
   }
-  if (error) *error = "too many levels of symbolic links at " + path;
-  return {};
+  return {{}, "too many levels of symbolic links at " + path};
 }
 
 bool remove_file(const std::string& path) { return ::unlink(path.c_str()) == 0 || nothing_there(errno); }
@@ -177,20 +169,11 @@ FileStamp stamp_of(const std::string& path) {
 
 bool file_exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
 
-bool keep_under_second_name(const std::string& path, const std::string& target, std::string* error) {
+std::string keep_under_second_name(const std::string& path, const std::string& target) {
   // A hard link keeps the first name in place until a new file replaces it, so there is no
   // moment at which neither name holds the old contents; rename serves where links do not.
-  if (::link(path.c_str(), target.c_str()) == 0 || ::rename(path.c_str(), target.c_str()) == 0) return true;
-  return fail(error, "cannot rename " + path);
+  if (::link(path.c_str(), target.c_str()) == 0 || ::rename(path.c_str(), target.c_str()) == 0) return {};
+  return failure("cannot rename " + path);
 }
 
 std::string process_tag() { return std::to_string(::getpid()); }
-
-std::string local_time_tag() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
-  return text;
-}

@@ -3,17 +3,14 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <ctime>
 
 #include "history/atomic_file.h"
 #include "history/utf16_windows.h"
 
 namespace {
 
-bool fail(std::string* error, const std::string& what) {
-  if (error) *error = what + ": Windows error " + std::to_string(GetLastError());
-  return false;
-}
+// What failed and the system's error number; called at once, before another call changes it.
+std::string failure(const std::string& what) { return what + ": Windows error " + std::to_string(GetLastError()); }
 
 struct Handle {
   HANDLE h;
@@ -49,12 +46,11 @@ std::string parent_directory(const std::string& path) {
   return path.substr(0, slash);
 }
 
-bool write_file_atomically(const std::string& path, const std::string& temp_path, const std::string& contents,
-                           std::string* error) {
+std::string write_file_atomically(const std::string& path, const std::string& temp_path, const std::string& contents) {
   const std::wstring temp = to_utf16(temp_path);
   DeleteFileW(temp.c_str());  // a leftover of a killed save
   Handle file{CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)};
-  if (file.h == INVALID_HANDLE_VALUE) return fail(error, "cannot create " + temp_path);
+  if (file.h == INVALID_HANDLE_VALUE) return failure("cannot create " + temp_path);
   bool ok = true;
   for (std::size_t done = 0; ok && done < contents.size();) {
     DWORD written = 0;
@@ -62,14 +58,16 @@ bool write_file_atomically(const std::string& path, const std::string& temp_path
     ok = WriteFile(file.h, contents.data() + done, part, &written, nullptr) != 0 && written > 0;
     done += written;
   }
-  if (!ok) fail(error, "cannot write " + temp_path);
+  std::string error;
+  if (!ok) error = failure("cannot write " + temp_path);
   // The data must be on the disk before the move makes it the file's contents.
-  if (ok && !FlushFileBuffers(file.h)) ok = fail(error, "cannot flush " + temp_path);
-  if (!file.close() && ok) ok = fail(error, "cannot close " + temp_path);
-  if (ok && !MoveFileExW(temp.c_str(), to_utf16(path).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-    ok = fail(error, "cannot replace " + path);
-  if (!ok) DeleteFileW(temp.c_str());
-  return ok;
+  if (error.empty() && !FlushFileBuffers(file.h)) error = failure("cannot flush " + temp_path);
+  if (!file.close() && error.empty()) error = failure("cannot close " + temp_path);
+  if (error.empty() &&
+      !MoveFileExW(temp.c_str(), to_utf16(path).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    error = failure("cannot replace " + path);
+  if (!error.empty()) DeleteFileW(temp.c_str());
+  return error;
 }
 
 namespace {
@@ -129,18 +127,15 @@ FileRead read_whole_file(const std::string& path) {
 
 // MoveFileExW acts on a link itself, so a save through a link goes to the file it ends in:
 // the system resolves the whole chain when the link is opened.
-std::string write_target(const std::string& path, std::string* error) {
+WriteTarget write_target(const std::string& path) {
   const std::wstring wide = to_utf16(path);
   const DWORD attributes = GetFileAttributesW(wide.c_str());
   // Every existing file is resolved, not only reparse points: wine shows a Unix link as a
   // plain file, and for a plain file the answer is the file itself.
-  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return path;
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return {path, {}};
   Handle file{CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)};
-  if (file.h == INVALID_HANDLE_VALUE) {
-    fail(error, "cannot follow the link " + path);
-    return {};
-  }
+  if (file.h == INVALID_HANDLE_VALUE) return {{}, failure("cannot follow the link " + path)};
   std::wstring target(MAX_PATH, L'\0');
   for (int attempt = 0; attempt < 2; ++attempt) {
     const DWORD n = GetFinalPathNameByHandleW(file.h, target.data(), static_cast<DWORD>(target.size()),
@@ -148,12 +143,11 @@ std::string write_target(const std::string& path, std::string* error) {
     if (n == 0) break;
     if (n < target.size()) {
       target.resize(n);
-      return to_utf8(strip_long_path_prefix(target));
+      return {to_utf8(strip_long_path_prefix(target)), {}};
     }
     target.assign(n, L'\0');  // n counts the terminator when the buffer was too small
   }
-  fail(error, "cannot follow the link " + path);
-  return {};
+  return {{}, failure("cannot follow the link " + path)};
 }
 
 bool remove_file(const std::string& path) {
@@ -188,19 +182,10 @@ bool file_exists(const std::string& path) {
   return GetFileAttributesW(to_utf16(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-bool keep_under_second_name(const std::string& path, const std::string& target, std::string* error) {
+std::string keep_under_second_name(const std::string& path, const std::string& target) {
   const std::wstring from = to_utf16(path), to = to_utf16(target);
-  if (CreateHardLinkW(to.c_str(), from.c_str(), nullptr) || MoveFileExW(from.c_str(), to.c_str(), 0)) return true;
-  return fail(error, "cannot rename " + path);
+  if (CreateHardLinkW(to.c_str(), from.c_str(), nullptr) || MoveFileExW(from.c_str(), to.c_str(), 0)) return {};
+  return failure("cannot rename " + path);
 }
 
 std::string process_tag() { return std::to_string(GetCurrentProcessId()); }
-
-std::string local_time_tag() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_s(&local, &now);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
-  return text;
-}

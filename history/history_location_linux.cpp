@@ -46,7 +46,7 @@ std::string locate_history_file() {
   facts.executable_in_system_folder =
       path_inside_any(facts.executable_path, {"/usr", "/bin", "/sbin", "/lib", "/lib64", "/opt", "/snap"}, false);
   // The file a save would replace: a link beside the executable counts by its target.
-  std::string target = write_target(history_path_beside(facts.executable_path), nullptr);
+  std::string target = write_target(history_path_beside(facts.executable_path)).path;
   if (target.empty()) target = history_path_beside(facts.executable_path);
   facts.file_beside_executable_exists = ::access(target.c_str(), F_OK) == 0;
   facts.file_beside_executable_writable = ::access(target.c_str(), W_OK) == 0;

@@ -1,5 +1,6 @@
 #include "history/results_history.h"
 
+#include "engine/local_time.h"
 #include "history/atomic_file.h"
 #include "history/file_lock.h"
 #include "history/history_format.h"
@@ -83,7 +84,7 @@ void ResultsHistory::sync_locked() {
 
 void ResultsHistory::remove_stale_temp() {
   // Under the lock no other save is under way, so a temporary file is what a killed save left.
-  const std::string target = write_target(path_, nullptr);
+  const std::string target = write_target(path_).path;
   if (!target.empty()) remove_file(locked_temp_for(target));
 }
 
@@ -104,11 +105,10 @@ std::vector<std::string> ResultsHistory::take_notices() {
 }
 
 bool ResultsHistory::move_unreadable_aside(const std::string& file) {
-  const std::string base = file + ".unreadable-" + local_time_tag();
+  const std::string base = file + ".unreadable-" + format_local_time(std::chrono::system_clock::now(), "%Y%m%d-%H%M%S");
   std::string target = base;
   for (int n = 2; file_exists(target) && n < 1000; ++n) target = base + "-" + std::to_string(n);
-  std::string error;
-  if (!keep_under_second_name(file, target, &error)) {
+  if (const std::string error = keep_under_second_name(file, target); !error.empty()) {
     notice("The history file " + path_ + " could not be read and could not be kept aside (" + error +
            "); it was left untouched and nothing was saved.");
     return false;
@@ -120,12 +120,12 @@ bool ResultsHistory::move_unreadable_aside(const std::string& file) {
 }
 
 bool ResultsHistory::write_locked(bool lock_held) {
-  std::string error;
-  const std::string target = write_target(path_, &error);
-  if (target.empty()) {
-    notice("The history could not be saved: " + error);
+  const WriteTarget resolved = write_target(path_);
+  if (resolved.path.empty()) {
+    notice("The history could not be saved: " + resolved.error);
     return false;
   }
+  const std::string& target = resolved.path;
   // Whatever the file holds now is checked, not what it held at the last read: a file that is
   // not a history is never overwritten, however it got there.
   const FileRead current = read_whole_file(target);
@@ -140,7 +140,7 @@ bool ResultsHistory::write_locked(bool lock_held) {
   // process uses its own. Either lies beside the file it replaces, as a rename needs.
   const std::string temp = lock_held ? locked_temp_for(target) : target + ".tmp." + process_tag();
   std::string text = serialize_history(entries_);
-  if (!write_file_atomically(target, temp, text, &error)) {
+  if (const std::string error = write_file_atomically(target, temp, text); !error.empty()) {
     notice("The history could not be saved: " + error);
     return false;
   }
@@ -153,7 +153,7 @@ bool ResultsHistory::write_locked(bool lock_held) {
 }
 
 bool ResultsHistory::path_refused() {
-  const std::string target = write_target(path_, nullptr);
+  const std::string target = write_target(path_).path;
   return !target.empty() && refuse_inaccessible(read_whole_file(target));
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The two HTTPS operations every leaderboard request goes through. Each call opens its own
 // handles, uses them once and releases them on every path; nothing is cached or reused.
+// libcurl with OpenSSL (http_transport_curl.cpp), or WinINet on Windows (http_transport_windows.cpp).
 #include <string>
 
 #include "leaderboard/leaderboard_settings.h"

@@ -2,7 +2,7 @@
 // Linux transport's: verb, path, user agent "Strelvik/1.4", Content-Type on POST, the body byte
 // for byte, HTTP/1.1, TLS with certificate and host checks, no cache, the system's proxy.
 //
-// Failure mapping (as in http_transport_linux.cpp):
+// Failure mapping (as in http_transport_curl.cpp):
 //   InternetOpenA fails                                   -> "InternetOpen failed"
 //   InternetConnectA fails                                -> "InternetConnect failed"
 //   HttpOpenRequestA fails                                -> "HttpOpenRequest failed"

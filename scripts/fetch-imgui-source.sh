@@ -3,7 +3,8 @@
 # build/third-party/imgui-VERSION: the Windows build compiles it with its imgui_impl_win32 and
 # imgui_impl_dx11 backends. Uses apt with a deb-src list of its own in the build tree, so the
 # system's apt configuration is not touched; the tarballs are checked against the .dsc by
-# sha256sum and dpkg-source. A no-op when the folder is there.
+# sha256sum and dpkg-source. A no-op when the folder is there. The windows preset's first
+# configuration runs it (cmake/StrelvikDependencies.cmake); nothing else needs the source.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 version=1.86+ds-1

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Installs the Debian packages listed in scripts/deps/*.txt that are not installed yet.
-# A no-op (no apt call at all) when everything is present, the Dear ImGui source for the Windows
-# build included (scripts/fetch-imgui-source.sh).
+# Installs the Debian packages listed in scripts/deps/*.txt that are not installed yet. Makes no
+# apt call at all when everything is present, so it works without a network then. (The Windows
+# build's Dear ImGui source is fetched by that build's configuration: scripts/fetch-imgui-source.sh.)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 
@@ -14,11 +14,9 @@ done
 if [[ ${#missing[@]} -gt 0 ]]; then
   sudo=()
   [[ $(id -u) -eq 0 ]] || sudo=(sudo)
-  echo "Installing: ${missing[*]}" >&2
   export DEBIAN_FRONTEND=noninteractive
+  echo "install-deps: updating the package lists" >&2
   "${sudo[@]}" apt-get update -qq
+  echo "install-deps: installing ${#missing[@]} packages: ${missing[*]}" >&2
   "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
-
-# The Windows window's Dear ImGui source, into the build tree (a no-op once it is there).
-"$here/fetch-imgui-source.sh"

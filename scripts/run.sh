@@ -6,9 +6,17 @@
 # Unless STRELVIK_LEADERBOARD_URL is set, a local leaderboard server is started first on
 # 127.0.0.1 at a free port, with its SQLite database and a self-signed certificate kept under
 # build/release/local-leaderboard/, and stopped again when the program exits.
+#
+# Each stage says what it does on stderr (stdout is the program's, for --json); the build shows
+# its own progress when stdout is a terminal, and otherwise keeps it in build/release/build.log.
+# With the packages installed, nothing here needs the network.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+say() { echo "run.sh: $*" >&2; }
+
+say "checking the Debian packages"
 scripts/install-deps.sh
+say "configuring the release build (build/release)"
 cmake --preset release >/dev/null
 targets=(strelvik-cli)
 window=0
@@ -17,7 +25,15 @@ if [[ $# -eq 0 && -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]]; then
   targets+=(strelvik)
 fi
 [[ -n "${STRELVIK_LEADERBOARD_URL:-}" ]] || targets+=(strelvik-leaderboard)
-cmake --build --preset release -j "$(nproc)" --target "${targets[@]}" >/dev/null
+say "building ${targets[*]} (the first build takes many minutes on a small machine)"
+build=(cmake --build --preset release -j "$(nproc)" --target "${targets[@]}")
+if [[ -t 1 ]]; then
+  "${build[@]}"
+elif ! "${build[@]}" >build/release/build.log 2>&1; then
+  tail -n 30 build/release/build.log >&2
+  say "the build failed (all of its output: build/release/build.log)"
+  exit 1
+fi
 bin=build/release/bin
 
 server=""
@@ -31,6 +47,7 @@ trap stop_server EXIT
 
 if [[ -z "${STRELVIK_LEADERBOARD_URL:-}" ]]; then
   data=build/release/local-leaderboard
+  say "starting the local leaderboard (its files: $data)"
   mkdir -p "$data"
   if [[ ! -s "$data/cert.pem" || ! -s "$data/key.pem" ]]; then
     openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 3650 \
@@ -60,6 +77,7 @@ else
   [[ $# -gt 0 ]] || set -- both
   program=("$bin/strelvik-cli" "$@")
 fi
+say "starting ${program[*]}"
 # The program handles Ctrl-C itself (the terminal sends it to the whole group); a SIGTERM sent to
 # this script is passed on, so the program always shuts down in order before the server stops.
 trap '' INT

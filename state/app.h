@@ -1,7 +1,7 @@
 #pragma once
 // The application state: one record that owns every subsystem and that every panel receives
 // each frame. Created on the entry function's stack after the window and the GUI context exist,
-// destroyed after both are gone (app/program.cpp gives the order).
+// destroyed after both are gone (app/program_linux.cpp and program_windows.cpp give the order).
 #include <cstdint>
 #include <optional>
 #include <string>

@@ -12,7 +12,7 @@ struct FrameRates {
 };
 
 // The most frames per second while a run is in progress, unless STRELVIK_MAX_FPS asks for fewer;
-// the window draws fewer when its frames are costly (app/frame_budget.h).
+// the window draws fewer when its frames are costly (state/frame_budget.h).
 inline constexpr double kRunningFrameRate = 30.0;
 inline constexpr int kMaxFrameRateLimit = 1000;
 

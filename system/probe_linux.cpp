@@ -1,5 +1,5 @@
-// The probe's sources on Linux: cpuid, sysfs, procfs, the cgroup tree, os-release, uname and
-// the host name.
+// The probe's sources on Linux: cpuid (cpuid_brand.h), sysfs, procfs, the cgroup tree,
+// os-release, uname and the host name.
 #include "system/probe_linux.h"
 
 #include <sched.h>
@@ -9,19 +9,15 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cstring>
 #include <fstream>
 #include <set>
 #include <sstream>
 #include <string>
 #include <thread>
 
-#if defined(__x86_64__) || defined(__i386__)
-#include <cpuid.h>
-#endif
-
 #include "system/arm_cpu_names.h"
 #include "system/cpu_topology_linux.h"
+#include "system/cpuid_brand.h"
 #include "system/graphics_linux.h"
 #include "system/proc_parsers.h"
 
@@ -32,21 +28,6 @@ std::string read_file(const std::string& path) {
   std::ostringstream s;
   s << in.rdbuf();
   return s.str();
-}
-
-std::string cpuid_brand() {
-#if defined(__x86_64__) || defined(__i386__)
-  if (static_cast<unsigned>(__get_cpuid_max(0x80000000u, nullptr)) < 0x80000004u) return {};
-  char brand[49] = {};
-  for (unsigned leaf = 0; leaf < 3; ++leaf) {
-    unsigned regs[4] = {};
-    __get_cpuid(0x80000002u + leaf, &regs[0], &regs[1], &regs[2], &regs[3]);  // eax, ebx, ecx, edx
-    std::memcpy(brand + 16 * leaf, regs, sizeof regs);
-  }
-  return std::string(brand);  // up to the first zero byte
-#else
-  return {};
-#endif
 }
 
 // The mask may be larger than the default cpu_set_t on machines with more than 1024 processors.

@@ -1,33 +1,20 @@
-// The probe's sources on Windows: cpuid, GetLogicalProcessorInformation, the registry,
-// GlobalMemoryStatusEx, GetComputerNameA and the DXGI adapters.
+// The probe's sources on Windows: cpuid (cpuid_brand.h), GetLogicalProcessorInformation, the
+// registry, GlobalMemoryStatusEx, GetComputerNameA and the DXGI adapters.
 #include <windows.h>
 // after windows.h
 #include <dxgi.h>
 
-#include <cpuid.h>
-
 #include <bit>
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "system/cpu_topology.h"
+#include "system/cpuid_brand.h"
 #include "system/job_cpu_limit.h"
 #include "system/probe.h"
 #include "system/windows_version.h"
 
 namespace {
-
-std::string cpuid_brand() {
-  if (static_cast<unsigned>(__get_cpuid_max(0x80000000u, nullptr)) < 0x80000004u) return {};
-  char brand[49] = {};
-  for (unsigned leaf = 0; leaf < 3; ++leaf) {
-    unsigned regs[4] = {};
-    __get_cpuid(0x80000002u + leaf, &regs[0], &regs[1], &regs[2], &regs[3]);  // eax, ebx, ecx, edx
-    std::memcpy(brand + 16 * leaf, regs, sizeof regs);
-  }
-  return std::string(brand);
-}
 
 std::vector<SYSTEM_LOGICAL_PROCESSOR_INFORMATION> processor_records() {
   DWORD length = 0;

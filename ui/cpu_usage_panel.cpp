@@ -13,15 +13,15 @@
 
 namespace {
 
-const ImU32 kBackground = IM_COL32(10, 10, 10, 255);
+const ImU32 kBackground = packed(kCanvasBlack);
 const ImU32 kGridLine = IM_COL32(26, 26, 26, 255);
-const ImU32 kGridLabel = IM_COL32(48, 48, 48, 255);
-const ImU32 kBorder = IM_COL32(32, 32, 32, 255);
+const ImU32 kGridLabel = packed(kFaintGrey);
+const ImU32 kBorder = packed(kOutlineGrey);
 // The title's teal; strong while the run goes on, faded once it is over.
-const ImU32 kFillRunning = IM_COL32(0, 212, 170, 0x25);
-const ImU32 kFillIdle = IM_COL32(0, 212, 170, 0x15);
-const ImU32 kLineRunning = IM_COL32(0, 212, 170, 0xDD);
-const ImU32 kLineIdle = IM_COL32(0, 212, 170, 0x80);
+const ImU32 kFillRunning = packed(kTeal, 0x25);
+const ImU32 kFillIdle = packed(kTeal, 0x15);
+const ImU32 kLineRunning = packed(kTeal, 0xDD);
+const ImU32 kLineIdle = packed(kTeal, 0x80);
 constexpr float kMinGraphHeight = 80.0f;
 constexpr float kEdgeMargin = 8.0f;
 constexpr float kRounding = 4.0f;

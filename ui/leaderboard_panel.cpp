@@ -16,7 +16,7 @@
 namespace {
 
 const ImVec4 kFetchErrorRed{0.6f, 0.2f, 0.2f, 1.0f};
-const ImU32 kOwnRowBg = IM_COL32(0, 212, 170, 32);
+const ImU32 kOwnRowBg = packed(kTeal, 32);
 // The leaderboard tables' fixed column widths at 100 % scaling; they grow with the DPI scale,
 // as the fonts do, so that "Runs" and the scores are not cut.
 constexpr float kRankWidth = 30.0f;

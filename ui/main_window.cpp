@@ -27,7 +27,7 @@ static void draw_title_line(App& app) {
   if (app.font_heading != nullptr) ImGui::PushFont(app.font_heading);
   ImGui::TextColored(kTeal, "STRELVIK");
   ImGui::SameLine();
-  ImGui::TextColored(ImVec4(0.4f, 0.4f, 0.4f, 1.0f), "v1.4");
+  ImGui::TextColored(kDimGrey, "v1.4");
   if (app.font_heading != nullptr) ImGui::PopFont();
 
   ImGui::SameLine(ImGui::GetWindowWidth() - kRunningOffsetFromRight);

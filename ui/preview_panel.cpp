@@ -14,13 +14,13 @@
 
 namespace {
 
-const ImU32 kPlaceholderFill = IM_COL32(10, 10, 10, 255);
-const ImU32 kPlaceholderOutline = IM_COL32(32, 32, 32, 255);
+const ImU32 kPlaceholderFill = packed(kCanvasBlack);
+const ImU32 kPlaceholderOutline = packed(kOutlineGrey);
 const ImU32 kPlaceholderText = IM_COL32(64, 64, 64, 255);
 const ImU32 kTrack = IM_COL32(21, 21, 21, 255);
-const ImU32 kFillRunning = IM_COL32(0, 212, 170, 255);
+const ImU32 kFillRunning = packed(kTeal);
 const ImU32 kFillIdle = IM_COL32(0, 160, 128, 255);
-const ImU32 kBarOutline = IM_COL32(48, 48, 48, 255);
+const ImU32 kBarOutline = packed(kFaintGrey);
 constexpr float kBarHeight = 20.0f;
 
 // Uploads while a run is in progress, and once more in the first frame after it: the last rows

@@ -2,6 +2,8 @@
 
 #include <imgui.h>
 
+#include "ui/palette.h"
+
 void apply_theme() {
   ImGuiStyle& style = ImGui::GetStyle();
   ImVec4* c = style.Colors;
@@ -9,46 +11,46 @@ void apply_theme() {
   // not named here (TabActive, TabUnfocused, TabUnfocusedActive, PlotLinesHovered and from
   // TextSelectedBg on) keep the library's default dark colours.
   c[ImGuiCol_Text] = ImVec4(0.9f, 0.9f, 0.9f, 1.0f);
-  c[ImGuiCol_TextDisabled] = ImVec4(0.5f, 0.5f, 0.5f, 1.0f);
-  c[ImGuiCol_WindowBg] = ImVec4(0.051f, 0.051f, 0.051f, 1.0f);
+  c[ImGuiCol_TextDisabled] = kLabelGrey;
+  c[ImGuiCol_WindowBg] = kWindowBlack;
   c[ImGuiCol_ChildBg] = ImVec4(0.078f, 0.078f, 0.078f, 1.0f);
-  c[ImGuiCol_PopupBg] = ImVec4(0.102f, 0.102f, 0.102f, 1.0f);
-  c[ImGuiCol_Border] = ImVec4(0.15f, 0.15f, 0.15f, 1.0f);
+  c[ImGuiCol_PopupBg] = kRaisedGrey;
+  c[ImGuiCol_Border] = kEdgeGrey;
   c[ImGuiCol_BorderShadow] = ImVec4(0.0f, 0.0f, 0.0f, 0.0f);
-  c[ImGuiCol_FrameBg] = ImVec4(0.12f, 0.12f, 0.12f, 1.0f);
+  c[ImGuiCol_FrameBg] = kFrameGrey;
   c[ImGuiCol_FrameBgHovered] = ImVec4(0.16f, 0.16f, 0.16f, 1.0f);
   c[ImGuiCol_FrameBgActive] = ImVec4(0.2f, 0.2f, 0.2f, 1.0f);
-  c[ImGuiCol_TitleBg] = ImVec4(0.051f, 0.051f, 0.051f, 1.0f);
+  c[ImGuiCol_TitleBg] = kWindowBlack;
   c[ImGuiCol_TitleBgActive] = ImVec4(0.08f, 0.08f, 0.08f, 1.0f);
-  c[ImGuiCol_TitleBgCollapsed] = ImVec4(0.051f, 0.051f, 0.051f, 1.0f);
-  c[ImGuiCol_MenuBarBg] = ImVec4(0.102f, 0.102f, 0.102f, 1.0f);
-  c[ImGuiCol_ScrollbarBg] = ImVec4(0.051f, 0.051f, 0.051f, 1.0f);
+  c[ImGuiCol_TitleBgCollapsed] = kWindowBlack;
+  c[ImGuiCol_MenuBarBg] = kRaisedGrey;
+  c[ImGuiCol_ScrollbarBg] = kWindowBlack;
   c[ImGuiCol_ScrollbarGrab] = ImVec4(0.2f, 0.2f, 0.2f, 1.0f);
   c[ImGuiCol_ScrollbarGrabHovered] = ImVec4(0.3f, 0.3f, 0.3f, 1.0f);
   c[ImGuiCol_ScrollbarGrabActive] = ImVec4(0.4f, 0.4f, 0.4f, 1.0f);
-  c[ImGuiCol_CheckMark] = ImVec4(0.0f, 0.831f, 0.667f, 1.0f);
-  c[ImGuiCol_SliderGrab] = ImVec4(0.0f, 0.831f, 0.667f, 1.0f);
-  c[ImGuiCol_SliderGrabActive] = ImVec4(0.0f, 0.831f, 0.667f, 1.0f);
-  c[ImGuiCol_Button] = ImVec4(0.15f, 0.15f, 0.15f, 1.0f);
-  c[ImGuiCol_ButtonHovered] = ImVec4(0.0f, 0.6f, 0.48f, 1.0f);
+  c[ImGuiCol_CheckMark] = kTeal;
+  c[ImGuiCol_SliderGrab] = kTeal;
+  c[ImGuiCol_SliderGrabActive] = kTeal;
+  c[ImGuiCol_Button] = kEdgeGrey;
+  c[ImGuiCol_ButtonHovered] = kDeepTeal;
   c[ImGuiCol_ButtonActive] = ImVec4(0.0f, 0.75f, 0.6f, 1.0f);
-  c[ImGuiCol_Header] = ImVec4(0.15f, 0.15f, 0.15f, 1.0f);
+  c[ImGuiCol_Header] = kEdgeGrey;
   c[ImGuiCol_HeaderHovered] = ImVec4(0.0f, 0.5f, 0.4f, 0.5f);
-  c[ImGuiCol_HeaderActive] = ImVec4(0.0f, 0.6f, 0.48f, 1.0f);
-  c[ImGuiCol_Separator] = ImVec4(0.15f, 0.15f, 0.15f, 1.0f);
-  c[ImGuiCol_SeparatorHovered] = ImVec4(0.0f, 0.831f, 0.667f, 1.0f);
-  c[ImGuiCol_SeparatorActive] = ImVec4(0.0f, 0.831f, 0.667f, 1.0f);
-  c[ImGuiCol_ResizeGrip] = ImVec4(0.15f, 0.15f, 0.15f, 1.0f);
-  c[ImGuiCol_ResizeGripHovered] = ImVec4(0.0f, 0.831f, 0.667f, 1.0f);
-  c[ImGuiCol_ResizeGripActive] = ImVec4(0.0f, 0.831f, 0.667f, 1.0f);
-  c[ImGuiCol_TabHovered] = ImVec4(0.0f, 0.6f, 0.48f, 0.8f);
-  c[ImGuiCol_Tab] = ImVec4(0.12f, 0.12f, 0.12f, 1.0f);
-  c[ImGuiCol_PlotLines] = ImVec4(0.0f, 0.831f, 0.667f, 1.0f);
-  c[ImGuiCol_PlotHistogram] = ImVec4(1.0f, 0.42f, 0.208f, 1.0f);
-  c[ImGuiCol_PlotHistogramHovered] = ImVec4(0.0f, 0.831f, 0.667f, 1.0f);
-  c[ImGuiCol_TableHeaderBg] = ImVec4(0.12f, 0.12f, 0.12f, 1.0f);
-  c[ImGuiCol_TableBorderStrong] = ImVec4(0.15f, 0.15f, 0.15f, 1.0f);
-  c[ImGuiCol_TableBorderLight] = ImVec4(0.12f, 0.12f, 0.12f, 1.0f);
+  c[ImGuiCol_HeaderActive] = kDeepTeal;
+  c[ImGuiCol_Separator] = kEdgeGrey;
+  c[ImGuiCol_SeparatorHovered] = kTeal;
+  c[ImGuiCol_SeparatorActive] = kTeal;
+  c[ImGuiCol_ResizeGrip] = kEdgeGrey;
+  c[ImGuiCol_ResizeGripHovered] = kTeal;
+  c[ImGuiCol_ResizeGripActive] = kTeal;
+  c[ImGuiCol_TabHovered] = ImVec4(kDeepTeal.x, kDeepTeal.y, kDeepTeal.z, 0.8f);
+  c[ImGuiCol_Tab] = kFrameGrey;
+  c[ImGuiCol_PlotLines] = kTeal;
+  c[ImGuiCol_PlotHistogram] = kOrange;
+  c[ImGuiCol_PlotHistogramHovered] = kTeal;
+  c[ImGuiCol_TableHeaderBg] = kFrameGrey;
+  c[ImGuiCol_TableBorderStrong] = kEdgeGrey;
+  c[ImGuiCol_TableBorderLight] = kFrameGrey;
   c[ImGuiCol_TableRowBg] = ImVec4(0.0f, 0.0f, 0.0f, 0.0f);
   c[ImGuiCol_TableRowBgAlt] = ImVec4(0.05f, 0.05f, 0.05f, 1.0f);
 

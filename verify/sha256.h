@@ -1,4 +1,6 @@
 #pragma once
+// SHA-256 from the library the platform offers: OpenSSL (sha256_openssl.cpp), or BCrypt on
+// Windows (sha256_windows.cpp).
 #include <cstddef>
 #include <cstdint>
 #include <span>

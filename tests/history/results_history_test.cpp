@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <regex>
 
 #include <sys/stat.h>
 #ifndef _WIN32
@@ -90,6 +91,10 @@ TEST(ResultsHistory, AnUnreadableFileIsMovedAsideBeforeTheFirstSaveAndTheUserIsT
     const auto aside = aside_files(dir);
     ASSERT_EQ(aside.size(), 1u) << contents;
     EXPECT_EQ(read_text(aside[0]), contents);
+    // Named for the local time it was kept aside, so that kept files sort by age.
+    EXPECT_TRUE(std::regex_match(std::filesystem::path(aside[0]).filename().string(),
+                                 std::regex(R"(history\.json\.unreadable-\d{8}-\d{6})")))
+        << aside[0];
     EXPECT_EQ(scores_in_file(h.path()), std::vector<int>{7});
     const auto notices = h.take_notices();
     ASSERT_EQ(notices.size(), 1u);
@@ -148,6 +153,7 @@ TEST(ResultsHistory, AChangeWhoseSaveFailedIsWrittenByTheNextSuccessfulOne) {
   const auto notices = h.take_notices();
   ASSERT_EQ(notices.size(), 1u);
   EXPECT_NE(notices[0].find("could not be saved"), std::string::npos);
+  EXPECT_NE(notices[0].find("cannot create"), std::string::npos) << "the reason is lost: " << notices[0];
   std::filesystem::remove(dir.file("sub"));
   EXPECT_TRUE(h.add(run(2)));
   EXPECT_EQ(scores_in_file(path), (std::vector<int>{1, 2}));

@@ -5,6 +5,7 @@
 #include <initializer_list>
 
 #include "tests/ui/panel_test_support.h"
+#include "ui/palette.h"
 
 namespace {
 
@@ -38,7 +39,7 @@ void record_run(CpuUsageMonitor& monitor, std::initializer_list<int> percents, i
   monitor.update(false, source);
 }
 
-const ImU32 kIdleFill = IM_COL32(0, 212, 170, 0x15);
+const ImU32 kIdleFill = packed(kTeal, 0x15);
 
 class CpuUsagePanel : public PanelTest {
  protected:

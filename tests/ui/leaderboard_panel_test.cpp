@@ -136,7 +136,7 @@ TEST_F(LeaderboardPanel, OnlyARowWithExactlyThisMachinesNameIsHighlighted) {
 
   const ImGuiWindow* table = HeadlessGui::child("##lb_single");
   ASSERT_NE(table, nullptr);
-  const std::vector<ImVec2> highlight = vertices_of(table, IM_COL32(0, 212, 170, 32));
+  const std::vector<ImVec2> highlight = vertices_of(table, packed(kTeal, 32));
   ASSERT_EQ(highlight.size(), 4u);  // one row's background
   // Its name alone is teal, and the highlighted background is the row that holds it.
   const std::vector<GlyphBox> own_name = glyphs_of(table, kTeal);
