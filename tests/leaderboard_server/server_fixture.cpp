@@ -1,18 +1,10 @@
 #include "tests/leaderboard_server/server_fixture.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
 #include <pwd.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <stdexcept>
 #include <thread>
 
@@ -101,42 +93,19 @@ ServerProcess::ServerProcess(const std::vector<std::string>& flags, const fs::pa
   stderr_path_ = log_dir / ("server-" + id + ".err");
   std::vector<std::string> argv{STRELVIK_SERVER_BIN, "--listen", "127.0.0.1:0"};
   argv.insert(argv.end(), flags.begin(), flags.end());
-  pid_ = spawn_program(argv, stdout_path_, log_dir / ("server-" + id + ".err"));
-  // Sanitizer builds start slowly; the banner line says where the server listens.
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (std::chrono::steady_clock::now() < deadline) {
-    const std::string out = read_file(stdout_path_);
-    if (const auto at = out.find(" listening on ");
-        at != std::string::npos && out.find('\n', at) != std::string::npos) {
-      const std::string line = out.substr(at, out.find('\n', at) - at);
-      tls_ = line.find("https://") != std::string::npos;
-      port_ = std::stoi(line.substr(line.rfind(':') + 1));
-      return;
-    }
-    int status = 0;
-    if (waitpid(pid_, &status, WNOHANG) == pid_) {
-      pid_ = -1;
-      throw std::runtime_error("server exited at start: " + read_file(log_dir / ("server-" + id + ".err")));
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  kill(pid_, SIGKILL);
-  wait_exit(pid_);
-  pid_ = -1;
-  throw std::runtime_error("server did not start listening");
+  const ListeningServer server = start_listening_server(argv, stdout_path_, stderr_path_);
+  pid_ = server.pid;
+  port_ = server.port;
+  tls_ = server.tls;
 }
 
 ServerProcess::~ServerProcess() {
-  if (pid_ > 0) {
-    kill(pid_, SIGKILL);
-    wait_exit(pid_);
-  }
+  if (pid_ > 0) kill_program(pid_);
 }
 
 int ServerProcess::stop() {
   if (pid_ <= 0) return -1;
-  kill(pid_, SIGTERM);
-  const int code = wait_exit(pid_);
+  const int code = stop_program(pid_);
   pid_ = -1;
   return code;
 }
@@ -151,13 +120,11 @@ int run_server_expecting_exit(const std::vector<std::string>& flags, const fs::p
   argv.insert(argv.end(), flags.begin(), flags.end());
   const pid_t pid = spawn_program(argv, log_dir / "refused.out", log_dir / "refused.err");
   const auto deadline = std::chrono::steady_clock::now() + limit;
-  int status = 0;
   while (std::chrono::steady_clock::now() < deadline) {
-    if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    if (const auto code = exit_code_if_ended(pid)) return *code;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
-  kill(pid, SIGKILL);
-  wait_exit(pid);
+  kill_program(pid);
   return -1000;  // still running: it served when it should have refused
 }
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/test_processes.h"
+#include "tests/support/listening_server.h"
 
 // initdb + pg_ctl on a temporary data and socket folder and a free loopback port, as the
 // postgres user when running as root (the server refuses root). Stopped by the destructor.
