@@ -27,9 +27,9 @@ class LeaderboardCache {
   LeaderboardCache(IRunStore& store, std::size_t max_rows, Clock::duration max_age = std::chrono::seconds(2),
                    std::size_t runs_per_client = kRunsCountedPerClient);
 
-  // JSON body for GET /api.php?type=kind. Throws StoreError, unless
-  // `stale` is given and a body was built before: then that body is returned and *stale set, so
-  // that readers keep the last standings while the database is away.
+  // JSON body for GET /api.php?type=kind. Throws StoreError, unless `stale` is given and a body
+  // was built before: then that body is returned and *stale set, so that readers keep the last
+  // standings while the database is away.
   std::shared_ptr<const std::string> get(RunKind kind, bool* stale = nullptr);
 
   // Every processor of that kind and the replies, from the same build as get's; `stale` as for get.
