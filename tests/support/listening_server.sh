@@ -1,4 +1,5 @@
-# The shell twin of listening_server.h, for scripts and benchmarks. Source it, then
+# The shell twin of listening_server.h, for bench/server/load.sh and the scripts that start a
+# local server (run.sh, the screenshots). Source it, then
 #   start_listening_server OUT ERR PROGRAM [ARGS...] || exit 1
 # starts PROGRAM in the background with stdout to OUT and stderr appended to ERR, and waits up to
 # LISTEN_WAIT seconds (default 30) for its whole "... listening on SCHEME://HOST:PORT" line. Sets
