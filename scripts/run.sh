@@ -54,21 +54,12 @@ if [[ -z "${STRELVIK_LEADERBOARD_URL:-}" ]]; then
       -keyout "$data/key.pem" -out "$data/cert.pem" -subj /CN=localhost \
       -addext subjectAltName=IP:127.0.0.1,DNS:localhost 2>/dev/null
   fi
-  "$bin/strelvik-leaderboard" --listen 127.0.0.1:0 --cert "$data/cert.pem" --key "$data/key.pem" --submissions-per-hour 0 \
-    --database "$data/leaderboard.sqlite" >"$data/server.log" 2>&1 &
-  server=$!
-  url=""
-  for _ in $(seq 200); do
-    url=$(grep -o 'https://127\.0\.0\.1:[0-9]*' "$data/server.log" | head -n 1 || true)
-    [[ -n "$url" ]] && break
-    kill -0 "$server" 2>/dev/null || break
-    sleep 0.05
-  done
-  if [[ -z "$url" ]]; then
-    echo "run.sh: the local leaderboard did not start (see $data/server.log)" >&2
-    exit 1
-  fi
-  export STRELVIK_LEADERBOARD_URL="$url" STRELVIK_LEADERBOARD_CA="$PWD/$data/cert.pem"
+  source tests/support/listening_server.sh
+  LISTEN_WAIT=10 start_listening_server "$data/server.log" "$data/server.err" "$bin/strelvik-leaderboard" \
+    --listen 127.0.0.1:0 --cert "$data/cert.pem" --key "$data/key.pem" --submissions-per-hour 0 \
+    --database "$data/leaderboard.sqlite" || { echo "run.sh: the local leaderboard did not start" >&2; exit 1; }
+  server=$server_pid
+  export STRELVIK_LEADERBOARD_URL="$server_url" STRELVIK_LEADERBOARD_CA="$PWD/$data/cert.pem"
 fi
 
 if [[ $window -eq 1 ]]; then

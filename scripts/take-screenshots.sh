@@ -51,11 +51,11 @@ unset WAYLAND_DISPLAY
 
 openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -keyout "$work/key.pem" \
   -out "$work/cert.pem" -days 2 -subj /CN=localhost -addext subjectAltName=IP:127.0.0.1 2>/dev/null
-"$bin/strelvik-leaderboard" --listen 127.0.0.1:0 --cert "$work/cert.pem" --key "$work/key.pem" \
-  --database "$work/leaderboard.sqlite" >"$work/leaderboard.out" 2>&1 &
-pids+=($!)
-wait_until 'grep -q "https://127.0.0.1:[0-9]*" "$work/leaderboard.out"' 20
-url=$(grep -o 'https://127.0.0.1:[0-9]*' "$work/leaderboard.out" | head -n1)
+source tests/support/listening_server.sh
+LISTEN_WAIT=20 start_listening_server "$work/leaderboard.out" "$work/leaderboard.err" "$bin/strelvik-leaderboard" \
+  --listen 127.0.0.1:0 --cert "$work/cert.pem" --key "$work/key.pem" --database "$work/leaderboard.sqlite" || exit 1
+pids+=("$server_pid")
+url=$server_url
 
 STRELVIK_HISTORY=$work/history.json STRELVIK_LEADERBOARD_URL=$url STRELVIK_LEADERBOARD_CA=$work/cert.pem \
   STRELVIK_ITEM_RECTS=$work/rects.txt STRELVIK_MAX_FPS=10 "${program[@]}" >"$work/out.log" 2>&1 &

@@ -17,15 +17,10 @@ cleanup() {
 }
 trap cleanup EXIT
 
-"$build/bin/strelvik-leaderboard" --listen 127.0.0.1:0 --database "$work/leaderboard.sqlite" --rate-limit 0 \
-  >"$work/server.out" 2>"$work/server.err" &
-pid=$!
-for _ in $(seq 100); do
-  url=$(grep -o 'http://127.0.0.1:[0-9]*' "$work/server.out" 2>/dev/null | head -n1 || true)
-  [[ -n $url ]] && break
-  sleep 0.05
-done
-[[ -n $url ]] || { echo "server did not start: $(cat "$work/server.err")" >&2; exit 1; }
+source tests/support/listening_server.sh
+start_listening_server "$work/server.out" "$work/server.err" "$build/bin/strelvik-leaderboard" \
+  --listen 127.0.0.1:0 --database "$work/leaderboard.sqlite" --rate-limit 0 || exit 1
+pid=$server_pid url=$server_url
 
 # name, multi-core score, threads, runs: each run within a few percent, with now and then a slow one.
 RANDOM=16

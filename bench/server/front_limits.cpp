@@ -7,13 +7,10 @@
 //   bench_server_front_limits path/to/strelvik-leaderboard [path/to/baseline-strelvik-leaderboard]
 // Stops by itself: every wait is bounded (at most 5 s for an answer, 10 s for a send).
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -22,66 +19,34 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
-extern char** environ;
+#include "tests/support/listening_server.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-namespace fs = std::filesystem;
 
-struct Server {
-  pid_t pid = -1;
-  int port = 0;
-};
-
-Server start_server(const std::string& program, const fs::path& dir, int id) {
-  const fs::path out = dir / ("server-" + std::to_string(id) + ".out");
-  const std::string db = (dir / ("bench-" + std::to_string(id) + ".sqlite")).string();
-  std::vector<std::string> args{program, "--listen", "127.0.0.1:0", "--database", db, "--rate-limit", "0"};
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t files;
-  posix_spawn_file_actions_init(&files);
-  posix_spawn_file_actions_addopen(&files, STDOUT_FILENO, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&files, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-  Server s;
-  if (posix_spawn(&s.pid, program.c_str(), &files, nullptr, argv.data(), environ) != 0) {
-    std::fprintf(stderr, "cannot start %s\n", program.c_str());
+// The server on 127.0.0.1 and a free port, rate limit off; the bench ends when it
+// cannot start one.
+ListeningServer start_server(const std::string& program, const fs::path& dir, int id) {
+  const std::string name = std::to_string(id);
+  try {
+    return start_listening_server({program, "--listen", "127.0.0.1:0", "--database",
+                                   (dir / ("bench-" + name + ".sqlite")).string(), "--rate-limit", "0"},
+                                  dir / ("server-" + name + ".out"), dir / ("server-" + name + ".err"),
+                                  std::chrono::seconds(5));
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s\n", e.what());
     std::exit(1);
   }
-  posix_spawn_file_actions_destroy(&files);
-  for (int i = 0; i < 200 && s.port == 0; ++i) {
-    std::ifstream in(out);
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const auto at = text.find(" listening on ");
-    if (at != std::string::npos && text.find('\n', at) != std::string::npos) {
-      const std::string line = text.substr(at, text.find('\n', at) - at);
-      s.port = std::atoi(line.substr(line.rfind(':') + 1).c_str());
-    } else {
-      std::this_thread::sleep_for(std::chrono::milliseconds(25));
-    }
-  }
-  if (s.port == 0) {
-    std::fprintf(stderr, "%s did not start\n", program.c_str());
-    kill(s.pid, SIGKILL);
-    std::exit(1);
-  }
-  return s;
 }
 
-void stop_server(Server& s) {
-  kill(s.pid, SIGKILL);  // the stop itself is not measured here
-  waitpid(s.pid, nullptr, 0);
-}
+void stop_server(ListeningServer& s) { kill_program(s.pid); }  // the stop itself is not measured here
 
 // Peak resident memory of the process so far, in KiB.
 long peak_rss_kib(pid_t pid) {
@@ -223,7 +188,7 @@ Figures measure(const std::string& program, const fs::path& dir, int& id) {
   std::vector<double> fresh, chunked, flood;
   int unanswered = 0;
   for (int run = 0; run < 3; ++run) {
-    Server s = start_server(program, dir, ++id);
+    ListeningServer s = start_server(program, dir, ++id);
     if (auto ms = fresh_get_under_siege(s.port))
       fresh.push_back(*ms);
     else
@@ -259,13 +224,11 @@ int main(int argc, char** argv) {
     return 2;
   }
   signal(SIGPIPE, SIG_IGN);
-  const fs::path dir = fs::temp_directory_path() / ("strelvik-front-bench-" + std::to_string(getpid()));
-  fs::create_directories(dir);
+  const TempDir dir;
   int id = 0;
-  const Figures now = measure(argv[1], dir, id);
+  const Figures now = measure(argv[1], dir.path(), id);
   std::optional<Figures> before;
-  if (argc > 2) before = measure(argv[2], dir, id);
-  fs::remove_all(dir);
+  if (argc > 2) before = measure(argv[2], dir.path(), id);
 
   std::printf("strelvik-leaderboard front limits, median of 3 runs each, %u cores\n",
               std::thread::hardware_concurrency());

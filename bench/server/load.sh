@@ -31,6 +31,7 @@ trap cleanup EXIT
 openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 1 -subj /CN=localhost \
   -addext subjectAltName=IP:127.0.0.1 -keyout "$work/key.pem" -out "$work/cert.pem" 2>/dev/null
 
+source "$here/../../tests/support/listening_server.sh"
 started=0
 start_server() {  # $1: program, rest: extra flags; sets pid, port and log
   local program=$1; shift
@@ -45,16 +46,10 @@ start_server() {  # $1: program, rest: extra flags; sets pid, port and log
   fi
   started=$((started + 1))
   log=$work/access-$started.log
-  "$program" "${limits[@]}" --listen 127.0.0.1:0 --database "${DATABASE:-$work/bench-$started.sqlite}" \
-    --rate-limit 0 "$@" >"$log" 2>"$work/server-$started.err" &
-  pid=$!
+  LISTEN_WAIT=5 start_listening_server "$log" "$work/server-$started.err" "$program" "${limits[@]}" \
+    --listen 127.0.0.1:0 --database "${DATABASE:-$work/bench-$started.sqlite}" --rate-limit 0 "$@" || exit 1
+  pid=$server_pid port=$server_port
   pids+=("$pid")
-  for _ in $(seq 100); do
-    port=$(sed -n 's/.*listening on .*:\([0-9]*\)$/\1/p' "$log" 2>/dev/null | head -1 || true)
-    [[ -n $port ]] && return
-    sleep 0.05
-  done
-  echo "server did not start: $(cat "$work/server-$started.err")" >&2; exit 1
 }
 stop_server() { kill -TERM "$1"; wait "$1" || true; }
 

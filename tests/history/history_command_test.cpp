@@ -8,7 +8,7 @@
 #include "cli/history_command.h"
 #include "history/best_scores.h"
 #include "history/history_format.h"
-#include "tests/history/temp_dir.h"
+#include "tests/support/test_processes.h"
 
 namespace {
 
@@ -43,7 +43,7 @@ TEST(BestScores, OnlyTheExactKindsCountEachFromZero) {
 
 TEST(HistoryCommand, ListsNewestFirstNumberedFromTheOldestWithTheBestOfEachKind) {
   TempDir dir;
-  write_text(dir.file("history.json"),
+  write_file(dir.file("history.json"),
              serialize_history({run(800, "single", "2026-12-01T10:00:00"), run(8000, "multi", "2026-12-02T10:00:00"),
                                 run(810, "single", "short")}));
   const auto r = history_command(dir.file("history.json"), std::nullopt, false);
@@ -75,11 +75,11 @@ TEST(HistoryCommand, AnEmptyHistorySaysSoAndShowsNoBest) {
 TEST(HistoryCommand, DeletesTheEntryByItsShownNumberAndRefusesNumbersThatDoNotExist) {
   TempDir dir;
   const std::string path = dir.file("history.json");
-  write_text(path, serialize_history({run(1, "single"), run(2, "multi"), run(3, "single")}));
+  write_file(path, serialize_history({run(1, "single"), run(2, "multi"), run(3, "single")}));
   auto r = history_command(path, 2, false);
   EXPECT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(r.out, "Deleted #2: MC 2, 2026-12-06\n");
-  const auto left = parse_history(read_text(path)).entries;
+  const auto left = parse_history(read_file(path)).entries;
   ASSERT_EQ(left.size(), 2u);
   EXPECT_EQ(left[0].score, 1);
   EXPECT_EQ(left[1].score, 3);
@@ -89,17 +89,17 @@ TEST(HistoryCommand, DeletesTheEntryByItsShownNumberAndRefusesNumbersThatDoNotEx
     EXPECT_EQ(r.code, 1) << bad;
     EXPECT_NE(r.err.find("no result #"), std::string::npos);
   }
-  EXPECT_EQ(parse_history(read_text(path)).entries.size(), 2u);
+  EXPECT_EQ(parse_history(read_file(path)).entries.size(), 2u);
 }
 
 TEST(HistoryCommand, AnUnreadableFileIsReportedAndLeftAlone) {
   TempDir dir;
   const std::string path = dir.file("history.json");
-  write_text(path, "{ not json");
+  write_file(path, "{ not json");
   const auto r = history_command(path, std::nullopt, false);
   EXPECT_EQ(r.code, 0);
   EXPECT_NE(r.err.find("not a readable history"), std::string::npos);
-  EXPECT_EQ(read_text(path), "{ not json");
+  EXPECT_EQ(read_file(path), "{ not json");
 }
 
 }  // namespace

@@ -17,7 +17,7 @@
 
 #include "history/history_format.h"
 #include "history/results_history.h"
-#include "tests/history/temp_dir.h"
+#include "tests/support/test_processes.h"
 
 namespace {
 
@@ -52,7 +52,7 @@ TEST(HistoryProcesses, ASaveKilledAtAnyMomentLeavesTheOldOrTheNewCompleteFile) {
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
 
-    const std::string text = read_text(path);
+    const std::string text = read_file(path);
     if (text.empty() && last_count == 0) continue;  // killed before its first save
     const ParsedHistory parsed = parse_history(text);
     ASSERT_EQ(parsed.kind, HistoryTextKind::Runs) << "round " << round << ", " << text.size() << " bytes";
@@ -85,7 +85,7 @@ TEST(HistoryProcesses, TwoProgramsAddingAtTheSameTimeLoseNothing) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   }
   std::set<int> scores;
-  for (const auto& e : parse_history(read_text(path)).entries) scores.insert(e.score);
+  for (const auto& e : parse_history(read_file(path)).entries) scores.insert(e.score);
   EXPECT_EQ(scores.size(), 2u * per_writer);
   for (int w = 0; w < 2; ++w)
     for (int i = 0; i < per_writer; ++i) EXPECT_TRUE(scores.count(w * 1000 + i)) << w * 1000 + i;
@@ -118,7 +118,7 @@ TEST(HistoryProcesses, AFileThisUserCannotReadIsReportedAndNeverReplaced) {
     owner.add(run(1));
   }
   ::chmod(path.c_str(), 0600);
-  const std::string original = read_text(path);
+  const std::string original = read_file(path);
   struct stat before {};
   ASSERT_EQ(::stat(path.c_str(), &before), 0);
 
@@ -142,7 +142,7 @@ TEST(HistoryProcesses, AFileThisUserCannotReadIsReportedAndNeverReplaced) {
   EXPECT_EQ(WEXITSTATUS(status), 0) << "the check that failed";
 
   if (::geteuid() != 0) ::chmod(path.c_str(), 0600);
-  EXPECT_EQ(read_text(path), original);
+  EXPECT_EQ(read_file(path), original);
   struct stat after {};
   ASSERT_EQ(::stat(path.c_str(), &after), 0);
   EXPECT_EQ(after.st_ino, before.st_ino);

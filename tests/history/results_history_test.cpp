@@ -17,7 +17,7 @@
 #include "history/history_location.h"
 #include "history/record_result.h"
 #include "history/results_history.h"
-#include "tests/history/temp_dir.h"
+#include "tests/support/test_processes.h"
 
 namespace {
 
@@ -34,7 +34,7 @@ HistoryEntry run(int score, const char* type = "multi") {
 
 std::vector<int> scores_in_file(const std::string& path) {
   std::vector<int> out;
-  for (const auto& e : parse_history(read_text(path)).entries) out.push_back(e.score);
+  for (const auto& e : parse_history(read_file(path)).entries) out.push_back(e.score);
   return out;
 }
 
@@ -72,25 +72,25 @@ TEST(ResultsHistory, RemovalClosesTheGapAndAnIndexPastTheEndWritesNothing) {
 
   h.remove(1);
   h.remove(0);
-  EXPECT_EQ(read_text(h.path()), "{\n  \"runs\": []\n}");
+  EXPECT_EQ(read_file(h.path()), "{\n  \"runs\": []\n}");
 }
 
 TEST(ResultsHistory, AnUnreadableFileIsMovedAsideBeforeTheFirstSaveAndTheUserIsTold) {
   for (const std::string& contents : std::initializer_list<std::string>{
            "{\"runs\": [ {\"score\": 1}, nul", "{\"runs\": [{\"date\": 1}]}", "[\"my own notes\"]"}) {
     TempDir dir;
-    write_text(dir.file("history.json"), contents);
+    write_file(dir.file("history.json"), contents);
     ResultsHistory h(dir.file("history.json"));
     h.load();
     EXPECT_EQ(h.size(), 0u);
     EXPECT_TRUE(h.file_unreadable());
-    EXPECT_EQ(read_text(h.path()), contents) << "loading alone must not touch it";
+    EXPECT_EQ(read_file(h.path()), contents) << "loading alone must not touch it";
     EXPECT_TRUE(h.take_notices().empty());
 
     ASSERT_TRUE(h.add(run(7)));
     const auto aside = aside_files(dir);
     ASSERT_EQ(aside.size(), 1u) << contents;
-    EXPECT_EQ(read_text(aside[0]), contents);
+    EXPECT_EQ(read_file(aside[0]), contents);
     // Named for the local time it was kept aside, so that kept files sort by age.
     EXPECT_TRUE(std::regex_match(std::filesystem::path(aside[0]).filename().string(),
                                  std::regex(R"(history\.json\.unreadable-\d{8}-\d{6})")))
@@ -107,7 +107,7 @@ TEST(ResultsHistory, AnUnreadableFileIsMovedAsideBeforeTheFirstSaveAndTheUserIsT
 
 TEST(ResultsHistory, AnEmptyFileIsSimplyReplaced) {
   TempDir dir;
-  write_text(dir.file("history.json"), "");
+  write_file(dir.file("history.json"), "");
   ResultsHistory h(dir.file("history.json"));
   h.load();
   EXPECT_FALSE(h.file_unreadable());
@@ -135,17 +135,17 @@ TEST(ResultsHistory, AnUnreadableFileWrittenAfterTheLoadIsStillKeptAside) {
   ResultsHistory h(dir.file("history.json"));
   h.load();
   h.add(run(1));
-  write_text(h.path(), "{\"runs\": [oops");
+  write_file(h.path(), "{\"runs\": [oops");
   EXPECT_TRUE(h.save());
   ASSERT_EQ(aside_files(dir).size(), 1u);
-  EXPECT_EQ(read_text(aside_files(dir)[0]), "{\"runs\": [oops");
+  EXPECT_EQ(read_file(aside_files(dir)[0]), "{\"runs\": [oops");
   EXPECT_EQ(scores_in_file(h.path()), std::vector<int>{1});
 }
 
 TEST(ResultsHistory, AChangeWhoseSaveFailedIsWrittenByTheNextSuccessfulOne) {
   TempDir dir;
   const std::string path = dir.file("sub") + "/history.json";
-  write_text(dir.file("sub"), "a file where the directory should be");
+  write_file(dir.file("sub"), "a file where the directory should be");
   ResultsHistory h(path);
   h.load();
   EXPECT_FALSE(h.add(run(1)));
@@ -208,7 +208,7 @@ TEST(ResultsHistory, RecordingAResultStoresTheStandardRunWithTheMachinesProcesso
   const RecordOutcome out = record_result(h, r, "Example CPU");
   EXPECT_TRUE(out.recorded);
   EXPECT_TRUE(out.messages.empty());
-  const auto stored = parse_history(read_text(h.path())).entries;
+  const auto stored = parse_history(read_file(h.path())).entries;
   ASSERT_EQ(stored.size(), 1u);
   HistoryEntry expected;
   expected.date = "2026-12-06T16:55:39";
@@ -304,10 +304,10 @@ TEST(ResultsHistory, ATemporaryFileLeftByAKilledSaveIsRemovedAndNeverWrittenThro
   h.load();
   h.add(run(1));
   // Left by a kill, and pointing elsewhere: a save must not write into what it points at.
-  write_text(dir.file("victim"), "precious");
+  write_file(dir.file("victim"), "precious");
   std::filesystem::create_symlink(dir.file("victim"), path + ".tmp");
   ASSERT_TRUE(h.add(run(2)));
-  EXPECT_EQ(read_text(dir.file("victim")), "precious");
+  EXPECT_EQ(read_file(dir.file("victim")), "precious");
   EXPECT_FALSE(std::filesystem::is_symlink(path));
   EXPECT_EQ(scores_in_file(path), (std::vector<int>{1, 2}));
 
@@ -315,7 +315,7 @@ TEST(ResultsHistory, ATemporaryFileLeftByAKilledSaveIsRemovedAndNeverWrittenThro
   ResultsHistory stale(path);
   stale.load();
   h.remove(0);
-  write_text(path + ".tmp", "{\"runs\": [");
+  write_file(path + ".tmp", "{\"runs\": [");
   EXPECT_FALSE(stale.remove(0));
   EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
 }
@@ -326,7 +326,7 @@ TEST(ResultsHistory, OnWindowsALinkStaysALinkAndItsTargetIsWrittenAndADeviceIsKe
   TempDir dir;
   namespace fs = std::filesystem;
   fs::create_directory(dir.path() / "sync");
-  write_text(dir.file("sync/results.json"), "");
+  write_file(dir.file("sync/results.json"), "");
   if (run_program({"/bin/ln", "-s", "sync/results.json", unix_path(dir.path() / "history.json")},
                   dir.path() / "ln.log") != 0 ||
       !fs::exists(dir.path() / "history.json"))
@@ -338,7 +338,7 @@ TEST(ResultsHistory, OnWindowsALinkStaysALinkAndItsTargetIsWrittenAndADeviceIsKe
   EXPECT_EQ(scores_in_file(dir.file("sync/results.json")), std::vector<int>{7});
   // Asked of the Linux side: wine shows the link as a plain file.
   run_program({"/bin/readlink", unix_path(dir.path() / "history.json")}, dir.path() / "readlink.log");
-  EXPECT_EQ(read_text(dir.file("readlink.log")), "sync/results.json\n") << "the link was replaced by a file";
+  EXPECT_EQ(read_file(dir.file("readlink.log")), "sync/results.json\n") << "the link was replaced by a file";
   EXPECT_FALSE(fs::exists(dir.file("sync/results.json.tmp")));
 
   ResultsHistory device("NUL");

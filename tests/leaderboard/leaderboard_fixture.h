@@ -19,8 +19,8 @@
 #include <signal.h>
 
 #include "leaderboard/leaderboard_client.h"
+#include "tests/support/listening_server.h"
 #include "tests/support/test_environment.h"
-#include "tests/support/test_processes.h"
 
 // Rows in test failure messages.
 inline void PrintTo(const LeaderboardRow& r, std::ostream* os) {
@@ -38,8 +38,7 @@ void use_no_proxy();
 
 // The server's command line: 127.0.0.1 and a free port, no limits on requests or submissions,
 // and a score ceiling above what the tests' small workloads score (far above any standard run).
-// Paths as the server program reads them.
-std::vector<std::string> server_command(const std::string& cert, const std::string& key, const std::string& database);
+std::vector<std::string> server_command(const fs::path& cert, const fs::path& key, const fs::path& database);
 
 // strelvik-leaderboard on 127.0.0.1 and a free port, over HTTPS, rate limit off.
 class LeaderboardServer {

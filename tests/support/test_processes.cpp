@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -10,33 +11,9 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <stdexcept>
 
 extern char** environ;
-
-TempDir::TempDir() {
-  std::string pattern = (fs::temp_directory_path() / "strelvik-test-XXXXXX").string();
-  if (!mkdtemp(pattern.data())) {
-    throw std::runtime_error("mkdtemp failed");
-  }
-  path_ = pattern;
-}
-
-TempDir::~TempDir() {
-  if (std::getenv("STRELVIK_TEST_KEEP_FILES")) {
-    return;
-  }
-  std::error_code ec;
-  fs::remove_all(path_, ec);
-}
-
-std::string read_file(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 pid_t spawn_program(const std::vector<std::string>& argv, const fs::path& out, const fs::path& err) {
   posix_spawn_file_actions_t actions;
@@ -63,6 +40,26 @@ int wait_exit(pid_t pid) {
   while (waitpid(pid, &status, 0) < 0) {}
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
+
+std::optional<int> exit_code_if_ended(pid_t pid) {
+  int status = 0;
+  if (waitpid(pid, &status, WNOHANG) != pid) return std::nullopt;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int stop_program(pid_t pid) {
+  if (pid <= 0) return -1;  // kill(-1) would signal every process
+  kill(pid, SIGTERM);
+  return wait_exit(pid);
+}
+
+void kill_program(pid_t pid) {
+  if (pid <= 0) return;
+  kill(pid, SIGKILL);
+  wait_exit(pid);
+}
+
+std::string unix_path(const fs::path& path) { return path.string(); }
 
 int run_program(const std::vector<std::string>& argv, const fs::path& log) {
   return wait_exit(spawn_program(argv, log, log));

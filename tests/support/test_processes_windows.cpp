@@ -8,8 +8,6 @@
 #include <fstream>
 #include <map>
 #include <mutex>
-#include <random>
-#include <sstream>
 #include <stdexcept>
 
 #include "tests/support/test_processes.h"
@@ -94,32 +92,6 @@ std::string unix_path(const fs::path& path) {
   return text;
 }
 
-TempDir::TempDir() {
-  std::random_device random;
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    const fs::path candidate = fs::temp_directory_path() / ("strelvik-test-" + std::to_string(random()));
-    std::error_code ec;
-    if (fs::create_directory(candidate, ec)) {
-      path_ = candidate;
-      return;
-    }
-  }
-  throw std::runtime_error("cannot create a temporary folder");
-}
-
-TempDir::~TempDir() {
-  if (std::getenv("STRELVIK_TEST_KEEP_FILES")) return;
-  std::error_code ec;
-  fs::remove_all(path_, ec);
-}
-
-std::string read_file(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 pid_t spawn_program(const std::vector<std::string>& argv, const fs::path& out, const fs::path& err) {
   const bool linux_program = !argv.empty() && argv[0].front() == '/';
   Child child;
@@ -182,12 +154,15 @@ int wait_exit(pid_t pid) {
   return -1;
 }
 
-void stop_program(pid_t pid) {
+namespace {
+
+// Ends a child: a Windows program at once, a Linux one by `signal` through the Linux kill.
+int end_program(pid_t pid, const char* signal) {
   fs::path exit_file;
   {
     std::lock_guard lock(g_mutex);
     const auto found = g_children.find(pid);
-    if (found == g_children.end()) return;
+    if (found == g_children.end()) return -1;
     if (found->second.process) TerminateProcess(found->second.process, 1);
     exit_file = found->second.exit_file;
   }
@@ -196,11 +171,31 @@ void stop_program(pid_t pid) {
     for (int i = 0; i < 500 && linux_pid.empty(); ++i, Sleep(20)) linux_pid = read_file(exit_file.string() + ".pid");
     if (!linux_pid.empty()) {
       const fs::path log = exit_file.string() + ".kill";
-      run_program({"/bin/kill", "-TERM", std::to_string(std::stoi(linux_pid))}, log);
+      run_program({"/bin/kill", signal, std::to_string(std::stoi(linux_pid))}, log);
     }
   }
-  wait_exit(pid);
+  return wait_exit(pid);
 }
+
+}  // namespace
+
+std::optional<int> exit_code_if_ended(pid_t pid) {
+  Child child;
+  {
+    std::lock_guard lock(g_mutex);
+    const auto found = g_children.find(pid);
+    if (found == g_children.end()) return -1;
+    child = found->second;
+  }
+  const bool ended =
+      child.process ? WaitForSingleObject(child.process, 0) == WAIT_OBJECT_0 : fs::exists(child.exit_file);
+  if (!ended) return std::nullopt;
+  return wait_exit(pid);
+}
+
+int stop_program(pid_t pid) { return end_program(pid, "-TERM"); }
+
+void kill_program(pid_t pid) { end_program(pid, "-KILL"); }
 
 int run_program(const std::vector<std::string>& argv, const fs::path& log) {
   return wait_exit(spawn_program(argv, log, log));

@@ -6,7 +6,7 @@
 #include <fstream>
 
 #include "system/graphics_linux.h"
-#include "tests/history/temp_dir.h"
+#include "tests/support/test_processes.h"
 
 namespace {
 
@@ -18,9 +18,9 @@ void card(const TempDir& root, const std::string& name, const std::string& drive
   fs::create_directories(dev);
   fs::create_directories(fs::path(root.path()) / "drivers" / driver);
   fs::create_directory_symlink(fs::path(root.path()) / "drivers" / driver, dev / "driver");
-  if (!vendor.empty()) write_text((dev / "vendor").string(), vendor);
-  if (!device.empty()) write_text((dev / "device").string(), device);
-  if (!vram.empty()) write_text((dev / "mem_info_vram_total").string(), vram);
+  if (!vendor.empty()) write_file((dev / "vendor").string(), vendor);
+  if (!device.empty()) write_file((dev / "device").string(), device);
+  if (!vram.empty()) write_file((dev / "mem_info_vram_total").string(), vram);
   fs::create_directories(fs::path(root.path()) / "drm" / name);
   fs::create_directory_symlink(dev, fs::path(root.path()) / "drm" / name / "device");
 }

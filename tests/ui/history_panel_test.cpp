@@ -20,7 +20,7 @@ class HistoryPanel : public PanelTest {
   void write_runs(std::initializer_list<std::string> runs) {
     std::string text = R"({"runs":[)";
     for (const std::string& run : runs) text += (text.back() == '[' ? "" : ",") + run;
-    write_text(history_path, text + "]}");
+    write_file(history_path, text + "]}");
   }
 
   // The file as another reader finds it.
@@ -93,7 +93,7 @@ TEST_F(HistoryPanel, OnlyTheExactSingleTypeIsSingleCoreAndDatesShowTheirDay) {
 }
 
 TEST_F(HistoryPanel, AnUnreadableFileAndTheHistorysMessagesStayOnScreen) {
-  write_text(history_path, "not a history");
+  write_file(history_path, "not a history");
   make_app();
   std::string text = frame();
   EXPECT_TRUE(contains(text, "No results yet"));
@@ -124,7 +124,7 @@ TEST_F(HistoryPanel, AFailedSaveAfterADeleteIsReported) {
 // The program's fonts at common scalings: the date and its delete button fit within the table.
 TEST(HistoryPanelLayout, TheDeleteButtonIsInsideTheTableAtEveryCommonScale) {
   TempDir dir;
-  write_text(dir.file("history.json"), "{\"runs\":[" + run_json("multi", 123456, "2026-01-02T10:00:00") + "]}");
+  write_file(dir.file("history.json"), "{\"runs\":[" + run_json("multi", 123456, "2026-01-02T10:00:00") + "]}");
   set_variable("STRELVIK_HISTORY", dir.file("history.json"));
   set_variable("STRELVIK_LEADERBOARD_URL", "https://leaderboard.strelvik.example");
   for (const float scale : {1.0f, 1.25f, 1.5f}) {

@@ -32,7 +32,7 @@ class LayoutFit : public ::testing::Test {
               R"("resolution_w":1920,"samples":128,"score":123456,"threads":16,"time_seconds":)" +
               std::to_string(seconds) + R"(,"type":"multi"})";
     }
-    write_text(dir.file("history.json"), text + "]}");
+    write_file(dir.file("history.json"), text + "]}");
   }
 
   // A fresh GUI and App with the program's fonts at `scale` in a display of `size`.

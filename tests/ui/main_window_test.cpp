@@ -2,8 +2,8 @@
 // and scale, the "RUNNING..." rule and the right column's tabs.
 #include <gtest/gtest.h>
 
-#include "tests/history/temp_dir.h"
 #include "tests/support/test_environment.h"
+#include "tests/support/test_processes.h"
 #include "tests/ui/headless_gui.h"
 #include "ui/fonts.h"
 #include "ui/theme.h"

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/history/temp_dir.h"
 #include "tests/support/test_environment.h"
+#include "tests/support/test_processes.h"
 #include "tests/ui/headless_gui.h"
 #include "ui/item_rects.h"
 #include "ui/theme.h"

@@ -3,8 +3,8 @@
 
 #include <limits>
 
-#include "tests/history/temp_dir.h"
 #include "tests/support/test_environment.h"
+#include "tests/support/test_processes.h"
 #include "tests/ui/headless_gui.h"
 #include "ui/fonts.h"
 #include "ui/theme.h"

@@ -1,0 +1,86 @@
+#include "leaderboard_server/api/board_replies.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <map>
+
+using nlohmann::json;
+
+namespace {
+
+std::string dump(const json& doc) {
+  // Stored names were checked as UTF-8; `replace` only guards against rows put in by hand.
+  return doc.dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
+json row_json(const BoardEntry& e) {
+  return {{"cpu", e.row.cpu},    {"avg_score", e.row.avg_score}, {"runs", e.row.runs},  {"median", e.spread.median},
+          {"p10", e.spread.p10}, {"p90", e.spread.p90},          {"min", e.spread.min}, {"max", e.spread.max}};
+}
+
+unsigned char lower(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  return u >= 'A' && u <= 'Z' ? static_cast<unsigned char>(u + ('a' - 'A')) : u;
+}
+
+json histogram_json(const BoardEntry& e) {
+  // Bins of whole points, so that every bin covers as many possible scores as any other.
+  const long long span = static_cast<long long>(e.spread.max) - e.spread.min + 1;
+  const long long bins_wanted = std::min(kHistogramBins, span);
+  const long long width = (span + bins_wanted - 1) / bins_wanted;
+  std::vector<long long> counts(static_cast<std::size_t>((span + width - 1) / width), 0);
+  for (const auto& run : e.history) ++counts[static_cast<std::size_t>((run.score - e.spread.min) / width)];
+  return {{"from", e.spread.min}, {"width", width}, {"counts", counts}};
+}
+
+}  // namespace
+
+bool contains_ignoring_case(std::string_view text, std::string_view part) {
+  return std::search(text.begin(), text.end(), part.begin(), part.end(),
+                     [](char a, char b) { return lower(a) == lower(b); }) != text.end();
+}
+
+std::string api_reply(const Board& board, std::size_t max_rows) {
+  json rows = json::array();
+  const std::size_t n = std::min(max_rows, board.entries.size());
+  for (std::size_t i = 0; i < n; ++i) {
+    json row = row_json(board.entries[i]);
+    row["threads"] = board.entries[i].threads;
+    rows.push_back(std::move(row));
+  }
+  return dump({{"leaderboard", std::move(rows)}});
+}
+
+std::string page_rows_reply(const Board& board, std::string_view filter, std::size_t max_rows) {
+  json rows = json::array();
+  long long matches = 0;
+  for (const auto& e : board.entries) {
+    if (!filter.empty() && !contains_ignoring_case(e.row.cpu, filter)) continue;
+    if (static_cast<std::size_t>(matches++) >= max_rows) continue;
+    json row = row_json(e);
+    row["rank"] = e.rank;
+    rows.push_back(std::move(row));
+  }
+  return dump({{"processors", board.entries.size()}, {"matches", matches}, {"rows", std::move(rows)}});
+}
+
+std::string processor_reply(const Board& board, const BoardEntry& entry) {
+  json doc = row_json(entry);
+  doc["rank"] = entry.rank;
+  doc["processors"] = board.entries.size();
+  std::map<int, long long> per_thread_count;
+  for (const auto& run : entry.history) ++per_thread_count[run.threads];
+  json threads = json::array();
+  for (const auto& [count, runs] : per_thread_count) threads.push_back({{"threads", count}, {"runs", runs}});
+  doc["thread_counts"] = std::move(threads);
+  doc["histogram"] = histogram_json(entry);
+  json history = json::array();
+  const std::size_t skip = entry.history.size() > kMaxHistoryPoints ? entry.history.size() - kMaxHistoryPoints : 0;
+  for (std::size_t i = skip; i < entry.history.size(); ++i) {
+    const auto& run = entry.history[i];
+    history.push_back({run.submitted_at, run.score, run.threads});
+  }
+  doc["history"] = std::move(history);
+  return dump(doc);
+}

@@ -1,0 +1,27 @@
+#pragma once
+// The JSON replies rendered from a Board: the API's rows, the web page's rows and one
+// processor's page.
+
+#include "leaderboard_server/rules/board.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+// At most this many of a processor's latest runs are listed for its runs-over-time chart.
+inline constexpr std::size_t kMaxHistoryPoints = 1000;
+// Scores are counted into at most this many equal-width bins for the histogram.
+inline constexpr long long kHistogramBins = 20;
+
+// {"leaderboard":[rows]}: the first max_rows entries, with the keys the window reads (cpu,
+// avg_score, runs) and the spread (median, p10, p90, min, max) and thread counts (threads).
+std::string api_reply(const Board& board, std::size_t max_rows);
+
+// {"processors":N,"matches":M,"rows":[...]}: the entries whose name holds `filter` (ASCII
+// letters compared without case), at most max_rows of them, each with its rank among all.
+std::string page_rows_reply(const Board& board, std::string_view filter, std::size_t max_rows);
+
+// One processor: its row, rank, spread, runs per thread count, histogram and latest runs.
+std::string processor_reply(const Board& board, const BoardEntry& entry);
+
+bool contains_ignoring_case(std::string_view text, std::string_view part);

@@ -1,0 +1,91 @@
+#include "leaderboard_server/api/web_routes.h"
+
+#include "leaderboard_server/api/board_replies.h"
+#include "leaderboard_server/api/http_api.h"
+#include "leaderboard_server/api/web_assets.h"
+#include "leaderboard_server/front/error_reply.h"
+#include "leaderboard_server/rules/submission.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <string>
+
+namespace {
+
+struct PageFile {
+  const char* path;
+  const char* file;
+  const char* type;
+};
+
+constexpr PageFile kPageFiles[] = {
+    {"/", "index.html", "text/html; charset=utf-8"},
+    {"/cpu", "cpu.html", "text/html; charset=utf-8"},
+    {"/app.js", "app.js", "text/javascript; charset=utf-8"},
+    {"/style.css", "style.css", "text/css; charset=utf-8"},
+};
+
+// Every web reply: nothing but our own files may run or style the page, types are not guessed,
+// and browsers keep a reply no longer than the server keeps its standings.
+void set_page_headers(httplib::Response& res, const std::string& cache_control) {
+  res.set_header("Content-Security-Policy", "default-src 'self'");
+  res.set_header("X-Content-Type-Options", "nosniff");
+  res.set_header("Cache-Control", cache_control);
+}
+
+// The board of the kind the request names, or null after an error reply.
+std::shared_ptr<const CachedBoard> board_for(LeaderboardCache& cache, const httplib::Request& req,
+                                             httplib::Response& res) {
+  const std::optional<RunKind> kind = parse_run_kind(req.get_param_value("kind"));
+  if (!kind) {
+    set_error_reply(res, 400, "query parameter kind must be " + run_kind_choices());
+    return nullptr;
+  }
+  try {
+    return cache.board(*kind);
+  } catch (const StoreError& e) {
+    std::fprintf(stderr, "database error: %s\n", e.what());
+    set_error_reply(res, 503, kDatabaseUnavailable);
+    return nullptr;
+  }
+}
+
+}  // namespace
+
+void install_web_routes(httplib::Server& server, LeaderboardCache& cache, std::size_t max_rows) {
+  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(cache.max_age()).count();
+  const std::string cache_control = "max-age=" + std::to_string(std::max<long long>(seconds, 0));
+
+  for (const PageFile& page : kPageFiles) {
+    const std::string_view body = web_asset(page.file);
+    server.Get(page.path, [body, type = page.type, cache_control](const httplib::Request&, httplib::Response& res) {
+      set_page_headers(res, cache_control);
+      res.set_content(body.data(), body.size(), type);
+    });
+  }
+
+  server.Get("/board.json", [&cache, max_rows, cache_control](const httplib::Request& req, httplib::Response& res) {
+    set_page_headers(res, cache_control);
+    const auto board = board_for(cache, req, res);
+    if (!board) return;
+    // The filter's length is bounded by the request line's; each name is at most 128 bytes.
+    const std::string filter = req.get_param_value("q");
+    if (filter.empty())
+      res.set_content(board->page_reply, kJsonType);
+    else
+      res.set_content(page_rows_reply(board->board, filter, max_rows), kJsonType);
+  });
+
+  server.Get("/cpu.json", [&cache, cache_control](const httplib::Request& req, httplib::Response& res) {
+    set_page_headers(res, cache_control);
+    const auto board = board_for(cache, req, res);
+    if (!board) return;
+    const BoardEntry* entry = find_processor(board->board, req.get_param_value("name"));
+    if (!entry) {
+      set_error_reply(res, 404, "no accepted runs of this processor in this leaderboard");
+      return;
+    }
+    res.set_content(processor_reply(board->board, *entry), kJsonType);
+  });
+}

@@ -1,7 +1,0 @@
-#include "server/run_store.h"
-
-std::unique_ptr<IRunStore> open_run_store(const std::string& database) {
-  if (database.starts_with("postgresql://") || database.starts_with("postgres://"))
-    return open_postgres_store(database);
-  return open_sqlite_store(database);
-}

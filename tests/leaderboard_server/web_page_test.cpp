@@ -1,0 +1,269 @@
+// The web page end to end: the real server program on loopback, filled with runs by the test,
+// read by a real headless browser (Debian's chromium) and by plain HTTP requests.
+#include "tests/leaderboard_server/headless_browser.h"
+#include "tests/leaderboard_server/server_fixture.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <regex>
+#include <set>
+
+using nlohmann::json;
+
+namespace {
+
+struct PostedRun {
+  std::string cpu;
+  int score;
+  int threads;
+};
+
+const std::string kXss = "<img src=x onerror=alert(1)>";
+// As long as a name may be, without a space to break it at.
+const std::string kLongName(128, 'W');
+
+// Ranked by average: 7950X, 5600X, 13900K, the XSS name, M2, then 1700 beyond --max-rows 4.
+std::vector<PostedRun> multi_runs() {
+  std::vector<PostedRun> runs;
+  for (int i = 0; i < 12; ++i) runs.push_back({"AMD Ryzen 9 7950X", 30000 + (i * 7919) % 1500, i < 4 ? 16 : 32});
+  runs.push_back({"AMD Ryzen 9 7950X", 90000, 32});  // an outlier: in the spread, not the average
+  for (int score : {21000, 20500, 21900, 20800, 21200}) runs.push_back({"AMD Ryzen 5 5600X", score, 12});
+  for (int score : {19000, 19400, 18800, 19900}) runs.push_back({"Intel Core i9-13900K", score, 32});
+  for (int score : {15000, 15100}) runs.push_back({kXss, score, 8});
+  for (int score : {12000, 12600, 11800}) runs.push_back({"Apple M2", score, 8});
+  for (int score : {6000, 6100}) runs.push_back({"AMD Ryzen 7 1700", score, 16});
+  return runs;
+}
+
+// Nearest rank as the textbook states it: the value at rank ceil(p/100 * n) in ascending order.
+int reference_percentile(std::vector<int> v, double p) {
+  std::sort(v.begin(), v.end());
+  const auto rank = static_cast<std::size_t>(std::max(1.0, std::ceil(p / 100.0 * static_cast<double>(v.size()))));
+  return v[rank - 1];
+}
+
+class WebPage : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    dir_ = new TempDir;
+    server_ = new ServerProcess(
+        {"--database", dir_->file("web.sqlite"), "--rate-limit", "0", "--submissions-per-hour", "0", "--max-rows", "4"},
+        dir_->path());
+    httplib::Client client("127.0.0.1", server_->port());
+    const auto post = [&](const PostedRun& run, const std::string& kind) {
+      const auto res = client.Post(
+          "/api.php",
+          json{{"cpu_name", run.cpu}, {"score", run.score}, {"threads", run.threads}, {"type", kind}}.dump(),
+          "application/json");
+      ASSERT_TRUE(res && res->status == 200 && res->body == R"({"ok":true})") << run.cpu;
+    };
+    for (const PostedRun& run : multi_runs()) post(run, "multi");
+    post({"Intel Core i9-13900K", 2500, 1}, "single");
+    post({kLongName, 2400, 1}, "single");
+  }
+  static void TearDownTestSuite() {
+    delete server_;
+    delete dir_;
+  }
+
+  static httplib::Result get(const std::string& target) {
+    httplib::Client client("127.0.0.1", server_->port());
+    return client.Get(target.c_str());
+  }
+
+  static std::string rendered(const std::string& target) {
+    return dump_dom("http://127.0.0.1:" + std::to_string(server_->port()) + target, dir_->path());
+  }
+
+  // The processor names of the leaderboard rows in the document, as the browser shows them.
+  static std::vector<std::string> row_names(const std::string& dom) {
+    const std::regex link(R"(<td class="name"><a href="/cpu\?[^"]*">([^<]*)</a></td>)");
+    std::vector<std::string> names;
+    for (auto it = std::sregex_iterator(dom.begin(), dom.end(), link); it != std::sregex_iterator(); ++it)
+      names.push_back((*it)[1]);
+    return names;
+  }
+
+  static TempDir* dir_;
+  static ServerProcess* server_;
+};
+TempDir* WebPage::dir_ = nullptr;
+ServerProcess* WebPage::server_ = nullptr;
+
+const std::string kXssAsText = "&lt;img src=x onerror=alert(1)&gt;";
+
+TEST_F(WebPage, ApiRowsCarryThePercentilesOfEveryRunAndTheThreadCounts) {
+  std::map<std::string, std::vector<int>> scores;
+  std::map<std::string, std::set<int>> threads;
+  for (const PostedRun& run : multi_runs()) {
+    scores[run.cpu].push_back(run.score);
+    threads[run.cpu].insert(run.threads);
+  }
+  const auto res = get("/api.php?type=multi");
+  ASSERT_TRUE(res && res->status == 200);
+  const json rows = json::parse(res->body)["leaderboard"];
+  ASSERT_EQ(rows.size(), 4u);
+  for (const auto& row : rows) {
+    const auto& s = scores.at(row["cpu"]);
+    SCOPED_TRACE(row.dump());
+    EXPECT_EQ(row["runs"], s.size());
+    EXPECT_EQ(row["median"], reference_percentile(s, 50));
+    EXPECT_EQ(row["p10"], reference_percentile(s, 10));
+    EXPECT_EQ(row["p90"], reference_percentile(s, 90));
+    EXPECT_EQ(row["min"], *std::min_element(s.begin(), s.end()));
+    EXPECT_EQ(row["max"], *std::max_element(s.begin(), s.end()));
+    EXPECT_EQ(row["threads"], std::vector<int>(threads.at(row["cpu"]).begin(), threads.at(row["cpu"]).end()));
+  }
+  EXPECT_EQ(rows[0]["max"], 90000);  // the outlier counts in the spread
+  EXPECT_LT(rows[0]["avg_score"], 32000);
+}
+
+TEST_F(WebPage, PageFilesAreSmallServedFromHereOnlyAndCachedAsLongAsTheLeaderboard) {
+  std::size_t total = 0;
+  for (const auto& [target, type] : std::vector<std::pair<std::string, std::string>>{
+           {"/", "text/html"}, {"/cpu", "text/html"}, {"/app.js", "text/javascript"}, {"/style.css", "text/css"}}) {
+    SCOPED_TRACE(target);
+    const auto res = get(target);
+    ASSERT_TRUE(res && res->status == 200);
+    EXPECT_EQ(res->get_header_value("Content-Type").rfind(type, 0), 0u);
+    EXPECT_EQ(res->get_header_value("Content-Security-Policy"), "default-src 'self'");
+    EXPECT_EQ(res->get_header_value("X-Content-Type-Options"), "nosniff");
+    EXPECT_EQ(res->get_header_value("Cache-Control"), "max-age=2");
+    total += res->body.size();
+    if (type == "text/html") {
+      // Script and style come as files of this server only; the policy would block the rest anyway.
+      EXPECT_EQ(res->body.find("<style"), std::string::npos);
+      EXPECT_EQ(res->body.find(" style="), std::string::npos);
+      EXPECT_EQ(res->body.find("<script>"), std::string::npos);
+      EXPECT_EQ(res->body.find("=\"http"), std::string::npos);
+      EXPECT_EQ(res->body.find("=\"//"), std::string::npos);
+    }
+  }
+  EXPECT_LT(total, 50u * 1024);
+  const auto data = get("/board.json?kind=multi");
+  ASSERT_TRUE(data && data->status == 200);
+  EXPECT_EQ(data->get_header_value("Cache-Control"), "max-age=2");
+  EXPECT_EQ(get("/board.json?kind=both")->status, 400);
+  EXPECT_EQ(get("/cpu.json?kind=multi&name=Unknown")->status, 404);
+}
+
+TEST_F(WebPage, TheBrowserShowsTheRankedRowsWithNamesAsText) {
+  const std::string dom = rendered("/?kind=multi");
+  EXPECT_EQ(row_names(dom),
+            (std::vector<std::string>{"AMD Ryzen 9 7950X", "AMD Ryzen 5 5600X", "Intel Core i9-13900K", kXssAsText}));
+  EXPECT_EQ(dom.find("<img"), std::string::npos);
+  EXPECT_NE(dom.find("6 processors, the first 4 shown."), std::string::npos);
+  EXPECT_NE(dom.find(R"(<body class="multi">)"), std::string::npos);
+  EXPECT_NE(dom.find(R"(<td class="rank">1</td>)"), std::string::npos);
+  // Every row has its spread bar: whisker, box and median.
+  const std::regex bar(R"(<svg [^>]*class="bar"[^>]*><title>median [^<]*</title><line [^>]*class="whisker"></line>)"
+                       R"(<rect [^>]*class="box"></rect><line [^>]*class="median"></line></svg>)");
+  EXPECT_EQ(std::distance(std::sregex_iterator(dom.begin(), dom.end(), bar), std::sregex_iterator()), 4);
+  EXPECT_NE(
+      dom.find("<title>median 15,000, 10th–90th percentile 15,000–15,100, minimum 15,000, maximum 15,100</title>"),
+      std::string::npos);
+
+  const std::string single = rendered("/?kind=single");
+  EXPECT_EQ(row_names(single), (std::vector<std::string>{"Intel Core i9-13900K", kLongName}));
+  EXPECT_NE(single.find(R"(<body class="single">)"), std::string::npos);
+}
+
+TEST_F(WebPage, TheSearchFiltersEveryProcessorOnTheServer) {
+  // The 1700 is sixth, past the four rows the unfiltered page shows, and is found all the same.
+  const std::string dom = rendered("/?q=ryzen&kind=multi");
+  EXPECT_EQ(row_names(dom), (std::vector<std::string>{"AMD Ryzen 9 7950X", "AMD Ryzen 5 5600X", "AMD Ryzen 7 1700"}));
+  EXPECT_NE(dom.find(R"(<td class="rank">6</td><td class="name"><a href="/cpu?name=AMD+Ryzen+7+1700&amp;kind=multi">)"),
+            std::string::npos);
+  EXPECT_NE(dom.find("3 of 6 processors match “ryzen”."), std::string::npos);
+  // The tabs keep the filter, so that switching the kind keeps the search.
+  EXPECT_NE(dom.find(R"(href="/?kind=single&amp;q=ryzen")"), std::string::npos);
+
+  const std::string markup = rendered("/?q=%3Cimg&kind=multi");
+  EXPECT_EQ(row_names(markup), std::vector<std::string>{kXssAsText});
+  EXPECT_EQ(markup.find("<img"), std::string::npos);
+  EXPECT_TRUE(row_names(rendered("/?q=no+such+cpu&kind=multi")).empty());
+}
+
+TEST_F(WebPage, AProcessorsPageShowsItsRankHistogramThreadsAndRunsOverTime) {
+  const std::string dom = rendered("/cpu?name=AMD+Ryzen+9+7950X&kind=multi");
+  EXPECT_NE(dom.find(R"(<h1 id="name">AMD Ryzen 9 7950X</h1>)"), std::string::npos);
+  EXPECT_NE(dom.find("<dt>Rank</dt><dd>#1 of 6</dd>"), std::string::npos);
+  EXPECT_NE(dom.find("<dt>Runs</dt><dd>13</dd>"), std::string::npos);
+  EXPECT_NE(dom.find("<li>16 threads: 4 runs</li><li>32 threads: 9 runs</li>"), std::string::npos);
+  const auto count = [&](const std::string& pattern) {
+    const std::regex re(pattern);
+    return std::distance(std::sregex_iterator(dom.begin(), dom.end(), re), std::sregex_iterator());
+  };
+  EXPECT_EQ(count(R"(<circle [^>]*class="dot")"), 13);  // one dot per run
+  EXPECT_EQ(count(R"(<rect [^>]*class="bin")"), 20);
+  // The histogram's bars are labelled with their counts, which add up to the runs.
+  long long counted = 0;
+  const std::regex label(R"(<text [^>]*class="count">(\d+)</text>)");
+  for (auto it = std::sregex_iterator(dom.begin(), dom.end(), label); it != std::sregex_iterator(); ++it)
+    counted += std::stoll((*it)[1]);
+  EXPECT_EQ(counted, 13);
+
+  const std::string xss = rendered("/cpu?name=%3Cimg+src%3Dx+onerror%3Dalert%281%29%3E&kind=multi");
+  EXPECT_NE(xss.find(R"(<h1 id="name">)" + kXssAsText + "</h1>"), std::string::npos);
+  EXPECT_EQ(xss.find("<img"), std::string::npos);
+  EXPECT_NE(xss.find("<dt>Rank</dt><dd>#4 of 6</dd>"), std::string::npos);
+
+  const std::string unknown = rendered("/cpu?name=Unknown&kind=single");
+  EXPECT_NE(unknown.find("No single-core results for this processor"), std::string::npos);
+}
+
+// Resolves once the page's script has shown its rows or its figures (or said why not), with the
+// document's width and how many rows and figures it shows.
+constexpr const char* kSettled = R"js(new Promise((resolve) => {
+  const status = document.getElementById('status');
+  const report = () => resolve({
+    width: document.documentElement.scrollWidth,
+    items: document.querySelectorAll('#rows tr, #facts div').length,
+  });
+  const settled = () => !status.textContent.startsWith('Loading');
+  if (settled()) return report();
+  new MutationObserver(() => { if (settled()) report(); })
+    .observe(status, { childList: true, characterData: true, subtree: true });
+}))js";
+
+TEST_F(WebPage, NothingScrollsSidewaysOnAPhoneAndNoNameOpensADialog) {
+  DevToolsTab phone(dir_->path(), 390, 844);
+  const std::string site = "http://127.0.0.1:" + std::to_string(server_->port());
+  for (const std::string& target : std::vector<std::string>{
+           "/?kind=multi", "/?kind=single", "/?kind=multi&q=ryzen", "/cpu?name=" + kLongName + "&kind=single",
+           "/cpu?name=%3Cimg+src%3Dx+onerror%3Dalert%281%29%3E&kind=multi"}) {
+    SCOPED_TRACE(target);
+    phone.open(site + target);
+    const json page = phone.evaluate(kSettled);
+    EXPECT_EQ(page["width"], 390);
+    EXPECT_GT(page["items"], 0);
+  }
+  EXPECT_FALSE(phone.dialog_opened());
+}
+
+TEST_F(WebPage, TypingInTheSearchBoxFiltersAndPutsTheFilterInTheAddress) {
+  DevToolsTab tab(dir_->path(), 1280, 900);
+  tab.open("http://127.0.0.1:" + std::to_string(server_->port()) + "/?kind=multi");
+  tab.evaluate(kSettled);
+  const json typed = tab.evaluate(R"js(new Promise((resolve) => {
+    const status = document.getElementById('status');
+    new MutationObserver(() => {
+      if (!status.textContent.includes('match')) return;
+      resolve({
+        names: [...document.querySelectorAll('#rows td.name')].map((td) => td.textContent),
+        address: location.pathname + location.search,
+      });
+    }).observe(status, { childList: true, characterData: true, subtree: true });
+    const box = document.getElementById('q');
+    box.value = 'I9';
+    box.dispatchEvent(new Event('input'));
+  }))js");
+  EXPECT_EQ(typed["names"], json::array({"Intel Core i9-13900K"}));
+  EXPECT_EQ(typed["address"], "/?q=I9&kind=multi");
+}
+
+}  // namespace
