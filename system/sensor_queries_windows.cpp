@@ -75,6 +75,8 @@ using ComPtr = std::unique_ptr<T, ComRelease<T>>;
 
 class ThermalZones {
  public:
+  static constexpr LONG kRowTimeoutMs = 2000;
+
   std::optional<double> hottest_tenths_kelvin() {
     std::lock_guard lock(mutex_);
     if (failed_ || !com_ready()) return std::nullopt;
@@ -98,7 +100,8 @@ class ThermalZones {
     for (;;) {
       IWbemClassObject* raw_row = nullptr;
       ULONG returned = 0;
-      if (rows->Next(WBEM_INFINITE, 1, &raw_row, &returned) != WBEM_S_NO_ERROR || returned == 0) break;
+      // A bounded wait: a stalled WMI service must not hold the sampler's thread for good.
+      if (rows->Next(kRowTimeoutMs, 1, &raw_row, &returned) != WBEM_S_NO_ERROR || returned == 0) break;
       ComPtr<IWbemClassObject> row(raw_row);
       VARIANT value;
       VariantInit(&value);
