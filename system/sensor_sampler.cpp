@@ -45,9 +45,12 @@ void SensorSampler::measured_phase_ended() {
 }
 
 void SensorSampler::stop_run() {
-  std::lock_guard lock(mutex_);
-  running_ = false;
-  start_requested_ = false;
+  {
+    std::lock_guard lock(mutex_);
+    running_ = false;
+    start_requested_ = measured_start_requested_ = measured_end_requested_ = false;
+  }
+  wake_.notify_all();
 }
 
 std::size_t SensorSampler::copy_samples(std::size_t first, std::vector<SensorSample>& out) const {
@@ -55,6 +58,11 @@ std::size_t SensorSampler::copy_samples(std::size_t first, std::vector<SensorSam
   const auto& samples = recorder_.samples();
   for (std::size_t i = first; i < samples.size(); ++i) out.push_back(samples[i]);
   return samples.size();
+}
+
+std::uint64_t SensorSampler::series() const {
+  std::lock_guard lock(mutex_);
+  return series_;
 }
 
 std::optional<SensorRecorder> SensorSampler::finished() const {
@@ -93,7 +101,7 @@ void SensorSampler::loop() {
       start_requested_ = false;
       running_ = true;
       fresh = true;
-    } else if (measured_start_requested_) {
+    } else if (measured_start_requested_ && running_) {
       measured_start_requested_ = false;
       point = SamplePoint::MeasuredStart;
     } else if (measured_end_requested_ && running_) {
@@ -117,6 +125,7 @@ void SensorSampler::loop() {
     lock.lock();
     if (fresh) {
       recorder_ = SensorRecorder{};
+      ++series_;
       on_battery_ = battery;
     }
     recorder_.add(now, readout, point);

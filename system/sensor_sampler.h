@@ -5,6 +5,7 @@
 // been recorded, under a lock held only for the copy.
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -35,8 +36,11 @@ class SensorSampler {
   // An abandoned run: periodic reading stops, the series stays for display.
   void stop_run();
 
-  // Appends the samples from index `first` on to `out`; returns the count recorded so far.
+  // Appends the samples of the current series from index `first` on to `out`; returns the
+  // count recorded so far. A reader keeping its own copy also keeps `series()`: when it
+  // changes, a new run began and the copy starts again from 0.
   std::size_t copy_samples(std::size_t first, std::vector<SensorSample>& out) const;
+  std::uint64_t series() const;
   // The run's recorder once the end read is in; nullopt before.
   std::optional<SensorRecorder> finished() const;
   // The same, waiting for the end read (the runner, after its run).
@@ -61,6 +65,7 @@ class SensorSampler {
   std::vector<unsigned> processors_;
   // What the thread recorded.
   SensorRecorder recorder_;
+  std::uint64_t series_ = 0;
   std::optional<SensorOffer> offer_;
   std::optional<bool> on_battery_;
   std::thread thread_;  // last: started once everything above exists

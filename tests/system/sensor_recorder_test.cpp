@@ -112,6 +112,7 @@ TEST(SensorSampler, ARunRecordsItsEndReadsAndTheCallerCopiesWithoutWaiting) {
   const SensorRecorder record = sampler.wait_finished();
   EXPECT_TRUE(sampler.finished());
   EXPECT_EQ(sampler.on_battery(), true);
+  EXPECT_EQ(sampler.series(), 1u);
   EXPECT_EQ(sampler.offer()->clock, "fake");
   EXPECT_EQ(source->last_processors, std::vector<unsigned>{3});
   const SensorSummary s = record.summary(100.0);
