@@ -31,7 +31,9 @@ SensorSample SensorRecorder::add(double time_s, const SensorReadout& readout, Sa
   if (!readout.energy.empty()) {
     const double seconds = time_s - last_energy_time_;
     const auto microjoules = total_delta(last_energy_, readout.energy);
-    if (microjoules && seconds > 0.0) {
+    // A counter that did not move is frozen, not a package at rest: a package draws some
+    // power at every moment, and RAPL counts it every millisecond.
+    if (microjoules && *microjoules > 0.0 && seconds > 0.0) {
       sample.power_w = plausible_power_w(*microjoules / 1e6 / seconds);
       // The interval counts toward the phase when it ends inside it, after the start read.
       const bool in_phase = start_index_ && !end_index_ && point != SamplePoint::MeasuredStart;

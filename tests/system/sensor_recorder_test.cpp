@@ -38,6 +38,7 @@ TEST(SensorRecorder, ImpossibleEnergyGivesNoPointRatherThanAWildOne) {
   EXPECT_FALSE(r.add(0.5, readout(std::nullopt, std::nullopt, {{400, 0}})).power_w) << "backwards, range unknown";
   EXPECT_FALSE(r.add(1.0, readout(std::nullopt, std::nullopt, {{2'000'000'400, 0}})).power_w) << "4 kW";
   EXPECT_FALSE(r.add(1.0, readout(std::nullopt, std::nullopt, {{2'000'000'500, 0}})).power_w) << "no time passed";
+  EXPECT_FALSE(r.add(1.2, readout(std::nullopt, std::nullopt, {{2'000'000'500, 0}})).power_w) << "a frozen counter";
   EXPECT_FALSE(r.add(1.5, readout(std::nullopt, std::nullopt, {{1, 0}, {1, 0}})).power_w) << "a package appeared";
   EXPECT_DOUBLE_EQ(*r.add(2.0, readout(std::nullopt, std::nullopt, {{5'000'001, 0}, {1, 0}})).power_w, 10.0);
 }
