@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <string>
 
+#include "system/cpu_times_linux.h"
 #include "system/sensor_source_linux.h"
 
 namespace {
@@ -81,6 +82,13 @@ TEST(SensorTrees, LaptopUnpluggedRunsOnBattery) {
   const auto source = make_linux_sensor_source(tree("laptop-on-battery"));
   EXPECT_EQ(source->on_battery(), true);
   EXPECT_EQ(source->read({}).energy.size(), 1u) << "psys is not a package";
+}
+
+TEST(SensorTrees, OwnProcessorTimeIsInTheUnitOfTheMachinesCounters) {
+  const auto times = make_linux_cpu_times_source(tree("laptop-on-battery"));
+  EXPECT_EQ(times->process_time(), 1530u + 47u) << "utime + stime, clock ticks as in /proc/stat";
+  EXPECT_EQ(times->system_times()->user, 10132u + 30u);
+  EXPECT_FALSE(make_linux_cpu_times_source(tree("no-such-machine"))->process_time());
 }
 
 TEST(SensorTrees, UnreadableEnergyGivesAReasonAndNoPowerReadingsNeverZero) {
