@@ -77,6 +77,19 @@ std::optional<double> background_load_share(const SystemTimes& before, const Sys
   return others <= 0.0 ? 0.0 : others / total;
 }
 
+std::optional<LoadCounters> read_load_counters(ICpuTimesSource& source) {
+  const auto machine = source.system_times();
+  const auto own = source.process_time();
+  if (!machine || !own) return std::nullopt;
+  return LoadCounters{*machine, *own};
+}
+
+std::optional<double> background_load_share(const std::optional<LoadCounters>& before,
+                                            const std::optional<LoadCounters>& after) {
+  if (!before || !after) return std::nullopt;
+  return background_load_share(before->machine, after->machine, before->own, after->own);
+}
+
 std::optional<RunWarning> background_load_warning(std::optional<double> share) {
   if (!share || *share <= kBackgroundLoadLimit) return std::nullopt;
   return RunWarning{RunWarningCode::BackgroundLoad,
@@ -122,4 +135,15 @@ std::optional<RunWarning> throttling_warning(std::span<const SensorSample> measu
     }
   }
   return std::nullopt;
+}
+
+std::vector<RunWarning> run_warnings(std::optional<double> background_load, std::optional<bool> on_battery,
+                                     const SensorRecorder& record, std::optional<double> temp_limit_c) {
+  std::vector<RunWarning> out;
+  if (auto w = background_load_warning(background_load)) out.push_back(std::move(*w));
+  if (auto w = battery_warning(on_battery)) out.push_back(std::move(*w));
+  if (const auto seconds = record.measured_seconds()) {
+    if (auto w = throttling_warning(record.measured_samples(), *seconds, temp_limit_c)) out.push_back(std::move(*w));
+  }
+  return out;
 }

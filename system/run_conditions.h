@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "system/cpu_usage_monitor.h"
+#include "system/sensor_recorder.h"
 #include "system/sensor_sample.h"
 
 enum class RunWarningCode { Battery, BackgroundLoad, Throttling };
@@ -37,6 +38,15 @@ std::string submission_block_reason(const std::vector<RunWarning>& warnings);
 // SystemTimes). nullopt when the counters went backwards or no time passed.
 std::optional<double> background_load_share(const SystemTimes& before, const SystemTimes& after,
                                             std::uint64_t own_before, std::uint64_t own_after);
+// Both counters read together, at each end of the 2 s before the measured phase.
+struct LoadCounters {
+  SystemTimes machine;
+  std::uint64_t own = 0;
+};
+std::optional<LoadCounters> read_load_counters(ICpuTimesSource& source);
+std::optional<double> background_load_share(const std::optional<LoadCounters>& before,
+                                            const std::optional<LoadCounters>& after);
+
 // A warning when that share is above 10 %.
 std::optional<RunWarning> background_load_warning(std::optional<double> share);
 std::optional<RunWarning> battery_warning(std::optional<bool> on_battery);
@@ -46,3 +56,8 @@ std::optional<RunWarning> battery_warning(std::optional<bool> on_battery);
 // or the temperature reached `temp_limit_c`. Not judged for phases under 20 s.
 std::optional<RunWarning> throttling_warning(std::span<const SensorSample> measured, double measured_seconds,
                                              std::optional<double> temp_limit_c);
+
+// Every warning of a finished run, in a fixed order: background load, battery, throttling
+// (judged on the record's measured phase when it has ended).
+std::vector<RunWarning> run_warnings(std::optional<double> background_load, std::optional<bool> on_battery,
+                                     const SensorRecorder& record, std::optional<double> temp_limit_c);

@@ -31,6 +31,24 @@ TEST(RunConditions, BackgroundLoadIsOthersBusyTimeAsAShareOfAllProcessors) {
   EXPECT_FALSE(background_load_warning(std::nullopt));
 }
 
+TEST(RunConditions, LoadCountersComeFromOneSourceAndBothMustAnswer) {
+  class Counters final : public ICpuTimesSource {
+   public:
+    double now_seconds() override { return 0.0; }
+    std::optional<SystemTimes> system_times() override { return SystemTimes{ticks, ticks, ticks}; }
+    std::optional<std::uint64_t> process_time() override { return own; }
+    std::uint64_t ticks = 100;
+    std::optional<std::uint64_t> own = 10;
+  } counters;
+  const auto before = read_load_counters(counters);
+  counters.ticks = 200;  // 200 ticks in all, 100 of them idle
+  counters.own = 60;
+  EXPECT_DOUBLE_EQ(*background_load_share(before, read_load_counters(counters)), 0.25);
+  counters.own.reset();
+  EXPECT_FALSE(read_load_counters(counters));
+  EXPECT_FALSE(background_load_share(before, std::nullopt));
+}
+
 TEST(RunConditions, BatteryWarnsOnlyWhenKnownToBeOnBattery) {
   EXPECT_EQ(battery_warning(true)->code, RunWarningCode::Battery);
   EXPECT_FALSE(battery_warning(false));
@@ -58,6 +76,21 @@ TEST(RunConditions, ThrottlingIsAlsoReachingTheTemperatureLimit) {
   EXPECT_FALSE(throttling_warning(hot, 25.0, std::nullopt)) << "no limit known";
   EXPECT_FALSE(throttling_warning(hot, 25.0, 100.5));
   EXPECT_EQ(throttling_warning(hot, 25.0, 100.0)->code, RunWarningCode::Throttling);
+}
+
+TEST(RunConditions, AFinishedRunsWarningsComeInAFixedOrderAndThrottlingOnlyOnceItEnded) {
+  SensorRecorder record;
+  for (double t = 0.0; t <= 30.0; t += 0.5) {
+    const SamplePoint point = t == 0.0    ? SamplePoint::MeasuredStart
+                              : t == 30.0 ? SamplePoint::MeasuredEnd
+                                          : SamplePoint::Periodic;
+    record.add(t, SensorReadout{t < 15.0 ? 4000.0 : 2500.0, 70.0, {}}, point);
+  }
+  std::vector<RunWarningCode> codes;
+  for (const RunWarning& w : run_warnings(0.5, true, record, std::nullopt)) codes.push_back(w.code);
+  EXPECT_EQ(codes, (std::vector<RunWarningCode>{RunWarningCode::BackgroundLoad, RunWarningCode::Battery,
+                                                RunWarningCode::Throttling}));
+  EXPECT_TRUE(run_warnings(0.05, false, SensorRecorder{}, 50.0).empty());
 }
 
 TEST(RunConditions, BatteryAndLoadKeepARunOffTheLeaderboardButThrottlingDoesNot) {

@@ -60,6 +60,7 @@ TEST(SensorRecorder, SummaryCoversOnlyTheMeasuredPhaseAndEnergyMatchesPointsPerW
   EXPECT_DOUBLE_EQ(*s.points_per_watt, 60.0 / 125.0);
   EXPECT_EQ(r.measured_samples().size(), 4u);
   EXPECT_DOUBLE_EQ(*r.measured_seconds(), 2.0);
+  EXPECT_EQ(sensor_summary_line(s), "Clock 4.23 GHz avg (min 4.00) · 86 °C max · 125 W avg · 0.2 kJ · 0.48 points/W");
 }
 
 TEST(SensorRecorder, APhaseShorterThanAnIntervalStillHasASummaryAndUnmeasuredKeysAreAbsent) {
@@ -70,6 +71,8 @@ TEST(SensorRecorder, APhaseShorterThanAnIntervalStillHasASummaryAndUnmeasuredKey
   EXPECT_DOUBLE_EQ(*s.clock_mhz_avg, 3050.0);
   EXPECT_EQ(sensors_json(s).dump(), R"({"clock_mhz_avg":3050.0,"clock_mhz_min":3000.0})");
   EXPECT_EQ(sensors_json(SensorSummary{}).dump(), "{}");
+  EXPECT_EQ(sensor_summary_line(s), "Clock 3.05 GHz avg (min 3.00)");
+  EXPECT_EQ(sensor_summary_line(SensorSummary{}), "");
 }
 
 TEST(SensorSampleBounds, AbsurdValuesAreNoReadings) {
