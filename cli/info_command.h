@@ -1,11 +1,16 @@
 #pragma once
 // `strelvik-cli info`: the machine's facts with the system information panel's labels.
+#include <optional>
 #include <ostream>
 
+#include "system/sensor_source.h"
 #include "system/system_info.h"
 
-// Probes this machine and prints its facts; as one JSON object with `json`. Returns the exit code.
+// Probes this machine and its sensors and prints the facts; as one JSON object with `json`.
+// Returns the exit code.
 int run_info_command(bool json, std::ostream& out);
 
-// The printing alone, for a record gathered elsewhere.
-void print_system_info(const SystemInfo& info, bool json, std::ostream& out);
+// The printing alone, for a record gathered elsewhere. `sensors` adds what gives the clock, the
+// temperature and the power, and why any of them is missing.
+void print_system_info(const SystemInfo& info, bool json, std::ostream& out,
+                       const std::optional<SensorOffer>& sensors = std::nullopt);

@@ -1,11 +1,33 @@
 #pragma once
 // One stored benchmark result, as kept in history.json.
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/run_kind.h"
 #include "engine/workload.h"
+
+// What the run's measured phase ran under (the `sensors` object); a key is absent when that
+// sensor was not measured. The same keys as the runner's JSON.
+struct HistorySensors {
+  std::optional<double> clock_mhz_avg;
+  std::optional<double> clock_mhz_min;
+  std::optional<double> temp_c_max;
+  std::optional<double> power_w_avg;
+  std::optional<double> energy_j;
+  std::optional<double> points_per_watt;
+  friend bool operator==(const HistorySensors&, const HistorySensors&) = default;
+};
+
+// One of the run's `warnings`; the code is kept as text ("battery", "background_load",
+// "throttling", or a code of a later version).
+struct HistoryWarning {
+  std::string code;
+  std::string text;
+  friend bool operator==(const HistoryWarning&, const HistoryWarning&) = default;
+};
 
 struct HistoryEntry {
   std::string date;  // "%Y-%m-%dT%H:%M:%S" local time, kept as text and never parsed
@@ -17,6 +39,13 @@ struct HistoryEntry {
   std::int32_t resolution_w = kStandardWorkload.width;
   std::int32_t resolution_h = kStandardWorkload.height;
   std::int32_t samples = kStandardWorkload.samples_per_pixel;
+  std::optional<HistorySensors> sensors;
+  std::vector<HistoryWarning> warnings;
+  // Every other key of the run object as it was read, as JSON text, so that a rewrite by this
+  // version keeps what older and newer versions store. `sensors` and `warnings` as read are
+  // kept here too and written back unchanged; the fields above are written only for a run
+  // that was not read from the file.
+  std::map<std::string, std::string> unknown_json;
 
   // The kind `type` names exactly; nothing for any other text, which no kind's logic counts.
   std::optional<RunKind> kind() const { return parse_run_kind(type); }

@@ -52,6 +52,64 @@ std::string read_text(const json& value) {
   return value.get<std::string>();
 }
 
+std::optional<double> read_finite(const json& value) {
+  if (!value.is_number() || !std::isfinite(value.get<double>())) return std::nullopt;
+  return value.get<double>();
+}
+
+// The readable part of `sensors`; anything else in it stays in the raw copy.
+std::optional<HistorySensors> read_sensors(const json& value) {
+  if (!value.is_object()) return std::nullopt;
+  HistorySensors s;
+  auto take = [&](const char* key, std::optional<double>& field) {
+    if (auto it = value.find(key); it != value.end()) field = read_finite(*it);
+  };
+  take("clock_mhz_avg", s.clock_mhz_avg);
+  take("clock_mhz_min", s.clock_mhz_min);
+  take("temp_c_max", s.temp_c_max);
+  take("power_w_avg", s.power_w_avg);
+  take("energy_j", s.energy_j);
+  take("points_per_watt", s.points_per_watt);
+  return s;
+}
+
+std::vector<HistoryWarning> read_warnings(const json& value) {
+  std::vector<HistoryWarning> out;
+  if (!value.is_array()) return out;
+  for (const json& w : value) {
+    if (!w.is_object()) continue;
+    const auto code = w.find("code");
+    const auto text = w.find("text");
+    if (code == w.end() || text == w.end() || !code->is_string() || !text->is_string()) continue;
+    out.push_back({code->get<std::string>(), text->get<std::string>()});
+  }
+  return out;
+}
+
+json sensors_object(const HistorySensors& s) {
+  json j = json::object();
+  auto put = [&](const char* key, const std::optional<double>& value) {
+    if (value && std::isfinite(*value)) j[key] = *value;
+  };
+  put("clock_mhz_avg", s.clock_mhz_avg);
+  put("clock_mhz_min", s.clock_mhz_min);
+  put("temp_c_max", s.temp_c_max);
+  put("power_w_avg", s.power_w_avg);
+  put("energy_j", s.energy_j);
+  put("points_per_watt", s.points_per_watt);
+  return j;
+}
+
+constexpr const char* kEntryKeys[] = {"date",    "cpu",          "type",         "score",  "time_seconds",
+                                      "threads", "resolution_w", "resolution_h", "samples"};
+
+bool is_entry_key(const std::string& key) {
+  for (const char* k : kEntryKeys) {
+    if (key == k) return true;
+  }
+  return false;
+}
+
 HistoryEntry read_entry(const json& run) {
   if (!run.is_object()) throw WrongType{};
   HistoryEntry e;
@@ -67,6 +125,11 @@ HistoryEntry read_entry(const json& run) {
   take("resolution_w", e.resolution_w, read_int);
   take("resolution_h", e.resolution_h, read_int);
   take("samples", e.samples, read_int);
+  if (auto it = run.find("sensors"); it != run.end()) e.sensors = read_sensors(*it);
+  if (auto it = run.find("warnings"); it != run.end()) e.warnings = read_warnings(*it);
+  for (const auto& [key, value] : run.items()) {
+    if (!is_entry_key(key)) e.unknown_json[key] = value.dump(-1, ' ', false, json::error_handler_t::replace);
+  }
   return e;
 }
 
@@ -105,6 +168,18 @@ std::string serialize_history(const std::vector<HistoryEntry>& entries) {
   json runs = json::array();
   for (const auto& e : entries) {
     json run = json::object();
+    // Keys this version does not own first, so that its own keys win over a stray copy.
+    for (const auto& [key, text] : e.unknown_json) {
+      if (is_entry_key(key)) continue;
+      run[key] = json::parse(text, nullptr, false);
+      if (run[key].is_discarded()) run.erase(key);
+    }
+    if (e.sensors && !run.contains("sensors")) run["sensors"] = sensors_object(*e.sensors);
+    if (!e.warnings.empty() && !run.contains("warnings")) {
+      json warnings = json::array();
+      for (const HistoryWarning& w : e.warnings) warnings.push_back({{"code", w.code}, {"text", w.text}});
+      run["warnings"] = std::move(warnings);
+    }
     run["cpu"] = e.cpu;
     run["date"] = e.date;
     run["resolution_h"] = e.resolution_h;

@@ -23,4 +23,5 @@ struct ParsedHistory {
 ParsedHistory parse_history(std::string_view text);
 
 // The document as the store writes it: keys sorted, two-space indentation, no final newline.
+// Each run's keys that this version does not know are written back as they were read.
 std::string serialize_history(const std::vector<HistoryEntry>& entries);

@@ -6,12 +6,15 @@
 #include <string>
 
 #include "system/proc_parsers.h"
+#include "system/sysfs_sensors.h"
 
 namespace {
 
 class LinuxCpuTimes final : public ICpuTimesSource {
  public:
-  explicit LinuxCpuTimes(const std::string& root) : stat_path_((root == "/" ? std::string() : root) + "/proc/stat") {}
+  explicit LinuxCpuTimes(const std::string& root)
+      : stat_path_((root == "/" ? std::string() : root) + "/proc/stat"),
+        self_stat_path_((root == "/" ? std::string() : root) + "/proc/self/stat") {}
 
   double now_seconds() override {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
@@ -24,8 +27,17 @@ class LinuxCpuTimes final : public ICpuTimesSource {
     return parse_proc_stat(first_line);
   }
 
+  // utime and stime are in clock ticks, as /proc/stat's counters are.
+  std::optional<std::uint64_t> process_time() override {
+    std::ifstream in(self_stat_path_);
+    std::string line;
+    if (!in || !std::getline(in, line)) return std::nullopt;
+    return parse_proc_stat_cpu_ticks(line);
+  }
+
  private:
   const std::string stat_path_;
+  const std::string self_stat_path_;
 };
 
 }  // namespace

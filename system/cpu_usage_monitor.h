@@ -21,6 +21,9 @@ class ICpuTimesSource {
   virtual ~ICpuTimesSource() = default;
   virtual double now_seconds() = 0;                       // monotonic
   virtual std::optional<SystemTimes> system_times() = 0;  // nullopt when the query failed
+  // This process's own processor time (kernel + user) in the unit of system_times(), so that
+  // other programs' load is the difference; nullopt where the source has none.
+  virtual std::optional<std::uint64_t> process_time() { return std::nullopt; }
 };
 
 std::unique_ptr<ICpuTimesSource> make_platform_cpu_times_source();

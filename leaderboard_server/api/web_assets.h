@@ -1,5 +1,5 @@
 #pragma once
-// The web page's files (server/web/), compiled into the program by a build step.
+// The web page's files (leaderboard_server/api/web/), compiled into the program by a build step.
 
 #include <string_view>
 

@@ -60,17 +60,49 @@ TEST(HistoryFormat, TextIsWrittenAsUtf8AndInvalidBytesDoNotStopTheSave) {
   EXPECT_EQ(back.entries.at(0).cpu, "bad \xef\xbf\xbd byte");
 }
 
-TEST(HistoryFormat, MissingKeysTakeTheDefaultsAndUnknownKeysAreIgnored) {
+TEST(HistoryFormat, MissingKeysTakeTheDefaultsAndUnknownKeysAreKeptAsText) {
   const auto h = load(R"({"extra": 1, "runs": [{"score": 10, "type": "single", "note": [1]}]})");
   ASSERT_EQ(h.kind, HistoryTextKind::Runs);
   ASSERT_EQ(h.entries.size(), 1u);
   HistoryEntry expected;
   expected.score = 10;
   expected.type = "single";
+  expected.unknown_json["note"] = "[1]";
   EXPECT_EQ(h.entries[0], expected);
   EXPECT_EQ(h.entries[0].resolution_w, 1920);
   EXPECT_EQ(h.entries[0].resolution_h, 1080);
   EXPECT_EQ(h.entries[0].samples, 128);
+}
+
+TEST(HistoryFormat, ARewriteKeepsEveryKeyOfARunItDoesNotKnowAndWritesSensorsOfNewRuns) {
+  // A later version's run: a key of its own, a sensor key of its own, and a warning code.
+  const std::string later = R"({"runs": [{"score": 5, "stress": {"minutes": 10},
+    "sensors": {"clock_mhz_avg": 4512.5, "core_types": ["P", "E"], "temp_c_max": "hot"},
+    "warnings": [{"code": "core_parking", "text": "Parked."}, 7]}]})";
+  const auto h = load(later);
+  ASSERT_EQ(h.kind, HistoryTextKind::Runs);
+  const HistoryEntry& old_run = h.entries.at(0);
+  ASSERT_TRUE(old_run.sensors);
+  EXPECT_EQ(old_run.sensors->clock_mhz_avg, 4512.5);
+  EXPECT_FALSE(old_run.sensors->temp_c_max) << "a value of the wrong type is not read, but kept";
+  EXPECT_EQ(old_run.warnings, (std::vector<HistoryWarning>{{"core_parking", "Parked."}}));
+
+  HistoryEntry new_run;
+  new_run.sensors = HistorySensors{};
+  new_run.sensors->clock_mhz_avg = 4000.0;
+  new_run.sensors->energy_j = 16300.5;
+  new_run.warnings = {{"battery", "Unplugged."}};
+  const std::string text = serialize_history({old_run, new_run});
+  const auto back = load(text);
+  ASSERT_EQ(back.kind, HistoryTextKind::Runs);
+  EXPECT_EQ(back.entries.at(0), old_run);
+  EXPECT_EQ(back.entries.at(1).sensors, new_run.sensors);
+  EXPECT_EQ(back.entries.at(1).warnings, new_run.warnings);
+  EXPECT_EQ(serialize_history(back.entries), text) << "a second rewrite changes nothing";
+  EXPECT_NE(text.find(R"("core_types": [)"), std::string::npos);
+  EXPECT_NE(text.find(R"("temp_c_max": "hot")"), std::string::npos);
+  EXPECT_NE(text.find(R"("minutes": 10)"), std::string::npos);
+  EXPECT_EQ(text.find("clock_mhz_min"), std::string::npos) << "keys of sensors not measured stay absent";
 }
 
 TEST(HistoryFormat, IntegerFieldsTakeFloatsByTruncationAndBooleansAsZeroOrOne) {

@@ -93,4 +93,28 @@ TEST(InfoCommand, MixedCoreTypesShowAsCountsPerTypeFastestFirstInBothForms) {
   EXPECT_FALSE(nlohmann::json::parse(uniform.str()).contains("core_types"));
 }
 
+TEST(InfoCommand, SensorsShowWhatGivesEachReadingAndWhyAnyIsMissing) {
+  SensorOffer offer;
+  offer.clock = "cpufreq scaling_cur_freq";
+  offer.temperature = "coretemp Package id 0";
+  offer.temp_limit_c = 100.0;
+  offer.missing = {"power: /sys/class/powercap is readable by root only"};
+  std::ostringstream text, json;
+  print_system_info(example(), false, text, offer);
+  print_system_info(example(), true, json, offer);
+  EXPECT_NE(text.str().find("PC     bench-box\n\n"
+                            "Clock  cpufreq scaling_cur_freq\n"
+                            "Temp   coretemp Package id 0, limit 100 \xc2\xb0"
+                            "C\n"
+                            "Power  none\n"
+                            "       power: /sys/class/powercap is readable by root only\n"),
+            std::string::npos)
+      << text.str();
+  const auto j = nlohmann::json::parse(json.str())["sensor_sources"];
+  EXPECT_EQ(j["clock"], "cpufreq scaling_cur_freq");
+  EXPECT_TRUE(j["power"].is_null());
+  EXPECT_EQ(j["temp_limit_c"], 100.0);
+  EXPECT_EQ(j["missing"].size(), 1u);
+}
+
 }  // namespace
