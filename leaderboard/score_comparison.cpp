@@ -86,6 +86,8 @@ DistributionReading read_distribution(std::string_view reply, RunKind kind, std:
     doc = json::parse(reply);  // strict: exactly one value, no comments
   } catch (const json::parse_error& e) {
     return refuse("not JSON (at byte " + std::to_string(e.byte) + ")");
+  } catch (const json::exception&) {  // out_of_range 406: a number beyond a double's range
+    return refuse("not JSON (a number out of range)");
   }
   return read_document(doc, kind, cpu);
 }

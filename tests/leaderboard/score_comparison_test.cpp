@@ -96,6 +96,8 @@ TEST(DistributionReading, RefusesWhatCouldPlaceAScoreWronglyWithAReason) {
   };
   const std::string ok_head = R"({"kind":"multi","cpu":"X",)";
   EXPECT_EQ(reason(""), "Unusable distribution from the server: not JSON (at byte 1)");
+  EXPECT_EQ(reason(ok_head + R"("runs":1e400,"median":5,"buckets":[[5,5,1]]})"),
+            "Unusable distribution from the server: not JSON (a number out of range)");
   EXPECT_EQ(reason(ok_head + R"("runs":0,"median":1,"buckets":[]})"), "Unusable distribution from the server: no runs");
   EXPECT_NE(
       reason(R"({"kind":"single","cpu":"X","runs":1,"median":5,"buckets":[[5,5,1]]})").find("kind asked for (multi)"),
