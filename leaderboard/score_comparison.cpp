@@ -36,11 +36,13 @@ DistributionReading read_document(const json& doc, RunKind kind, std::string_vie
   if (cpu_field->get_ref<const std::string&>() != cpu) return refuse("of another processor");
 
   ScoreDistribution d;
-  const auto runs = doc.contains("runs") ? integer_in(doc["runs"], 0, kMaxRuns) : std::nullopt;
+  const auto runs_field = doc.find("runs");
+  const auto runs = runs_field != doc.end() ? integer_in(*runs_field, 0, kMaxRuns) : std::nullopt;
   if (!runs) return refuse("the run count is missing or not a whole number");
   if (*runs == 0) return refuse("no runs");
   d.runs = *runs;
-  const auto median = doc.contains("median") ? integer_in(doc["median"], 1, kMaxScore) : std::nullopt;
+  const auto median_field = doc.find("median");
+  const auto median = median_field != doc.end() ? integer_in(*median_field, 1, kMaxScore) : std::nullopt;
   if (!median) return refuse("the median is missing or not a whole number from 1");
   d.median = static_cast<std::int32_t>(*median);
 
@@ -48,15 +50,16 @@ DistributionReading read_document(const json& doc, RunKind kind, std::string_vie
   if (buckets == doc.end() || !buckets->is_array()) return refuse("the buckets are missing or not a list");
   std::int64_t total = 0;
   for (const json& b : *buckets) {
-    const std::string where = "bucket " + std::to_string(d.buckets.size() + 1);
-    if (!b.is_array() || b.size() != 3) return refuse(where + " is not [lowest, highest, runs]");
+    const auto fault = [&d](const char* what) {
+      return refuse("bucket " + std::to_string(d.buckets.size() + 1) + what);
+    };
+    if (!b.is_array() || b.size() != 3) return fault(" is not [lowest, highest, runs]");
     const auto lower = integer_in(b[0], 1, kMaxScore);
     const auto upper = integer_in(b[1], 1, kMaxScore);
     const auto count = integer_in(b[2], 1, kMaxRuns);
-    if (!lower || !upper || !count) return refuse(where + " has a bound or run count out of range");
-    if (*lower > *upper) return refuse(where + " ends before it starts");
-    if (!d.buckets.empty() && *lower <= d.buckets.back().upper)
-      return refuse(where + " overlaps or precedes the one before");
+    if (!lower || !upper || !count) return fault(" has a bound or run count out of range");
+    if (*lower > *upper) return fault(" ends before it starts");
+    if (!d.buckets.empty() && *lower <= d.buckets.back().upper) return fault(" overlaps or precedes the one before");
     total += *count;  // cannot overflow: both are at most kMaxRuns
     if (total > d.runs) return refuse("the buckets hold more runs than the count");
     d.buckets.push_back({static_cast<std::int32_t>(*lower), static_cast<std::int32_t>(*upper), *count});

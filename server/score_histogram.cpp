@@ -67,17 +67,16 @@ ScoreHistogram ScoreHistogram::from_buckets(std::vector<HistogramBucket> buckets
   ScoreHistogram h;
   int previous = -1;
   for (const HistogramBucket& b : buckets) {
-    const std::string where = "bucket " + std::to_string(b.index);
-    if (b.index < 0 || b.index >= kScoreBucketCount) refuse(where + " is off the scale");
-    if (b.index <= previous) refuse(where + " is out of order or repeated");
-    if (b.runs < 1 || b.runs > kMaxRunsPerBucket) refuse(where + " holds " + std::to_string(b.runs) + " runs");
+    const auto fault = [&b](const std::string& what) { refuse("bucket " + std::to_string(b.index) + " " + what); };
+    if (b.index < 0 || b.index >= kScoreBucketCount) fault("is off the scale");
+    if (b.index <= previous) fault("is out of order or repeated");
+    if (b.runs < 1 || b.runs > kMaxRunsPerBucket) fault("holds " + std::to_string(b.runs) + " runs");
     if (b.lowest > b.highest || score_bucket(b.lowest) != b.index || score_bucket(b.highest) != b.index)
-      refuse(where + " has extremes outside it");
-    // One run at each extreme, the others anywhere between them.
-    const bool one = b.runs == 1;
-    if ((one && b.lowest != b.highest) || b.sum < (b.runs - 1) * b.lowest + b.highest ||
+      fault("has extremes outside it");
+    // One run at each extreme (a single run is both), the others anywhere between them.
+    if ((b.runs == 1 && b.lowest != b.highest) || b.sum < (b.runs - 1) * b.lowest + b.highest ||
         b.sum > b.lowest + (b.runs - 1) * b.highest)
-      refuse(where + " has a sum of " + std::to_string(b.sum) + " that its runs cannot give");
+      fault("has a sum of " + std::to_string(b.sum) + " that its runs cannot give");
     previous = b.index;
     h.runs_ += b.runs;
   }

