@@ -1,6 +1,6 @@
 #include "cli/leaderboard_command.h"
 
-#include "leaderboard/terminal_text.h"
+#include "leaderboard_client/terminal_text.h"
 
 #include <cstdio>
 #include <iterator>

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "leaderboard/leaderboard_client.h"
+#include "leaderboard_client/leaderboard_client.h"
 
 // The table as printed: "#", CPU, score and runs; rows whose name equals `cpu_name` byte for
 // byte are marked with "*". An empty list prints "No data yet".

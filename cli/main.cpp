@@ -9,8 +9,8 @@
 #include "cli/leaderboard_command.h"
 #include "cli/run_command.h"
 #include "history/record_result.h"
-#include "leaderboard/leaderboard_client.h"
-#include "leaderboard/terminal_text.h"
+#include "leaderboard_client/leaderboard_client.h"
+#include "leaderboard_client/terminal_text.h"
 #include "system/probe.h"
 #include "system/processor_groups.h"
 

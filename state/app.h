@@ -11,7 +11,7 @@
 #include "engine/benchmark_run.h"
 #include "engine/run_kind.h"
 #include "history/results_history.h"
-#include "leaderboard/leaderboard_client.h"
+#include "leaderboard_client/leaderboard_client.h"
 #include "system/cpu_usage_monitor.h"
 #include "system/processor_groups.h"
 #include "system/system_info.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "leaderboard/reply_reading.h"
+#include "leaderboard_client/reply_reading.h"
 
 struct App;
 

@@ -7,7 +7,7 @@
 #include <array>
 #include <cstdint>
 
-#include "leaderboard/utf8_decode.h"
+#include "leaderboard_client/utf8_decode.h"
 
 namespace {
 

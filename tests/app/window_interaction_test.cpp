@@ -19,7 +19,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "leaderboard/leaderboard_client.h"
+#include "leaderboard_client/leaderboard_client.h"
 #include "tests/app/window_session.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "../leaderboard/leaderboard_fixture.h"
+#include "../leaderboard_client/leaderboard_fixture.h"
 #include "cli/leaderboard_command.h"
 #include "system/probe.h"
 

@@ -1,5 +1,5 @@
 // What the runner submits to the leaderboard and how it shows the leaderboard, without a network.
-#include "leaderboard/terminal_text.h"
+#include "leaderboard_client/terminal_text.h"
 
 #include <gtest/gtest.h>
 

@@ -10,7 +10,7 @@
 
 #include "state/app.h"
 #include "state/null_gpu_backend.h"
-#include "tests/leaderboard/leaderboard_fixture.h"
+#include "tests/leaderboard_client/leaderboard_fixture.h"
 
 static SystemInfo fake_machine() {
   SystemInfo info;

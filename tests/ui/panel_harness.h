@@ -12,7 +12,7 @@
 
 #include "state/app.h"
 #include "state/null_gpu_backend.h"
-#include "tests/leaderboard/leaderboard_fixture.h"
+#include "tests/leaderboard_client/leaderboard_fixture.h"
 #include "tests/support/test_environment.h"
 #include "tests/support/test_workloads.h"
 #include "tests/ui/headless_gui.h"

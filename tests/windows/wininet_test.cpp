@@ -14,8 +14,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "leaderboard/http_transport.h"
-#include "tests/leaderboard/leaderboard_fixture.h"
+#include "leaderboard_client/http_transport.h"
+#include "tests/leaderboard_client/leaderboard_fixture.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "leaderboard/score_comparison.h"
+#include "leaderboard_client/score_comparison.h"
 
 #include <nlohmann/json.hpp>
 

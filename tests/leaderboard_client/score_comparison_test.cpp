@@ -1,6 +1,6 @@
 // Placing a score among its processor's runs from the served distribution, and refusing any
 // distribution that could place it wrongly.
-#include "leaderboard/score_comparison.h"
+#include "leaderboard_client/score_comparison.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "leaderboard/score_comparison.h"
+#include "leaderboard_client/score_comparison.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);

@@ -7,7 +7,7 @@
 #include <chrono>
 #include <system_error>
 
-#include "tests/leaderboard/leaderboard_fixture.h"
+#include "tests/leaderboard_client/leaderboard_fixture.h"
 
 using namespace std::chrono_literals;
 

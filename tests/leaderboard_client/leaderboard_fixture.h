@@ -18,7 +18,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
-#include "leaderboard/leaderboard_client.h"
+#include "leaderboard_client/leaderboard_client.h"
 #include "tests/support/listening_server.h"
 #include "tests/support/test_environment.h"
 

@@ -7,7 +7,7 @@
 
 #include <unistd.h>
 
-#include "leaderboard/leaderboard_settings.h"
+#include "leaderboard_client/leaderboard_settings.h"
 
 namespace {
 

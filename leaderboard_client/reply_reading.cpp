@@ -1,4 +1,4 @@
-#include "leaderboard/reply_reading.h"
+#include "leaderboard_client/reply_reading.h"
 
 #include <nlohmann/json.hpp>
 

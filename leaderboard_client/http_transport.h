@@ -4,7 +4,7 @@
 // libcurl with OpenSSL (http_transport_curl.cpp), or WinINet on Windows (http_transport_windows.cpp).
 #include <string>
 
-#include "leaderboard/leaderboard_settings.h"
+#include "leaderboard_client/leaderboard_settings.h"
 
 // Returns the body of a 200 reply. Raises std::runtime_error with one of the texts
 // "InternetOpen failed", "InternetConnect failed", "HttpOpenRequest failed",

@@ -1,8 +1,8 @@
-#include "leaderboard/terminal_text.h"
+#include "leaderboard_client/terminal_text.h"
 
 #include <cstdio>
 
-#include "leaderboard/utf8_decode.h"
+#include "leaderboard_client/utf8_decode.h"
 
 std::string escape_for_terminal(std::string_view text) {
   std::string out;

@@ -1,5 +1,5 @@
 // The fixture's parts for both platforms: settings for loopback servers and the real server.
-#include "tests/leaderboard/leaderboard_fixture.h"
+#include "tests/leaderboard_client/leaderboard_fixture.h"
 
 #include <stdexcept>
 

@@ -7,7 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "leaderboard/reply_reading.h"
+#include "leaderboard_client/reply_reading.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);

@@ -4,7 +4,7 @@
 
 #include <stdexcept>
 
-#include "leaderboard/reply_reading.h"
+#include "leaderboard_client/reply_reading.h"
 
 namespace {
 

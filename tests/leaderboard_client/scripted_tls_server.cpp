@@ -1,5 +1,5 @@
 // The scripted TLS server of the client's tests: Linux only, as it is written against OpenSSL.
-#include "tests/leaderboard/leaderboard_fixture.h"
+#include "tests/leaderboard_client/leaderboard_fixture.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

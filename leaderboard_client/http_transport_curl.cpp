@@ -14,7 +14,7 @@
 //   status 200, then the body's transfer fails (drop, stall) -> the body received so far is
 //     returned, as a failing read does; the JSON reading then reports it
 //   status 200 with a body beyond max_reply_bytes         -> "Leaderboard reply larger than N MiB"
-#include "leaderboard/http_transport.h"
+#include "leaderboard_client/http_transport.h"
 
 #include <curl/curl.h>
 #include <openssl/err.h>

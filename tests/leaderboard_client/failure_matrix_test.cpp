@@ -6,7 +6,7 @@
 
 #include <chrono>
 
-#include "tests/leaderboard/leaderboard_fixture.h"
+#include "tests/leaderboard_client/leaderboard_fixture.h"
 
 using namespace std::chrono_literals;
 using Script = ScriptedTlsServer::Script;

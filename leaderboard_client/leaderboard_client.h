@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "engine/run_kind.h"
-#include "leaderboard/leaderboard_settings.h"
-#include "leaderboard/reply_reading.h"
+#include "leaderboard_client/leaderboard_settings.h"
+#include "leaderboard_client/reply_reading.h"
 
 class LeaderboardClient {
  public:

@@ -31,8 +31,8 @@
 #include <stdexcept>
 #include <vector>
 
-#include "leaderboard/http_transport.h"
-#include "leaderboard/time_limited_call.h"
+#include "leaderboard_client/http_transport.h"
+#include "leaderboard_client/time_limited_call.h"
 
 namespace {
 

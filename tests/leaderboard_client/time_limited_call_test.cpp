@@ -1,4 +1,4 @@
-#include "leaderboard/time_limited_call.h"
+#include "leaderboard_client/time_limited_call.h"
 
 #include <gtest/gtest.h>
 

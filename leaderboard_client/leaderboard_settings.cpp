@@ -1,4 +1,4 @@
-#include "leaderboard/leaderboard_settings.h"
+#include "leaderboard_client/leaderboard_settings.h"
 
 #include <algorithm>
 #include <cctype>

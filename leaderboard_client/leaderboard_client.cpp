@@ -1,10 +1,10 @@
-#include "leaderboard/leaderboard_client.h"
+#include "leaderboard_client/leaderboard_client.h"
 
 #include <exception>
 #include <system_error>
 #include <utility>
 
-#include "leaderboard/http_transport.h"
+#include "leaderboard_client/http_transport.h"
 
 namespace {
 
