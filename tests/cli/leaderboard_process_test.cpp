@@ -49,9 +49,9 @@ class RunnerWithLeaderboard : public ::testing::Test {
 
 TEST_F(RunnerWithLeaderboard, ListsBothKindsWithThisMachinesRowMarked) {
   LeaderboardClient seed(server_settings(server.port(), cert.cert));
-  seed.submit("Other CPU", "multi", 9000, 8);
+  seed.submit("Other CPU", RunKind::multi, 9000, 8);
   seed.stop_all();
-  seed.submit(cpu, "multi", 8123, 16);
+  seed.submit(cpu, RunKind::multi, 8123, 16);
   seed.stop_all();
   ASSERT_EQ(seed.submit_status_text(), "Submitted OK (multi 8123)");
 
