@@ -13,13 +13,6 @@
 
 namespace {
 
-std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 // /proc/cpuinfo's blocks (separated by empty lines) by their "processor" number.
 std::map<unsigned, std::string> cpuinfo_blocks(const std::string& cpuinfo) {
   std::map<unsigned, std::string> blocks;
@@ -49,8 +42,8 @@ struct TypeSource {
 };
 
 std::optional<TypeSource> hybrid_pmu_classes(const std::string& root, const std::vector<unsigned>& cpus) {
-  const auto big = parse_cpu_list(read_file(root + "/sys/devices/cpu_core/cpus"));
-  const auto small = parse_cpu_list(read_file(root + "/sys/devices/cpu_atom/cpus"));
+  const auto big = parse_cpu_list(read_proc_file(root + "/sys/devices/cpu_core/cpus"));
+  const auto small = parse_cpu_list(read_proc_file(root + "/sys/devices/cpu_atom/cpus"));
   if (big.empty() && small.empty()) return std::nullopt;
   TypeSource source{.classes = {}, .x86 = true};
   for (const unsigned cpu : cpus) {
@@ -67,7 +60,7 @@ std::optional<TypeSource> hybrid_pmu_classes(const std::string& root, const std:
 std::optional<TypeSource> capacity_source(const std::string& cpu_root, const std::vector<unsigned>& cpus) {
   std::vector<std::uint64_t> capacities;
   for (const unsigned cpu : cpus) {
-    const auto capacity = parse_unsigned(read_file(cpu_root + std::to_string(cpu) + "/cpu_capacity"));
+    const auto capacity = parse_unsigned(read_proc_file(cpu_root + std::to_string(cpu) + "/cpu_capacity"));
     if (!capacity || *capacity == 0) return std::nullopt;
     capacities.push_back(*capacity);
   }
@@ -90,8 +83,8 @@ std::optional<TypeSource> cpuid_source(const CoreTypeProbe& cpuid, const std::ve
 CpuTopology read_linux_cpu_topology(const std::string& root_folder, const CoreTypeProbe& cpuid) {
   const std::string root = root_folder == "/" ? std::string() : root_folder;
   const std::string cpu_root = root + "/sys/devices/system/cpu/cpu";
-  const std::vector<unsigned> cpus = parse_cpu_list(read_file(root + "/sys/devices/system/cpu/online"));
-  const std::string cpuinfo = read_file(root + "/proc/cpuinfo");
+  const std::vector<unsigned> cpus = parse_cpu_list(read_proc_file(root + "/sys/devices/system/cpu/online"));
+  const std::string cpuinfo = read_proc_file(root + "/proc/cpuinfo");
   const auto blocks = cpuinfo_blocks(cpuinfo);
 
   std::optional<TypeSource> types = hybrid_pmu_classes(root, cpus);
@@ -106,13 +99,13 @@ CpuTopology read_linux_cpu_topology(const std::string& root_folder, const CoreTy
     const std::string dir = cpu_root + std::to_string(cpu) + "/";
     LogicalProcessor p;
     p.id = cpu;
-    std::string siblings = read_file(dir + "topology/core_cpus_list");
-    if (siblings.empty()) siblings = read_file(dir + "topology/thread_siblings_list");  // kernels before 5.x
+    std::string siblings = read_proc_file(dir + "topology/core_cpus_list");
+    if (siblings.empty()) siblings = read_proc_file(dir + "topology/thread_siblings_list");  // kernels before 5.x
     std::vector<unsigned> key = parse_cpu_list(siblings);
     if (key.empty()) key = {cpu};
     p.core = cores.emplace(key, static_cast<std::uint32_t>(cores.size())).first->second;
     p.speed_class = types ? types->classes[i] : 0;
-    p.ranking = parse_unsigned(read_file(dir + "acpi_cppc/highest_perf")).value_or(0);
+    p.ranking = parse_unsigned(read_proc_file(dir + "acpi_cppc/highest_perf")).value_or(0);
     if (const auto block = blocks.find(cpu); block != blocks.end()) {
       const auto arm = cpuinfo_arm_cores(block->second);
       if (!arm.empty()) p.part_name = arm_core_name(arm.front());
@@ -122,13 +115,14 @@ CpuTopology read_linux_cpu_topology(const std::string& root_folder, const CoreTy
   // One scale for every processor: CPPC's where all have it, else the maximum clock's.
   if (std::any_of(processors.begin(), processors.end(), [](const LogicalProcessor& p) { return p.ranking == 0; })) {
     for (LogicalProcessor& p : processors)
-      p.ranking = parse_unsigned(read_file(cpu_root + std::to_string(p.id) + "/cpufreq/cpuinfo_max_freq")).value_or(0);
+      p.ranking =
+          parse_unsigned(read_proc_file(cpu_root + std::to_string(p.id) + "/cpufreq/cpuinfo_max_freq")).value_or(0);
   }
   return make_cpu_topology(std::move(processors), x86 ? CoreNaming::x86 : CoreNaming::arm);
 }
 
 ProcessorSet read_linux_process_affinity(const std::string& root) {
-  const std::string status = read_file((root == "/" ? std::string() : root) + "/proc/self/status");
+  const std::string status = read_proc_file((root == "/" ? std::string() : root) + "/proc/self/status");
   const auto allowed = cpuinfo_value(status, "Cpus_allowed_list");
   return allowed ? parse_cpu_list(*allowed) : ProcessorSet{};
 }

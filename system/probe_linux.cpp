@@ -23,13 +23,6 @@
 
 namespace {
 
-std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 // The mask may be larger than the default cpu_set_t on machines with more than 1024 processors.
 std::optional<std::uint32_t> sched_affinity_count() {
   for (int cpus = 1024; cpus <= (1 << 20); cpus *= 2) {
@@ -74,13 +67,13 @@ class LinuxSystemSources final : public ISystemSources {
     std::vector<CoreLocation> locations;
     for (unsigned cpu : online_cpus()) {
       const std::string topology = cpu_dir(cpu) + "topology/";
-      std::string list = read_file(topology + "core_cpus_list");
-      if (list.empty()) list = read_file(topology + "thread_siblings_list");  // kernels before 5.x
+      std::string list = read_proc_file(topology + "core_cpus_list");
+      if (list.empty()) list = read_proc_file(topology + "thread_siblings_list");  // kernels before 5.x
       if (auto cpus = parse_cpu_list(list); !cpus.empty()) siblings.insert(std::move(cpus));
-      const auto package = parse_unsigned(read_file(topology + "physical_package_id"));
-      const auto core = parse_unsigned(read_file(topology + "core_id"));
+      const auto package = parse_unsigned(read_proc_file(topology + "physical_package_id"));
+      const auto core = parse_unsigned(read_proc_file(topology + "core_id"));
       if (!package || !core) continue;
-      const auto die = parse_unsigned(read_file(topology + "die_id")).value_or(0);
+      const auto die = parse_unsigned(read_proc_file(topology + "die_id")).value_or(0);
       locations.push_back(CoreLocation{static_cast<std::int64_t>(*package), static_cast<std::int64_t>(die),
                                        static_cast<std::int64_t>(*core)});
     }
@@ -100,9 +93,9 @@ class LinuxSystemSources final : public ISystemSources {
     for (unsigned cpu : online_cpus()) {
       const std::string dir = cpu_dir(cpu);
       CoreClock c;
-      c.max_khz = parse_unsigned(read_file(dir + "cpufreq/cpuinfo_max_freq")).value_or(0);
-      c.base_khz = parse_unsigned(read_file(dir + "cpufreq/base_frequency")).value_or(0);
-      c.nominal_mhz = parse_unsigned(read_file(dir + "acpi_cppc/nominal_freq")).value_or(0);
+      c.max_khz = parse_unsigned(read_proc_file(dir + "cpufreq/cpuinfo_max_freq")).value_or(0);
+      c.base_khz = parse_unsigned(read_proc_file(dir + "cpufreq/base_frequency")).value_or(0);
+      c.nominal_mhz = parse_unsigned(read_proc_file(dir + "acpi_cppc/nominal_freq")).value_or(0);
       clocks.push_back(c);
     }
     if (const double mhz = nominal_clock_mhz(clocks); mhz > 0.0) return mhz;
@@ -113,13 +106,13 @@ class LinuxSystemSources final : public ISystemSources {
     std::vector<CacheRecord> records;
     for (int i = 0; i < 64; ++i) {
       const std::string dir = cpu_root_ + "/cpu0/cache/index" + std::to_string(i) + "/";
-      const std::string level = read_file(dir + "level");
+      const std::string level = read_proc_file(dir + "level");
       if (level.empty()) break;
       const auto parsed_level = parse_unsigned(level);
-      const auto size = parse_cache_size(read_file(dir + "size"));
+      const auto size = parse_cache_size(read_proc_file(dir + "size"));
       if (!parsed_level || !size || *parsed_level > 16) continue;
       records.push_back(
-          CacheRecord{static_cast<unsigned>(*parsed_level), parse_cache_type(read_file(dir + "type")), *size});
+          CacheRecord{static_cast<unsigned>(*parsed_level), parse_cache_type(read_proc_file(dir + "type")), *size});
     }
     return records;
   }
@@ -181,7 +174,7 @@ class LinuxSystemSources final : public ISystemSources {
   }
 
  private:
-  std::string file(const std::string& path) const { return read_file(root_ + path); }
+  std::string file(const std::string& path) const { return read_proc_file(root_ + path); }
   std::string cpu_dir(unsigned cpu) const { return cpu_root_ + "/cpu" + std::to_string(cpu) + "/"; }
   std::vector<unsigned> online_cpus() const { return parse_cpu_list(file("/sys/devices/system/cpu/online")); }
   static std::string trim_line(std::string text) {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 
 namespace {
 
@@ -283,4 +285,11 @@ AdapterKind drm_driver_kind(std::string_view driver) {
     if (driver == v) return AdapterKind::Virtual;
   if (driver == "vkms" || driver == "vgem") return AdapterKind::Cpu;
   return AdapterKind::Unknown;
+}
+
+std::string read_proc_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
 }

@@ -59,3 +59,7 @@ std::optional<SystemTimes> parse_proc_stat(std::string_view stat);
 // The kind of a DRM device from its kernel driver's name: emulated and firmware display
 // devices are Virtual, software renderers Cpu, everything else Unknown.
 AdapterKind drm_driver_kind(std::string_view driver);
+
+// The whole of a /proc or /sys file; empty when it is missing or unreadable, as the parsers
+// above take an empty text for "no value".
+std::string read_proc_file(const std::string& path);
