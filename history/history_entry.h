@@ -7,19 +7,8 @@
 #include <vector>
 
 #include "engine/run_kind.h"
+#include "engine/run_sensors.h"
 #include "engine/workload.h"
-
-// What the run's measured phase ran under (the `sensors` object); a key is absent when that
-// sensor was not measured. The same keys as the runner's JSON.
-struct HistorySensors {
-  std::optional<double> clock_mhz_avg;
-  std::optional<double> clock_mhz_min;
-  std::optional<double> temp_c_max;
-  std::optional<double> power_w_avg;
-  std::optional<double> energy_j;
-  std::optional<double> points_per_watt;
-  friend bool operator==(const HistorySensors&, const HistorySensors&) = default;
-};
 
 // One of the run's `warnings`; the code is kept as text ("battery", "background_load",
 // "throttling", or a code of a later version).
@@ -39,7 +28,7 @@ struct HistoryEntry {
   std::int32_t resolution_w = kStandardWorkload.width;
   std::int32_t resolution_h = kStandardWorkload.height;
   std::int32_t samples = kStandardWorkload.samples_per_pixel;
-  std::optional<HistorySensors> sensors;
+  std::optional<SensorSummary> sensors;
   std::vector<HistoryWarning> warnings;
   // Every other key of the run object as it was read, as JSON text, so that a rewrite by this
   // version keeps what older and newer versions store. `sensors` and `warnings` as read are

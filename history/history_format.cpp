@@ -58,18 +58,13 @@ std::optional<double> read_finite(const json& value) {
 }
 
 // The readable part of `sensors`; anything else in it stays in the raw copy.
-std::optional<HistorySensors> read_sensors(const json& value) {
+std::optional<SensorSummary> read_sensors(const json& value) {
   if (!value.is_object()) return std::nullopt;
-  HistorySensors s;
+  SensorSummary s;
   auto take = [&](const char* key, std::optional<double>& field) {
     if (auto it = value.find(key); it != value.end()) field = read_finite(*it);
   };
-  take("clock_mhz_avg", s.clock_mhz_avg);
-  take("clock_mhz_min", s.clock_mhz_min);
-  take("temp_c_max", s.temp_c_max);
-  take("power_w_avg", s.power_w_avg);
-  take("energy_j", s.energy_j);
-  take("points_per_watt", s.points_per_watt);
+  for (const SensorSummaryKey& key : kSensorSummaryKeys) take(key.name, s.*key.reading);
   return s;
 }
 
@@ -86,17 +81,12 @@ std::vector<HistoryWarning> read_warnings(const json& value) {
   return out;
 }
 
-json sensors_object(const HistorySensors& s) {
+json sensors_object(const SensorSummary& s) {
   json j = json::object();
   auto put = [&](const char* key, const std::optional<double>& value) {
     if (value && std::isfinite(*value)) j[key] = *value;
   };
-  put("clock_mhz_avg", s.clock_mhz_avg);
-  put("clock_mhz_min", s.clock_mhz_min);
-  put("temp_c_max", s.temp_c_max);
-  put("power_w_avg", s.power_w_avg);
-  put("energy_j", s.energy_j);
-  put("points_per_watt", s.points_per_watt);
+  for (const SensorSummaryKey& key : kSensorSummaryKeys) put(key.name, s.*key.reading);
   return j;
 }
 

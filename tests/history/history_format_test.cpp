@@ -88,7 +88,7 @@ TEST(HistoryFormat, ARewriteKeepsEveryKeyOfARunItDoesNotKnowAndWritesSensorsOfNe
   EXPECT_EQ(old_run.warnings, (std::vector<HistoryWarning>{{"core_parking", "Parked."}}));
 
   HistoryEntry new_run;
-  new_run.sensors = HistorySensors{};
+  new_run.sensors = SensorSummary{};
   new_run.sensors->clock_mhz_avg = 4000.0;
   new_run.sensors->energy_j = 16300.5;
   new_run.warnings = {{"battery", "Unplugged."}};
