@@ -46,7 +46,7 @@ void draw_grid(ImDrawList* draw, const ImVec2& p0, const ImVec2& p1, float h) {
   for (int percent = 25; percent <= 100; percent += 25) {
     const float y = p1.y - static_cast<float>(percent) * h * 0.01f;
     draw->AddLine(ImVec2(p0.x, y), ImVec2(p1.x, y), kGridLine, 1.0f);
-    char label[8];
+    char label[16];
     std::snprintf(label, sizeof label, "%d%%", percent);
     draw->AddText(ImVec2(p0.x + 4.0f, y + 2.0f), kGridLabel, label);
   }
