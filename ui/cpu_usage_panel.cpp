@@ -99,8 +99,7 @@ void draw_legend(const std::vector<SensorLine>& lines, const std::vector<SensorS
     const std::optional<double> latest = running && !samples.empty() ? samples.back().*line.reading : std::nullopt;
     const std::string value = latest ? value_text(line, *latest) + " " : std::string();
     char text[96];
-    std::snprintf(text, sizeof text, "\u2014 %s %s(0\u2013%s)", line.name, value.c_str(),
-                  value_text(line, line.top).c_str());
+    std::snprintf(text, sizeof text, "%s %s(0-%s)", line.name, value.c_str(), value_text(line, line.top).c_str());
     same_line_if_fits(first, text);
     ImGui::TextColored(line.colour, "%s", text);
     first = false;

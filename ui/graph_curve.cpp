@@ -11,7 +11,9 @@ std::vector<std::vector<ImVec2>> curve_segments(const std::vector<double>& times
                                                 const TimeAxis& axis, float bottom, float height) {
   std::vector<std::vector<ImVec2>> segments;
   if (times.empty()) return segments;
-  const double start = times.front();
+  // Each series ends at the axis's right edge: the load and the sensors are sampled on clocks
+  // of their own, and both are current at the latest frame (or both ended with the run).
+  const double end = times.back();
   bool in_gap = true;
   long column = 0;
   float sum = 0.0f;
@@ -30,7 +32,7 @@ std::vector<std::vector<ImVec2>> curve_segments(const std::vector<double>& times
       continue;
     }
     // Whole pixel columns: neighbouring segments meet on one column instead of leaving a seam.
-    const long c = std::lround(std::floor(axis.x(times[i] - start)));
+    const long c = std::lround(std::floor(axis.x(axis.span_seconds - (end - times[i]))));
     if (in_gap) {
       segments.emplace_back();
       in_gap = false;
@@ -48,7 +50,7 @@ std::vector<std::vector<ImVec2>> curve_segments(const std::vector<double>& times
 double round_scale_top(double highest) {
   if (!(highest > 0.0)) return 1.0;
   const double power = std::pow(10.0, std::floor(std::log10(highest)));
-  for (const double step : {1.0, 2.0, 2.5, 5.0, 10.0}) {
+  for (const double step : {1.0, 1.5, 2.0, 2.5, 3.0, 4.0, 5.0, 6.0, 8.0, 10.0}) {
     if (highest <= step * power) return step * power;
   }
   return 10.0 * power;

@@ -8,7 +8,8 @@
 #include <optional>
 #include <vector>
 
-// Seconds from each series' own first value, spread over the graph's width.
+// Seconds before each series' latest value, spread over the graph's width, the latest at the
+// right edge.
 struct TimeAxis {
   float left = 0.0f, width = 0.0f;
   double span_seconds = 0.0;  // the longest series; never below the sampling interval
@@ -23,6 +24,7 @@ using CurveValue = std::function<std::optional<float>(std::size_t i)>;
 std::vector<std::vector<ImVec2>> curve_segments(const std::vector<double>& times, const CurveValue& value,
                                                 const TimeAxis& axis, float bottom, float height);
 
-// The top of a scale for values up to `highest`: a round step above it (1, 2, 2.5 or 5 times a
+// The top of a scale for values up to `highest`: a round step above it (1, 1.5, 2, 2.5, 3, 4, 5,
+// 6 or 8 times a
 // power of ten), so the grid's quarters read as plain numbers.
 double round_scale_top(double highest);
