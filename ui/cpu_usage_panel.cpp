@@ -32,6 +32,7 @@ const ImU32 kLineIdle = packed(kTeal, 0xA8);
 constexpr float kMinGraphHeight = 80.0f;
 constexpr float kEdgeMargin = 8.0f;
 constexpr float kRounding = 4.0f;
+constexpr float kTopRoom = 0.6f;  // in lines of text
 
 // One sensor's line: its reading, colour, scale and how its value reads.
 struct SensorLine {
@@ -201,9 +202,11 @@ void draw_cpu_usage_panel(App& app, ImFont* font) {
                       std::max({duration(monitor.sample_times), duration(sensor_times), CpuUsageMonitor::kInterval})};
   ImDrawList* draw = ImGui::GetWindowDrawList();
   draw->AddRectFilled(p0, p1, kBackground, kRounding);
-  draw_grid(draw, p0, p1, h);
-  draw_load(draw, monitor, running, axis, p1, h);
-  draw_sensor_lines(draw, lines, samples, running, axis, p1, h);
+  // The scales' tops sit below the border, so a full load or a line at its top stays visible.
+  const float plot_h = h - std::min(kTopRoom * ImGui::GetFontSize(), h * 0.25f);
+  draw_grid(draw, p0, p1, plot_h);
+  draw_load(draw, monitor, running, axis, p1, plot_h);
+  draw_sensor_lines(draw, lines, samples, running, axis, p1, plot_h);
   draw->AddRect(p0, p1, kBorder, kRounding, 0, 1.0f);
   ImGui::Dummy(ImVec2(w, h));
   record_item_rect("cpu graph");
