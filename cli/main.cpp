@@ -1,5 +1,6 @@
 // strelvik-cli: the headless runner for servers, scripts and CI.
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <variant>
 
@@ -19,9 +20,19 @@ namespace {
 // The processor name is stored and submitted with every result, as the window does it.
 std::string this_cpu_name() { return trim_leading_spaces(make_platform_system_sources()->cpu_brand()); }
 
+// STRELVIK_MACHINE_ROOT: read the sensors of a captured machine tree instead of this machine's
+// (Linux; a testing aid). Empty or unset: this machine.
+std::string machine_root() {
+  const char* root = std::getenv("STRELVIK_MACHINE_ROOT");
+  return root != nullptr ? root : "";
+}
+
 RunRecorder history_recorder(const std::string& cpu_name) {
   return [cpu_name](const RunReport& report) {
-    const RecordOutcome outcome = record_result(report.result, cpu_name);
+    HistoryEntry entry = entry_from_result(report.result, cpu_name);
+    entry.sensors = report.sensors;
+    for (const RunWarning& w : report.warnings) entry.warnings.push_back({run_warning_code_text(w.code), w.text});
+    const RecordOutcome outcome = record_entry(entry);
     for (const std::string& message : outcome.messages) {
       std::fprintf(stderr, "strelvik-cli: %s\n", message.c_str());
     }
@@ -53,7 +64,7 @@ int main(int argc, char** argv) {
     return early->code;
   }
   if (const auto* info = std::get_if<InfoRequest>(&command)) {
-    return run_info_command(info->json, std::cout);
+    return run_info_command(info->json, std::cout, machine_root());
   }
   if (const auto* history = std::get_if<HistoryRequest>(&command)) {
     return run_history_command(history->delete_number, history->json, std::cout, std::cerr);
@@ -66,7 +77,9 @@ int main(int argc, char** argv) {
   const std::string cpu_name = this_cpu_name();
   const LeaderboardSettings settings = leaderboard_settings_from_environment();
   const bool submit = run.submit && settings.submissions_enabled;
+  // The program's one sensor sampler, made before the first run and kept for all of them.
+  const std::unique_ptr<RunMonitor> monitor = make_platform_run_monitor(machine_root());
   return run_benchmarks(run, platform_worker_placement(),
                         run.record_history ? history_recorder(cpu_name) : RunRecorder{},
-                        submit ? leaderboard_submitter(cpu_name, settings) : RunSubmitter{});
+                        submit ? leaderboard_submitter(cpu_name, settings) : RunSubmitter{}, monitor.get());
 }

@@ -2,6 +2,7 @@
 // Live progress of a run on stderr: a redrawn line on a terminal, plain periodic lines otherwise.
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "cli/remaining_time.h"
@@ -12,13 +13,17 @@ struct ProgressSnapshot {
   double elapsed_seconds = 0.0;  // 0 until the measured phase has begun
 };
 
-// "multi (8 threads) [#####.....]  510/2040   25.0%  elapsed 0:12  remaining 0:36", within
-// `columns` display columns less one (a terminal may wrap on writing into its last column):
-// the bar shrinks first (30 marks at most), then goes, then the elapsed time, the label and
-// the remaining time. 0 columns gives the plain line for logs: no bar, no limit. `remaining`
-// is the text after "remaining", left out when empty.
+// "multi (8 threads) [#####.....]  510/2040   25.0%  elapsed 0:12  remaining 0:36  4.52 GHz  86 °C",
+// within `columns` display columns less one (a terminal may wrap on writing into its last
+// column): the bar shrinks first (30 marks at most), then the sensors' text goes, then the bar,
+// the elapsed time, the label and the remaining time. 0 columns gives the plain line for logs:
+// no bar, no limit. `remaining` is the text after "remaining", left out when empty; `sensors`
+// follows it as it is (sensor_progress_text).
 std::string format_progress_line(const std::string& label, const ProgressSnapshot& snapshot,
-                                 const std::string& remaining, int columns);
+                                 const std::string& remaining, int columns, const std::string& sensors = {});
+
+// "4.52 GHz  86 °C", the readings that are there; empty when neither is.
+std::string sensor_progress_text(std::optional<double> clock_mhz, std::optional<double> temp_c);
 
 // The remaining-time text for a snapshot: a duration, "estimating…" while the estimator has
 // too little, empty once every tile is done.
@@ -36,6 +41,8 @@ class ProgressReporter {
   // Draws the final state once more and ends the line, so that what follows starts on a fresh
   // one. Without a snapshot (the run never began) it only ends a line already drawn.
   void finish(const ProgressSnapshot* last);
+  // The sampler's latest readings, shown from the next line on.
+  void set_sensors(std::optional<double> clock_mhz, std::optional<double> temp_c);
 
  private:
   void draw(const ProgressSnapshot& snapshot);
@@ -44,6 +51,7 @@ class ProgressReporter {
   bool interactive_;
   std::string label_;
   RemainingTimeEstimator estimator_;
+  std::string sensors_;
   int columns_ = 0;
   double next_plain_line_ = 0.0;
   bool drew_ = false;

@@ -13,6 +13,7 @@
 #include "engine/tile_order.h"
 #include "system/machine_threads.h"
 #include "system/png_writer.h"
+#include "system/sensor_series_copy.h"
 #include "system/stop_signal.h"
 #include "verify/run_verdict.h"
 #include "verify/sha256.h"
@@ -26,8 +27,16 @@ std::string run_label(const RunRequest& run) {
          (run.threads == 1 ? " thread)" : " threads)");
 }
 
+// The sampler's latest clock and temperature for the progress line; none without a sampler.
+void show_sensors(ProgressReporter& progress, SensorSeriesCopy& sensors, const RunMonitor* monitor) {
+  if (monitor == nullptr) return;
+  sensors.update(monitor->sampler());
+  progress.set_sensors(sensors.latest().clock_mhz, sensors.latest().temp_c);
+}
+
 // Polls the engine until the run ends, showing progress; cancels it on Ctrl-C.
-void wait_for_run(BenchmarkEngine& engine, ProgressReporter& progress) {
+void wait_for_run(BenchmarkEngine& engine, ProgressReporter& progress, const RunMonitor* monitor) {
+  SensorSeriesCopy sensors;
   bool cancelled = false;
   while (engine.running.load()) {
     if (!cancelled && received_stop_signal() != 0) {
@@ -36,6 +45,7 @@ void wait_for_run(BenchmarkEngine& engine, ProgressReporter& progress) {
     }
     // Until the measured phase begins the counters may still hold the previous run's values.
     if (const std::int64_t start = engine.start_time.load(); start != 0) {
+      show_sensors(progress, sensors, monitor);
       progress.update(ProgressSnapshot{engine.tiles_done.load(), engine.tile_count.load(),
                                        (BenchmarkEngine::steady_now_ns() - start) * 1e-9});
     }
@@ -46,6 +56,7 @@ void wait_for_run(BenchmarkEngine& engine, ProgressReporter& progress) {
   if (const std::int64_t start = engine.start_time.load(); start != 0) {
     const double elapsed =
         engine.result_ready.load() ? engine.result.time_seconds : (BenchmarkEngine::steady_now_ns() - start) * 1e-9;
+    show_sensors(progress, sensors, monitor);
     const ProgressSnapshot last{engine.tiles_done.load(), engine.tile_count.load(), elapsed};
     progress.finish(&last);
   } else {
@@ -56,7 +67,7 @@ void wait_for_run(BenchmarkEngine& engine, ProgressReporter& progress) {
 }  // namespace
 
 int run_benchmarks(const RunOptions& options, const WorkerPlacement& placement, const RunRecorder& recorder,
-                   const RunSubmitter& submitter) {
+                   const RunSubmitter& submitter, RunMonitor* monitor) {
   install_stop_signal_handlers();
   std::FILE* human = options.json ? stderr : stdout;
   const bool interactive = isatty(STDERR_FILENO) != 0;
@@ -65,6 +76,7 @@ int run_benchmarks(const RunOptions& options, const WorkerPlacement& placement, 
   const MachineThreads machine = this_machine_threads();
 
   BenchmarkEngine engine(placement);
+  if (monitor != nullptr) engine.set_phase_hooks(monitor->phase_hooks());
   std::vector<RunReport> reports;
   std::vector<std::uint8_t> last_image;
   int exit_code = 0;
@@ -75,7 +87,7 @@ int run_benchmarks(const RunOptions& options, const WorkerPlacement& placement, 
     const std::vector<double> costs = queued_tile_costs(run.workload);
     ProgressReporter progress(stderr, interactive, run_label(run), RemainingTimeEstimator(costs));
     engine.start(run);
-    wait_for_run(engine, progress);
+    wait_for_run(engine, progress, monitor);
 
     if (const int signal_number = received_stop_signal(); signal_number != 0) {
       std::fprintf(stderr, "Cancelled; no result.\n");
@@ -96,6 +108,14 @@ int run_benchmarks(const RunOptions& options, const WorkerPlacement& placement, 
     last_image = engine.pixels.snapshot();
     report.image_sha256 = sha256_hex(last_image);
     report.verdict = judge_run(ReferenceWorkload::standard(), run, machine, report.image_sha256);
+    if (monitor != nullptr) {
+      // The engine published the result after the sampler's end read, so the record is complete.
+      if (const auto conditions = monitor->finished_run(report.result.score)) {
+        report.sensors = conditions->sensors;
+        report.warnings = conditions->warnings;
+        hold_back_for_warnings(report.verdict, report.warnings);
+      }
+    }
     if (recorder && report.verdict.may_record) {
       report.recorded = recorder(report);
     }

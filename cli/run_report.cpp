@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "system/sensor_summary.h"
+
 nlohmann::ordered_json run_report_json(const RunReport& report) {
   nlohmann::ordered_json object;
   object["type"] = run_kind_text(report.result.kind);
@@ -22,6 +24,8 @@ nlohmann::ordered_json run_report_json(const RunReport& report) {
   object["recorded"] = report.recorded;
   object["submit_status"] =
       report.submit_status ? nlohmann::ordered_json(*report.submit_status) : nlohmann::ordered_json();
+  if (report.sensors) object["sensors"] = sensors_json(*report.sensors);
+  object["warnings"] = warnings_json(report.warnings);
   return object;
 }
 
@@ -43,6 +47,10 @@ std::string run_report_text(const RunReport& report) {
         "  NOT VERIFIED: this machine computed a wrong image (unstable overclock or broken build?).\n"
         "  The score is meaningless and is not recorded.\n";
   }
+  if (report.sensors) {
+    if (const std::string line = sensor_summary_line(*report.sensors); !line.empty()) text += "  " + line + "\n";
+  }
+  for (const RunWarning& warning : report.warnings) text += "  warning: " + warning.text + "\n";
   if (report.submit_status) {
     text += "  leaderboard: " + *report.submit_status + "\n";
   }

@@ -9,6 +9,7 @@
 #include "engine/benchmark_run.h"
 #include "engine/run_kind.h"
 #include "engine/workload.h"
+#include "system/run_conditions.h"
 #include "verify/run_verdict.h"
 
 struct RunReport {
@@ -18,6 +19,8 @@ struct RunReport {
   RunVerdict verdict;
   bool recorded = false;                     // appended to the history
   std::optional<std::string> submit_status;  // the leaderboard's status text; empty when not submitted
+  std::optional<SensorSummary> sensors;      // absent when the run was made without a sensor sampler
+  std::vector<RunWarning> warnings;
 };
 
 // Keys in a fixed order, so that scripts and people see the same layout every time.

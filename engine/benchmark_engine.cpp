@@ -102,9 +102,12 @@ void BenchmarkEngine::run_internal(RunRequest run) {
     tiles_done.exchange(0);
     const std::vector<std::int32_t> order = tile_queue_order(workload, tile_count.load());
 
+    if (hooks_.before_measured_phase) hooks_.before_measured_phase(run, cancel_requested);
+
     // The measured phase: creating the workers, queuing, rendering, and joining the workers.
     const std::int64_t begin = steady_now_ns();
     start_time.exchange(begin);
+    if (hooks_.measured_phase_started) hooks_.measured_phase_started();
     {
       ThreadPool pool(run.threads, placement_.on_worker_start);
       for (std::size_t k = 0; k < order.size() && !cancel_requested.load(); ++k) {
@@ -114,6 +117,7 @@ void BenchmarkEngine::run_internal(RunRequest run) {
       pool.wait_idle();
     }
     const std::int64_t end = steady_now_ns();
+    if (hooks_.measured_phase_ended) hooks_.measured_phase_ended(!cancel_requested.load());
 
     if (cancel_requested.load()) {
       running.exchange(false);
@@ -129,6 +133,7 @@ void BenchmarkEngine::run_internal(RunRequest run) {
     running.exchange(false);
   } catch (const std::exception& e) {
     // A worker the system refused: the pool has joined what it created; end without a result.
+    if (hooks_.measured_phase_ended) hooks_.measured_phase_ended(false);
     publish_failure(std::string("the benchmark could not run: ") + e.what());
   }
 }

@@ -3,8 +3,10 @@
 // each frame. Created on the entry function's stack after the window and the GUI context exist,
 // destroyed after both are gone (app/program_linux.cpp and program_windows.cpp give the order).
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/benchmark_engine.h"
@@ -14,6 +16,8 @@
 #include "leaderboard_client/leaderboard_client.h"
 #include "system/cpu_usage_monitor.h"
 #include "system/processor_groups.h"
+#include "system/run_monitor.h"
+#include "system/sensor_series_copy.h"
 #include "system/system_info.h"
 #include "verify/run_verdict.h"
 
@@ -34,6 +38,9 @@ struct App {
   explicit App(ReferenceWorkload reference, WorkerPlacement placement = platform_worker_placement());
 
   SystemInfo system_info;
+  // The program's one sensor sampler and load check (state/run_monitoring.h); null: no sensors.
+  // Before the engine, whose run thread calls it until the engine is gone.
+  std::unique_ptr<RunMonitor> run_monitor;
   BenchmarkEngine engine;
   ResultsHistory history;
   IGpuBackend* gpu = nullptr;     // not owned; null means no preview texture
@@ -48,6 +55,9 @@ struct App {
   ImFont* font_heading = nullptr;
   float dpi_scale = 1.0f;
   CpuUsageMonitor cpu_monitor;
+  SensorSeriesCopy sensor_samples;  // the current or last run's, for the CPU graph
+  // The sensors and warnings of the runs finished since the last start (both of Run Both).
+  std::vector<std::pair<RunKind, RunConditions>> finished_conditions;
 
   // What the window's runs render. The program always uses the standard workload; tests
   // substitute a smaller one with its own reference hash.

@@ -24,12 +24,21 @@ void start_run(App& app, RunKind kind, std::optional<std::int32_t> threads) {
   app.finished_date.clear();
   app.viewer.open = false;  // its image is about to be cleared
   app.shown_run_seconds = 0.0;
+  // The second run of Run Both keeps the first one's warnings beside its score.
+  if (!(app.run_both && app.run_both_single_done)) app.finished_conditions.clear();
   app.engine.start(run);
 }
 
-void record_and_submit(App& app, const BenchmarkResult& result, const RunVerdict& verdict) {
+void record_and_submit(App& app, const BenchmarkResult& result, const RunVerdict& verdict,
+                       const RunConditions* conditions) {
   if (verdict.may_record) {
-    app.history.add(entry_from_result(result, app.system_info.cpu_name));
+    HistoryEntry entry = entry_from_result(result, app.system_info.cpu_name);
+    if (conditions != nullptr) {
+      entry.sensors = conditions->sensors;
+      for (const RunWarning& w : conditions->warnings)
+        entry.warnings.push_back({run_warning_code_text(w.code), w.text});
+    }
+    app.history.add(entry);
     collect_history_notices(app);
   }
   if (verdict.may_submit) {
@@ -53,7 +62,14 @@ FinishedRun take_finished_run(App& app) {
   app.finished_kind = run.result.kind;
   app.finished_date = run.result.date;
   shown_score(app, run.result.kind) = run.result.score;
-  record_and_submit(app, run.result, run.verdict);
+  // The engine published the result after the sampler's end read, so this never waits.
+  std::optional<RunConditions> conditions;
+  if (app.run_monitor) conditions = app.run_monitor->finished_run(run.result.score);
+  if (conditions) {
+    hold_back_for_warnings(run.verdict, conditions->warnings);
+    app.finished_conditions.emplace_back(run.result.kind, *conditions);
+  }
+  record_and_submit(app, run.result, run.verdict, conditions ? &*conditions : nullptr);
   if (run.verdict.image_verified != true) app.unverified_kind = run.result.kind;
   return run;
 }

@@ -13,6 +13,7 @@
 #include "ui/palette.h"
 #include "ui/panel_parts.h"
 #include "ui/panels.h"
+#include "ui/run_conditions_text.h"
 
 namespace {
 
@@ -59,6 +60,12 @@ bool draw_row(const HistoryEntry& entry, std::size_t index) {
   ImGui::TextColored(badge.colour, "%s", badge.label);
   ImGui::TableNextColumn();
   ImGui::Text("%d", entry.score);
+  // What the run ran under, where it was measured.
+  if (ImGui::IsItemHovered()) {
+    if (const std::string conditions = history_entry_conditions(entry); !conditions.empty()) {
+      ImGui::SetTooltip("%s", conditions.c_str());
+    }
+  }
   ImGui::TableNextColumn();
   ImGui::Text("%.1fs", entry.time_seconds);
   ImGui::TableNextColumn();

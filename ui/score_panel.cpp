@@ -11,6 +11,7 @@
 #include "ui/palette.h"
 #include "ui/panel_parts.h"
 #include "ui/panels.h"
+#include "ui/run_conditions_text.h"
 
 namespace {
 
@@ -64,5 +65,6 @@ void draw_score_panel(App& app, ImFont* font) {
   if (font != nullptr) ImGui::PopFont();
 
   if (app.unverified_kind) draw_image_warning(app);
+  draw_run_warning_lines(app);
   if (app.history.size() > 0) draw_best_scores(app);
 }

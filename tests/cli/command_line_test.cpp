@@ -181,6 +181,7 @@ TEST(RunReport, JsonHasTheDocumentedKeysInOrder) {
   report.result = BenchmarkResult{RunKind::multi, 1234, 97.25, 8, "2026-12-07T10:00:00"};
   report.workload = kStandardWorkload;
   report.image_sha256 = "ab";
+  report.sensors = SensorSummary{};
   const auto custom = run_report_json(report);
   std::vector<std::string> keys;
   for (const auto& item : custom.items()) {
@@ -188,7 +189,7 @@ TEST(RunReport, JsonHasTheDocumentedKeysInOrder) {
   }
   EXPECT_EQ(keys, (std::vector<std::string>{"type", "score", "time_seconds", "threads", "date", "width", "height",
                                             "samples", "max_depth", "tile_size", "image_sha256", "verified", "custom",
-                                            "recorded", "submit_status"}));
+                                            "recorded", "submit_status", "sensors", "warnings"}));
   EXPECT_TRUE(custom["verified"].is_null());
   EXPECT_TRUE(custom["submit_status"].is_null());
   report.verdict.image_verified = false;

@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "state/benchmark_runs.h"
+#include "state/run_monitoring.h"
 #include "tests/ui/panel_harness.h"
 
 namespace {
@@ -177,6 +178,41 @@ TEST_F(PanelFlows, WithSubmissionsOffRunsAreRecordedButNotSubmitted) {
   EXPECT_EQ(h->app->leaderboard.submit_status_text(), "");
   ASSERT_TRUE(h->click("Leaderboard tab"));
   EXPECT_TRUE(contains(h->frame(), "Submissions off")) << h->last_text;
+}
+
+// A laptop unplugged: no sensor reads anything, the power supply says battery, and no other
+// program's load moves the counters. The load check's pause returns at once.
+class UnpluggedLaptop : public ISensorSource {
+ public:
+  SensorReadout read(const std::vector<unsigned>&) override { return {}; }
+  SensorOffer offer() override { return {}; }
+  std::optional<bool> on_battery() override { return true; }
+};
+class StillCounters : public ICpuTimesSource {
+ public:
+  double now_seconds() override { return 0.0; }
+  std::optional<SystemTimes> system_times() override { return SystemTimes{100, 200, 300}; }
+  std::optional<std::uint64_t> process_time() override { return 10; }
+};
+
+TEST_F(PanelFlows, ARunOnBatteryIsWarnedRecordedWithItsWarningAndNotSubmitted) {
+  auto h = open_quick();
+  attach_run_monitor(
+      *h->app, std::make_unique<RunMonitor>(std::make_unique<UnpluggedLaptop>(), std::make_unique<StillCounters>(),
+                                            [](const std::atomic<bool>&) {}));
+  ASSERT_TRUE(h->click("Single-Core"));
+  ASSERT_TRUE(h->frames_until([&] { return h->app->history.size() == 1; }));
+  const HistoryEntry& entry = h->app->history[0];
+  ASSERT_EQ(entry.warnings.size(), 1u);
+  EXPECT_EQ(entry.warnings[0].code, "battery");
+  EXPECT_TRUE(contains(read_file(history), "\"code\": \"battery\""));
+  EXPECT_TRUE(contains(h->frame(), "Single-core: The machine ran")) << h->last_text;
+
+  h->settle_leaderboard();
+  EXPECT_FALSE(h->on_leaderboard(RunKind::single));
+  EXPECT_EQ(h->app->leaderboard.submit_status_text(),
+            "Single-core run not submitted: the machine ran on battery, which usually lowers the clock: plug it in "
+            "for a comparable score.");
 }
 
 TEST_F(PanelFlows, TheFinishedImageReachesThePreviewAndTheLineShowsTheMeasuredTime) {
