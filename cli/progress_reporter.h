@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <utility>
 
 #include "cli/remaining_time.h"
 
@@ -36,6 +37,8 @@ class ProgressReporter {
   // Draws the final state once more and ends the line, so that what follows starts on a fresh
   // one. Without a snapshot (the run never began) it only ends a line already drawn.
   void finish(const ProgressSnapshot* last);
+  // A label whose text changes during a run (a stress test's time left).
+  void set_label(std::string label) { label_ = std::move(label); }
 
  private:
   void draw(const ProgressSnapshot& snapshot);
