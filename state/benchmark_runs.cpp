@@ -22,7 +22,8 @@ void start_run(App& app, RunKind kind, std::optional<std::int32_t> threads) {
   app.run_cancelled = false;
   app.finished_kind.reset();
   app.finished_date.clear();
-  app.viewer.open = false;  // its image is about to be cleared
+  app.viewer.open = false;                          // its image is about to be cleared
+  if (!app.stress.active) app.stress.test.reset();  // a plain run replaces the last test's figures
   app.shown_run_seconds = 0.0;
   app.engine.start(run);
 }
