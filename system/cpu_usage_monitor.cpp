@@ -1,8 +1,11 @@
 #include "system/cpu_usage_monitor.h"
 
+#include <algorithm>
+
 void CpuUsageMonitor::update(bool running, ICpuTimesSource& source) {
   if (running && !sampling) {
     usage_history.fill(0.0f);
+    run_values.clear();
     write_index = 0;
     stored = 0;
     sampling = true;
@@ -41,6 +44,7 @@ void CpuUsageMonitor::update(bool running, ICpuTimesSource& source) {
     total += static_cast<double>(usage);
     smoothed = usage * 0.15f + smoothed * 0.85f;
     usage_history[static_cast<std::size_t>(write_index)] = smoothed;
+    run_values.push_back(smoothed);
     write_index = (write_index + 1) % kCapacity;
     if (stored < kCapacity) stored += 1;
   }
@@ -60,4 +64,18 @@ float CpuUsageMonitor::display_value() const { return sampling ? smoothed : stat
 float CpuUsageMonitor::value_oldest_first(std::int32_t i) const {
   const std::int32_t oldest = stored < kCapacity ? 0 : write_index;
   return usage_history[static_cast<std::size_t>((oldest + i) % kCapacity)];
+}
+
+std::int32_t CpuUsageMonitor::drawn_count() const {
+  return static_cast<std::int32_t>(std::min(run_values.size(), static_cast<std::size_t>(kCapacity)));
+}
+
+float CpuUsageMonitor::drawn_value(std::int32_t i) const {
+  const std::size_t n = run_values.size();
+  const auto count = static_cast<std::size_t>(drawn_count());
+  const std::size_t begin = static_cast<std::size_t>(i) * n / count;
+  const std::size_t end = (static_cast<std::size_t>(i) + 1) * n / count;
+  double sum = 0.0;
+  for (std::size_t k = begin; k < end; ++k) sum += run_values[k];
+  return static_cast<float>(sum / static_cast<double>(end - begin));
 }

@@ -1,11 +1,12 @@
 #pragma once
 // Machine-wide processor utilisation while a benchmark runs: sampled twice a second, smoothed,
-// and kept in a ring of 300 values for the graph under the render preview. The drawing lives
-// with the panels; this is the sampling state and its rules.
+// and kept for the graph under the render preview, whole and in a ring of the last 300 values.
+// The drawing lives with the panels; this is the sampling state and its rules.
 #include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <vector>
 
 // Cumulative times of the whole machine, all in one unit; kernel includes idle.
 struct SystemTimes {
@@ -56,4 +57,11 @@ struct CpuUsageMonitor {
   double average() const { return sample_count > 0 ? total / sample_count : 0.0; }
   // The i-th stored value, oldest first (i < stored).
   float value_oldest_first(std::int32_t i) const;
+
+  // Every smoothed value of the current or last run, oldest first, so that the graph covers a
+  // whole stress test: 2 a second for 240 minutes is 115 kB.
+  std::vector<float> run_values;
+  // The graph's points: the run's values averaged in equal spans, at most kCapacity of them.
+  std::int32_t drawn_count() const;
+  float drawn_value(std::int32_t i) const;
 };

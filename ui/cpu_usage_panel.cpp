@@ -1,5 +1,5 @@
 // The bottom of the centre column: machine-wide processor load during a run, as a value beside
-// the title and a graph of the last 300 samples. After the run the graph stays, dimmed, and the
+// the title and a graph of the whole run (at most 300 points). After the run the graph stays, dimmed, and the
 // value becomes the run's average.
 #include <imgui.h>
 
@@ -56,15 +56,15 @@ void draw_grid(ImDrawList* draw, const ImVec2& p0, const ImVec2& p1, float h) {
 // part of the way in.
 void draw_curve(ImDrawList* draw, const CpuUsageMonitor& monitor, bool running, const ImVec2& p0, const ImVec2& p1,
                 float w, float h) {
-  const std::int32_t stored = monitor.stored;
+  const std::int32_t stored = monitor.drawn_count();
   if (stored < 2) return;
   const float step = w * (1.0f / static_cast<float>(CpuUsageMonitor::kCapacity - 1));
   const std::int32_t offset = CpuUsageMonitor::kCapacity - stored;
   const ImU32 fill = running ? kFillRunning : kFillIdle;
   const ImU32 line = running ? kLineRunning : kLineIdle;
   for (std::int32_t i = 1; i < stored; ++i) {
-    const float a = monitor.value_oldest_first(i - 1);
-    const float b = monitor.value_oldest_first(i);
+    const float a = monitor.drawn_value(i - 1);
+    const float b = monitor.drawn_value(i);
     const float xa = p0.x + static_cast<float>(i - 1 + offset) * step;
     const float xb = p0.x + static_cast<float>(i + offset) * step;
     const float ya = p1.y - h * a * 0.01f;

@@ -142,6 +142,27 @@ TEST(CpuUsageMonitor, TheRingWrapsAfterThreeHundredValuesKeepingTheOldestFirst) 
   EXPECT_EQ(m.value_oldest_first(299), m.usage_history[0]);
 }
 
+TEST(CpuUsageMonitor, TheGraphCoversTheWholeRunAveragedDownToThreeHundredPoints) {
+  CpuUsageMonitor m;
+  FakeTimes f;
+  m.update(true, f);
+  f.busy = 0;
+  f.idle = 100;
+  run_frames(m, f, 1);  // 0 %, then full load for the rest of a 20-minute run
+  f.busy = 100;
+  f.idle = 0;
+  run_frames(m, f, 2399);
+  ASSERT_EQ(m.run_values.size(), 2400u);
+  EXPECT_EQ(m.drawn_count(), 300);
+  float mean = 0.0f;
+  for (int k = 0; k < 8; ++k) mean += m.run_values[static_cast<std::size_t>(k)] / 8.0f;
+  EXPECT_NEAR(m.drawn_value(0), mean, 1e-3) << "the first point is the run's start, not 150 s ago";
+  EXPECT_NEAR(m.drawn_value(299), 100.0f, 1e-3);
+  m.update(false, f);
+  m.update(true, f);
+  EXPECT_EQ(m.drawn_count(), 0) << "a new run starts a new graph";
+}
+
 TEST(CpuUsageMonitor, ARunsEndFreezesItsAverageAndANewRunClearsTheSeries) {
   CpuUsageMonitor m;
   FakeTimes f;
