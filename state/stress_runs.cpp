@@ -48,6 +48,7 @@ void take_stress_pass(App& app) {
   const RunRequest run{.workload = app.reference.workload, .kind = result.kind, .threads = result.threads};
   const RunVerdict verdict = judge_run(app.reference, run, machine_threads(app.system_info), hash);
   app.shown_run_seconds = result.time_seconds;
+  app.finished_date = result.date;  // names the last pass's image in the viewer; the next start clears it
   if (stress.test->passes().empty()) stress.date = result.date;
   StressPass pass{.score = result.score,
                   .time_seconds = result.time_seconds,

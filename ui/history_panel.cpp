@@ -59,7 +59,7 @@ bool draw_row(const HistoryEntry& entry, std::size_t index) {
   ImGui::TextColored(badge.colour, "%s", badge.label);
   ImGui::TableNextColumn();
   if (entry.stress) {
-    ImGui::Text("%d (%.0f%%)", entry.score, entry.stress->stability_percent);  // the median pass, the stability
+    ImGui::Text("%d (%.1f%%)", entry.score, entry.stress->stability_percent);  // the median pass, the stability
   } else {
     ImGui::Text("%d", entry.score);
   }
