@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <iostream>
+#include <memory>
 #include <variant>
 
 #include "cli/command_line.h"
@@ -69,7 +70,8 @@ int run_stress_command(const StressOptions& options) {
   const bool interactive = isatty(STDERR_FILENO) != 0;
   if (interactive) watch_terminal_size();
   SensorSampler sampler(make_platform_sensor_source());
-  EngineStressPasses passes(platform_worker_placement(), &sampler, stderr, interactive);
+  const std::unique_ptr<ICpuTimesSource> load = make_platform_cpu_times_source();
+  EngineStressPasses passes(platform_worker_placement(), &sampler, load.get(), stderr, interactive);
   StressEnvironment env{.passes = passes,
                         .clock = SensorSampler::steady_seconds,
                         .machine = this_machine_threads(),
