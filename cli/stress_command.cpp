@@ -18,6 +18,24 @@ void merge_warnings(std::vector<RunWarning>& all, const std::vector<RunWarning>&
   }
 }
 
+// Throttling across passes, which a pass's own samples cannot see when each pass is steady: a
+// later pass's mean clock below 80 % of the first pass's, the share a run's rule uses.
+std::optional<RunWarning> clock_fell_between_passes(const std::vector<StressPass>& passes) {
+  if (passes.empty() || !passes.front().sensors.clock_mhz_avg) return std::nullopt;
+  const double first = *passes.front().sensors.clock_mhz_avg;
+  for (const StressPass& pass : passes) {
+    if (pass.sensors.clock_mhz_avg && *pass.sensors.clock_mhz_avg < 0.8 * first) {
+      char text[160];
+      std::snprintf(text, sizeof text,
+                    "The clock fell from %.2f GHz in the first pass to %.2f GHz in a later one: the processor "
+                    "throttled.",
+                    first / 1000.0, *pass.sensors.clock_mhz_avg / 1000.0);
+      return RunWarning{RunWarningCode::Throttling, text};
+    }
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 int run_stress_test(const StressOptions& options, StressEnvironment& env, const StressRecorder& recorder) {
@@ -61,6 +79,7 @@ int run_stress_test(const StressOptions& options, StressEnvironment& env, const 
 
   record.summary = test.summary();
   record.passes = test.passes();
+  if (auto fell = clock_fell_between_passes(record.passes)) merge_warnings(record.warnings, {*fell});
   // Only a whole, right, standard test counts; a cancelled or wrong one is shown and dropped.
   const bool complete = exit_code == 0 && test.finished();
   const bool recorded = complete && verdict.may_record && recorder && recorder(record);

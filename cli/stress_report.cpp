@@ -1,5 +1,6 @@
 #include "cli/stress_report.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "cli/progress_reporter.h"
@@ -86,8 +87,12 @@ std::string stress_summary_text(const StressSummary& s, std::span<const StressPa
   if (s.verdict == StressVerdict::cancelled) {
     out += text("Cancelled after %d pass%s; nothing is stored.\n", s.pass_count, s.pass_count == 1 ? "" : "es");
   } else {
+    // A falling clock is the likely cause of an unsteady test, and is then named with it.
+    const bool throttled = std::any_of(warnings.begin(), warnings.end(),
+                                       [](const RunWarning& w) { return w.code == RunWarningCode::Throttling; });
     out += std::string("Verdict: ") + stress_verdict_text(s.verdict) +
            (s.verdict == StressVerdict::stable ? " (the slowest pass within 3 % of the fastest)\n"
+            : throttled                        ? ", throttling (the slowest pass more than 3 % behind the fastest)\n"
                                                : " (the slowest pass more than 3 % behind the fastest)\n");
   }
   return out;

@@ -33,6 +33,7 @@ class ScriptedPasses : public IStressPassRunner {
     pass.result = BenchmarkResult{RunKind::multi, scores_[i], 120000.0 / scores_[i], 4, "2026-12-09T10:00:00"};
     pass.image_sha256 = hashes_[std::min(i, hashes_.size() - 1)];
     pass.sensors.temp_c_max = 70.0 + static_cast<double>(i);
+    pass.sensors.clock_mhz_avg = 4000.0 - 300.0 * static_cast<double>(i);  // 3.1 GHz by the fourth pass
     pass.warnings = {{RunWarningCode::Battery, "on battery"}};
     return pass;
   }
@@ -92,7 +93,9 @@ TEST(StressCommand, PrintsEveryPassThenTheSummaryAndRecordsOneTest) {
   EXPECT_DOUBLE_EQ(summary["stability_percent"].get<double>(), 90.0);
   EXPECT_DOUBLE_EQ(summary["drop_percent"].get<double>(), 10.0);
   EXPECT_EQ(summary["sensors"]["temp_c_max"], 73.0);
-  EXPECT_EQ(summary["warnings"].size(), 1u);  // the condition once for the whole test
+  // Each condition once for the whole test; the clock's fall shows only across the passes.
+  ASSERT_EQ(summary["warnings"].size(), 2u);
+  EXPECT_EQ(summary["warnings"][1]["code"], "throttling");
   EXPECT_EQ(summary["verdict"], "unsteady");
   EXPECT_EQ(summary["recorded"], true);
   ASSERT_EQ(o.recorded.size(), 1u);
