@@ -14,7 +14,7 @@ namespace {
 
 constexpr int kUsageError = 2;
 constexpr std::int64_t kLargest = std::numeric_limits<std::int32_t>::max();
-constexpr const char* kCommands[] = {"single", "multi", "both", "info", "history", "leaderboard"};
+constexpr const char* kCommands[] = {"single", "multi", "both", "stress", "info", "history", "leaderboard"};
 
 const char* const kExitCodes =
     "Exit codes: 0 done; 1 a run could not run, the image could not be written, or the history\n"
@@ -53,23 +53,27 @@ struct RunFlags {
   bool no_submit = false;
 };
 
-void add_run_options(CLI::App& sub, RunOptions& options, std::string& size, RunFlags& flags) {
+void add_workload_options(CLI::App& sub, Workload& workload, std::string& size) {
   const Workload& standard = kStandardWorkload;
-  sub.add_option("--repeat", options.repeat, "Run N times and end with median, min, max and spread (default 1)")
-      ->check(whole_number(1, 1000));
-  sub.add_option("--image", options.image_path, "Write the finished image to FILE.png");
   sub.add_option(
       "--size", size,
       with_default("Custom image size WxH", std::to_string(standard.width) + "x" + std::to_string(standard.height)));
-  sub.add_option("--spp", options.workload.samples_per_pixel,
+  sub.add_option("--spp", workload.samples_per_pixel,
                  with_default("Custom samples per pixel", std::to_string(standard.samples_per_pixel)))
       ->check(whole_number(1, 1 << 20));
-  sub.add_option("--depth", options.workload.max_depth,
+  sub.add_option("--depth", workload.max_depth,
                  with_default("Custom maximum bounces", std::to_string(standard.max_depth)))
       ->check(whole_number(1, 10000));
-  sub.add_option("--tile", options.workload.tile_size,
+  sub.add_option("--tile", workload.tile_size,
                  with_default("Custom tile edge in pixels", std::to_string(standard.tile_size)))
       ->check(whole_number(1, 1 << 16));
+}
+
+void add_run_options(CLI::App& sub, RunOptions& options, std::string& size, RunFlags& flags) {
+  sub.add_option("--repeat", options.repeat, "Run N times and end with median, min, max and spread (default 1)")
+      ->check(whole_number(1, 1000));
+  sub.add_option("--image", options.image_path, "Write the finished image to FILE.png");
+  add_workload_options(sub, options.workload, size);
   sub.add_flag("--json", options.json, "JSON Lines on stdout, human-readable text on stderr");
   sub.add_flag("--no-history", flags.no_history, "Do not record verified runs in the history");
   sub.add_flag("--no-submit", flags.no_submit,
@@ -102,7 +106,7 @@ std::optional<EarlyExit> check_command_word(int argc, const char* const* argv) {
     }
   }
   if (asked_for_help || argc > 1) return std::nullopt;
-  return usage_error("a command is required: single, multi, both, info, history or leaderboard");
+  return usage_error("a command is required: single, multi, both, stress, info, history or leaderboard");
 }
 
 std::optional<EarlyExit> check_image_name(const CLI::App& sub, const std::string& name) {
@@ -111,6 +115,19 @@ std::optional<EarlyExit> check_image_name(const CLI::App& sub, const std::string
   if (!ends_with_png(name))
     return usage_error("--image writes PNG only: the name must end in .png, got '" + name + "'");
   return std::nullopt;
+}
+
+bool apply_image_size(const std::string& size, Workload& workload) {
+  const auto parsed = parse_image_size(size);
+  if (!parsed) return false;
+  workload.width = parsed->first;
+  workload.height = parsed->second;
+  return true;
+}
+
+EarlyExit bad_size(const std::string& size) {
+  return usage_error("--size must be WxH with positive integers and at most 2147483647 bytes of RGBA image, got '" +
+                     size + "'");
 }
 
 }  // namespace
@@ -134,6 +151,20 @@ Command parse_command_line(int argc, const char* const* argv) {
       ->check(whole_number(1, 4096));
   // Accepted where it does not apply only to be refused below with a message that says why.
   for (CLI::App* sub : {single, both}) sub->add_option("--threads", run.threads)->group("");
+
+  StressOptions stress;
+  std::string stress_size;
+  bool stress_no_history = false;
+  CLI::App* stress_sub =
+      app.add_subcommand("stress", "Repeat the multi-core benchmark for N minutes and report its stability");
+  stress_sub
+      ->add_option("--minutes", stress.minutes,
+                   with_default("Run at least N minutes and 3 passes", std::to_string(kStressDefaultMinutes)))
+      ->check(whole_number(kStressMinMinutes, kStressMaxMinutes));
+  add_workload_options(*stress_sub, stress.workload, stress_size);
+  stress_sub->add_flag("--json", stress.json, "JSON Lines on stdout, human-readable text on stderr");
+  stress_sub->add_flag("--no-history", stress_no_history, "Do not record the test in the history");
+  stress_sub->footer(kExitCodes);
 
   InfoRequest info;
   CLI::App* info_sub = app.add_subcommand("info", "Show the machine's facts");
@@ -167,6 +198,11 @@ Command parse_command_line(int argc, const char* const* argv) {
     return usage_error(e.what());
   }
 
+  if (stress_sub->parsed()) {
+    stress.record_history = !stress_no_history;
+    if (!stress_size.empty() && !apply_image_size(stress_size, stress.workload)) return bad_size(stress_size);
+    return stress;
+  }
   if (info_sub->parsed()) {
     return info;
   }
@@ -189,14 +225,6 @@ Command parse_command_line(int argc, const char* const* argv) {
   if (auto refused = check_image_name(*chosen, run.image_path)) return *refused;
   run.record_history = !flags.no_history;
   run.submit = !flags.no_submit;
-  if (!size.empty()) {
-    const auto parsed = parse_image_size(size);
-    if (!parsed) {
-      return usage_error("--size must be WxH with positive integers and at most 2147483647 bytes of RGBA image, got '" +
-                         size + "'");
-    }
-    run.workload.width = parsed->first;
-    run.workload.height = parsed->second;
-  }
+  if (!size.empty() && !apply_image_size(size, run.workload)) return bad_size(size);
   return run;
 }

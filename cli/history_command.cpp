@@ -8,13 +8,17 @@
 #include <nlohmann/json.hpp>
 
 #include "history/best_scores.h"
+#include "history/stress_entry.h"
 
 namespace {
 
 using Json = nlohmann::ordered_json;
 
 // A type that names no kind (a hand-edited file) is listed as multi-core, as the window shows it.
-const char* abbreviation(const HistoryEntry& e) { return run_kind_abbreviation(e.kind().value_or(RunKind::multi)); }
+const char* abbreviation(const HistoryEntry& e) {
+  if (e.type == kStressEntryType) return "STR";
+  return run_kind_abbreviation(e.kind().value_or(RunKind::multi));
+}
 
 Json run_json(const HistoryEntry& e, std::size_t number) {
   Json j;

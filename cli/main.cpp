@@ -1,19 +1,31 @@
 // strelvik-cli: the headless runner for servers, scripts and CI.
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <memory>
 #include <variant>
 
 #include "cli/command_line.h"
+#include "cli/engine_stress_passes.h"
 #include "cli/history_command.h"
 #include "cli/info_command.h"
 #include "cli/leaderboard_command.h"
 #include "cli/run_command.h"
+#include "cli/stress_command.h"
+#include "cli/terminal_size.h"
 #include "history/record_result.h"
+#include "history/results_history.h"
+#include "history/stress_entry.h"
 #include "leaderboard_client/leaderboard_client.h"
 #include "leaderboard_client/terminal_text.h"
+#include "system/machine_threads.h"
 #include "system/probe.h"
 #include "system/processor_groups.h"
+#include "system/sensor_sampler.h"
+#include "system/sensor_source.h"
+#include "system/stop_signal.h"
 
 namespace {
 
@@ -51,6 +63,35 @@ RunSubmitter leaderboard_submitter(const std::string& cpu_name, const Leaderboar
   };
 }
 
+StressRecorder stress_recorder(const std::string& cpu_name) {
+  return [cpu_name](const StressRecord& record) {
+    HistoryEntry entry = stress_history_entry(record.summary, record.passes, record.threads, record.date, cpu_name);
+    for (const RunWarning& w : record.warnings) entry.warnings.push_back({run_warning_code_text(w.code), w.text});
+    ResultsHistory history;
+    history.load();
+    const bool recorded = history.add(entry);
+    for (const std::string& message : history.take_notices())
+      std::fprintf(stderr, "strelvik-cli: %s\n", message.c_str());
+    return recorded;
+  };
+}
+
+int run_stress_command(const StressOptions& options) {
+  install_stop_signal_handlers();
+  const bool interactive = isatty(STDERR_FILENO) != 0;
+  if (interactive) watch_terminal_size();
+  SensorSampler sampler(make_platform_sensor_source());
+  const std::unique_ptr<ICpuTimesSource> load = make_platform_cpu_times_source();
+  EngineStressPasses passes(platform_worker_placement(), &sampler, load.get(), stderr, interactive);
+  StressEnvironment env{.passes = passes,
+                        .clock = SensorSampler::steady_seconds,
+                        .machine = this_machine_threads(),
+                        .reference = ReferenceWorkload::standard(),
+                        .json_out = std::cout,
+                        .human = options.json ? stderr : stdout};
+  return run_stress_test(options, env, options.record_history ? stress_recorder(this_cpu_name()) : StressRecorder{});
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -72,6 +113,9 @@ int main(int argc, char** argv) {
   if (const auto* leaderboard = std::get_if<LeaderboardRequest>(&command)) {
     LeaderboardClient client;
     return run_leaderboard_command(client, leaderboard->kind, this_cpu_name(), std::cout, std::cerr);
+  }
+  if (const auto* stress = std::get_if<StressOptions>(&command)) {
+    return run_stress_command(*stress);
   }
   const auto& run = std::get<RunOptions>(command);
   const std::string cpu_name = this_cpu_name();

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "cli/remaining_time.h"
 
@@ -43,6 +44,8 @@ class ProgressReporter {
   void finish(const ProgressSnapshot* last);
   // The sampler's latest readings, shown from the next line on.
   void set_sensors(std::optional<double> clock_mhz, std::optional<double> temp_c);
+  // A label whose text changes during a run (a stress test's time left).
+  void set_label(std::string label) { label_ = std::move(label); }
 
  private:
   void draw(const ProgressSnapshot& snapshot);

@@ -8,6 +8,7 @@
 
 #include "engine/run_kind.h"
 #include "engine/run_sensors.h"
+#include "engine/stress_test.h"
 #include "engine/workload.h"
 
 // One of the run's `warnings`; the code is kept as text ("battery", "background_load",
@@ -16,6 +17,15 @@ struct HistoryWarning {
   std::string code;
   std::string text;
   friend bool operator==(const HistoryWarning&, const HistoryWarning&) = default;
+};
+
+// A stress test's own keys (type "stress"): its passes (score, time, sensors; no image hash),
+// the lowest pass score over the highest in percent, and the verdict's text.
+struct HistoryStress {
+  std::vector<StressPass> passes;
+  double stability_percent = 0.0;
+  std::string verdict;
+  friend bool operator==(const HistoryStress&, const HistoryStress&) = default;
 };
 
 struct HistoryEntry {
@@ -30,8 +40,9 @@ struct HistoryEntry {
   std::int32_t samples = kStandardWorkload.samples_per_pixel;
   std::optional<SensorSummary> sensors;
   std::vector<HistoryWarning> warnings;
+  std::optional<HistoryStress> stress;  // `passes`, `stability_percent`, `verdict`
   // Every other key of the run object as it was read, as JSON text, so that a rewrite by this
-  // version keeps what older and newer versions store. `sensors` and `warnings` as read are
+  // version keeps what older and newer versions store. `sensors`, `warnings` and the stress keys as read are
   // kept here too and written back unchanged; the fields above are written only for a run
   // that was not read from the file.
   std::map<std::string, std::string> unknown_json;

@@ -14,6 +14,7 @@
 #include "engine/run_kind.h"
 #include "history/results_history.h"
 #include "leaderboard_client/leaderboard_client.h"
+#include "state/stress_state.h"
 #include "system/cpu_usage_monitor.h"
 #include "system/processor_groups.h"
 #include "system/run_monitor.h"
@@ -80,6 +81,7 @@ struct App {
   std::optional<RunKind> finished_kind;
   std::string finished_date;
   ImageViewerState viewer;
+  StressWindowState stress;
   // Why the last run could not be carried out (the system refused a thread); cleared likewise.
   std::string run_failure;
   // Messages from the history file for the user (a file kept aside, a failed save).

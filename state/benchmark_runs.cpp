@@ -22,7 +22,8 @@ void start_run(App& app, RunKind kind, std::optional<std::int32_t> threads) {
   app.run_cancelled = false;
   app.finished_kind.reset();
   app.finished_date.clear();
-  app.viewer.open = false;  // its image is about to be cleared
+  app.viewer.open = false;                          // its image is about to be cleared
+  if (!app.stress.active) app.stress.test.reset();  // a plain run replaces the last test's figures
   app.shown_run_seconds = 0.0;
   // The second run of Run Both keeps the first one's warnings beside its score.
   if (!(app.run_both && app.run_both_single_done)) app.finished_conditions.clear();

@@ -8,6 +8,7 @@
 
 #include "state/app.h"
 #include "state/benchmark_runs.h"
+#include "state/stress_runs.h"
 #include "ui/item_rects.h"
 #include "ui/palette.h"
 #include "ui/panel_parts.h"
@@ -20,6 +21,8 @@ struct ButtonColours {
 };
 const ButtonColours kStartColours{{0.0f, 0.5f, 0.4f, 1.0f}, {0.0f, 0.65f, 0.52f, 1.0f}, {0.0f, 0.75f, 0.6f, 1.0f}};
 const ButtonColours kRunBothColours{{0.6f, 0.25f, 0.1f, 1.0f}, {0.75f, 0.32f, 0.12f, 1.0f}, {0.9f, 0.4f, 0.15f, 1.0f}};
+const ButtonColours kStressColours{
+    {0.36f, 0.24f, 0.55f, 1.0f}, {0.45f, 0.3f, 0.68f, 1.0f}, {0.52f, 0.36f, 0.78f, 1.0f}};
 
 void push_button_colours(const ButtonColours& colours) {
   ImGui::PushStyleColor(ImGuiCol_Button, colours.normal);
@@ -58,6 +61,11 @@ void take_results(App& app) {
   if (std::optional<std::string> failure = app.engine.take_failure()) {
     app.run_failure = *failure;
     app.run_both = false;
+    app.stress.active = false;
+    return;
+  }
+  if (app.stress.active) {
+    take_stress_pass(app);
     return;
   }
   if (app.run_both) take_run_both_result(app);
@@ -91,6 +99,13 @@ void draw_benchmark_panel(App& app) {
     app.run_both_single_done = false;
     if (!app.engine.running.load()) start_run(app, RunKind::single);
   }
+  ImGui::PopStyleColor(3);
+  // Apart from the benchmark buttons on purpose: it runs for minutes and stores no score of a kind.
+  ImGui::Spacing();
+  push_button_colours(kStressColours);
+  char stress_label[64];
+  std::snprintf(stress_label, sizeof stress_label, "  Stress Test (%d min)  ", app.stress.minutes);
+  if (button(stress_label, ImVec2(width, 35), "Stress Test") && !app.engine.running.load()) start_stress_test(app);
   ImGui::PopStyleColor(3);
   ImGui::EndDisabled();
 

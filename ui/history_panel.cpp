@@ -14,6 +14,7 @@
 #include "ui/panel_parts.h"
 #include "ui/panels.h"
 #include "ui/run_conditions_text.h"
+#include "ui/stress_panel_parts.h"
 
 namespace {
 
@@ -55,11 +56,14 @@ bool draw_row(const HistoryEntry& entry, std::size_t index) {
   ImGui::TableNextColumn();
   ImGui::Text("%d", i + 1);
   ImGui::TableNextColumn();
-  // A type that names no kind (a hand-edited file) shows as multi-core, as it always has.
-  const KindBadge badge = kind_badge(entry.kind().value_or(RunKind::multi));
+  const KindBadge badge = history_badge(entry);
   ImGui::TextColored(badge.colour, "%s", badge.label);
   ImGui::TableNextColumn();
-  ImGui::Text("%d", entry.score);
+  if (entry.stress) {
+    ImGui::Text("%d (%.1f%%)", entry.score, entry.stress->stability_percent);  // the median pass, the stability
+  } else {
+    ImGui::Text("%d", entry.score);
+  }
   // What the run ran under, where it was measured.
   if (ImGui::IsItemHovered()) {
     if (const std::string conditions = history_entry_conditions(entry); !conditions.empty()) {

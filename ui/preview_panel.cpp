@@ -11,6 +11,7 @@
 #include "ui/item_rects.h"
 #include "ui/palette.h"
 #include "ui/panels.h"
+#include "ui/stress_panel_parts.h"
 
 namespace {
 
@@ -106,7 +107,8 @@ void draw_progress_line(App& app, ImFont* font) {
   if (running || fraction > 0 || cancelled) {
     if (font != nullptr) ImGui::PushFont(font);
     char text[128];
-    std::snprintf(text, sizeof text, "%d / %d tiles  |  %.1f%%  |  %.1fs", done, count, fraction * 100.0f, seconds);
+    std::snprintf(text, sizeof text, "%s%d / %d tiles  |  %.1f%%  |  %.1fs", stress_progress_prefix(app).c_str(), done,
+                  count, fraction * 100.0f, seconds);
     ImGui::TextColored(ImVec4(0.7f, 0.7f, 0.7f, 1.0f), "%s", text);
     if (font != nullptr) ImGui::PopFont();
     // Without it a cancelled run's bar just looks paused.

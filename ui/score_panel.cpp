@@ -12,6 +12,7 @@
 #include "ui/panel_parts.h"
 #include "ui/panels.h"
 #include "ui/run_conditions_text.h"
+#include "ui/stress_panel_parts.h"
 
 namespace {
 
@@ -64,6 +65,7 @@ void draw_score_panel(App& app, ImFont* font) {
   for (const RunKind kind : kRunKinds) draw_score_line(kind, shown_score(app, kind), app.unverified_kind == kind);
   if (font != nullptr) ImGui::PopFont();
 
+  draw_stress_score(app);
   if (app.unverified_kind) draw_image_warning(app);
   draw_run_warning_lines(app);
   if (app.history.size() > 0) draw_best_scores(app);

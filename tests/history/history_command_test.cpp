@@ -41,6 +41,14 @@ TEST(BestScores, OnlyTheExactKindsCountEachFromZero) {
   EXPECT_EQ(best_scores({run(-3, "single")}).single, 0);
 }
 
+TEST(HistoryCommand, AStressTestIsListedAsStrAndIsNoMultiCoreBest) {
+  TempDir dir;
+  write_file(dir.file("history.json"), serialize_history({run(300, "multi"), run(900, "stress")}));
+  const auto r = history_command(dir.file("history.json"), std::nullopt, false);
+  EXPECT_NE(r.out.find("   2  STR       900"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Best multi-core:  300"), std::string::npos) << r.out;
+}
+
 TEST(HistoryCommand, ListsNewestFirstNumberedFromTheOldestWithTheBestOfEachKind) {
   TempDir dir;
   write_file(dir.file("history.json"),

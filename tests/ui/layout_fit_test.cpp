@@ -152,11 +152,22 @@ TEST_F(LayoutFit, AtTheMinimumSizeEveryItemIsWholeInTheWindow) {
     const auto expect_listed = [](std::initializer_list<const char*> names) {
       for (const char* name : names) EXPECT_NE(find_item_rect(name), nullptr) << name;
     };
-    expect_listed({"Single-Core", "Multi-Core", "Run Both", "preview placeholder", "progress bar", "History tab",
-                   "Leaderboard tab", "history delete 11"});
+    expect_listed({"Single-Core", "Multi-Core", "Run Both", "Stress Test", "preview placeholder", "progress bar",
+                   "History tab", "Leaderboard tab", "history delete 11"});
+    // A stress test under way: Cancel, both scores, and the pass bars with the stability so far.
+    app->single_score = 12345;
+    app->multi_score = 67890;
+    app->stress.test.emplace(10, 0.0);
+    for (int pass = 0; pass < 20; ++pass)
+      app->stress.test->add_pass(
+          StressPass{.score = 240 - pass, .time_seconds = 25.0, .image_sha256 = {}, .sensors = {}}, true, 25.0 * pass);
+    app->stress.active = true;
     app->engine.running.store(true);
     frames(3);
-    expect_listed({"Cancel"});
+    expect_listed({"Cancel", "stress pass bars"});
+    EXPECT_TRUE(contains(last_text, "Stability"));
+    EXPECT_EQ(HeadlessGui::child("##left")->ScrollMax.y, 0.0f) << "the column scrolls";
+    app->stress.active = false;
     app->engine.running.store(false);
     frames(2);
     ASSERT_TRUE(click("Leaderboard tab"));
