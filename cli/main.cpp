@@ -40,6 +40,14 @@ RunSubmitter leaderboard_submitter(const std::string& cpu_name, const Leaderboar
   };
 }
 
+// Asked whether or not submissions are on: viewing the leaderboard is always allowed. Without a
+// usable leaderboard fetch_comparison makes no request and the reason is its settings'.
+RunComparer leaderboard_comparer(const std::string& cpu_name, const LeaderboardSettings& settings) {
+  return [cpu_name, settings](const RunReport& report) {
+    return fetch_comparison(settings, report.result.kind, cpu_name, report.result.score);
+  };
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -66,7 +74,7 @@ int main(int argc, char** argv) {
   const std::string cpu_name = this_cpu_name();
   const LeaderboardSettings settings = leaderboard_settings_from_environment();
   const bool submit = run.submit && settings.submissions_enabled;
-  return run_benchmarks(run, platform_worker_placement(),
-                        run.record_history ? history_recorder(cpu_name) : RunRecorder{},
-                        submit ? leaderboard_submitter(cpu_name, settings) : RunSubmitter{});
+  return run_benchmarks(
+      run, platform_worker_placement(), run.record_history ? history_recorder(cpu_name) : RunRecorder{},
+      submit ? leaderboard_submitter(cpu_name, settings) : RunSubmitter{}, leaderboard_comparer(cpu_name, settings));
 }

@@ -9,6 +9,7 @@
 #include "engine/benchmark_run.h"
 #include "engine/run_kind.h"
 #include "engine/workload.h"
+#include "leaderboard_client/comparison_request.h"
 #include "verify/run_verdict.h"
 
 struct RunReport {
@@ -18,6 +19,10 @@ struct RunReport {
   RunVerdict verdict;
   bool recorded = false;                     // appended to the history
   std::optional<std::string> submit_status;  // the leaderboard's status text; empty when not submitted
+  // Where the score stands among its processor's runs, asked before the submission; empty when
+  // the run was not compared, and not_compared_reason says why.
+  std::optional<ComparisonOutcome> comparison;
+  std::string not_compared_reason;
 };
 
 // Keys in a fixed order, so that scripts and people see the same layout every time.
@@ -32,6 +37,8 @@ struct RunSummary {
   double median_time = 0, min_time = 0, max_time = 0;  // median_time: the median run's
   double spread_percent = 0;                           // (max time - min time) / median time
   std::optional<std::string> submit_status;            // of the series' median run, when it was submitted
+  std::optional<ComparisonOutcome> comparison;         // of the series' median run, when it was compared
+  std::string not_compared_reason;
 };
 
 // One summary per kind present in `reports`, single first.

@@ -11,6 +11,7 @@
 #include "ui/palette.h"
 #include "ui/panel_parts.h"
 #include "ui/panels.h"
+#include "ui/score_comparison_line.h"
 
 namespace {
 
@@ -59,9 +60,12 @@ void draw_score_panel(App& app, ImFont* font) {
   ImGui::Spacing();
   draw_section_title("SCORE", kTeal);
 
-  if (font != nullptr) ImGui::PushFont(font);
-  for (const RunKind kind : kRunKinds) draw_score_line(kind, shown_score(app, kind), app.unverified_kind == kind);
-  if (font != nullptr) ImGui::PopFont();
+  for (const RunKind kind : kRunKinds) {
+    if (font != nullptr) ImGui::PushFont(font);
+    draw_score_line(kind, shown_score(app, kind), app.unverified_kind == kind);
+    if (font != nullptr) ImGui::PopFont();
+    draw_score_comparison(app, kind);
+  }
 
   if (app.unverified_kind) draw_image_warning(app);
   if (app.history.size() > 0) draw_best_scores(app);
