@@ -57,14 +57,17 @@ TEST(SeriesSubmission, TheMedianVerifiedStandardRunOfEachKind) {
 }
 
 TEST(LeaderboardTable, MarksOnlyThisMachinesExactName) {
-  const std::vector<LeaderboardRow> rows{{"Example CPU", 8123, 2}, {"example cpu", 8000, 1}, {"Example CPU ", 7000, 3}};
+  // Runs beyond those counted (more than 3 of one sender) do not lift the "~" mark.
+  const std::vector<LeaderboardRow> rows{
+      {"Example CPU", 8123, 9, 5}, {"example cpu", 8000, 9, 4}, {"Example CPU ", 7000, 3}};
   const std::string text = leaderboard_table_text(rows, "Example CPU");
   EXPECT_EQ(text,
             "     #  CPU                                                  Score   Runs\n"
-            "*    1  Example CPU                                           8123      2\n"
-            "     2  example cpu                                           8000      1\n"
-            "     3  Example CPU                                           7000      3\n"
-            "* this machine\n");
+            "*    1  Example CPU                                           8123      9\n"
+            " ~   2  example cpu                                           8000      9\n"
+            " ~   3  Example CPU                                           7000      3\n"
+            "* this machine\n"
+            "~ fewer than 5 runs counted in the average\n");
   EXPECT_EQ(leaderboard_table_text(rows, "Other").find('*'), std::string::npos);
   EXPECT_EQ(leaderboard_table_text({}, "Example CPU"), "No data yet\n");
 }
