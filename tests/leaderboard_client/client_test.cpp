@@ -30,21 +30,21 @@ TEST(LeaderboardOverHttps, SubmissionsRefreshTheirKindAndTheStartUpPairFetchesBo
   submitter.submit("Example CPU", RunKind::multi, 8123, 16);
   submitter.stop_all();
   EXPECT_EQ(submitter.submit_status_text(), "Submitted OK (multi 8123)");
-  EXPECT_EQ(submitter.rows(RunKind::multi), (std::vector<LeaderboardRow>{{"Example CPU", 8123, 1}}));
+  EXPECT_EQ(submitter.rows(RunKind::multi), (std::vector<LeaderboardRow>{{"Example CPU", 8123, 1, 1}}));
   EXPECT_TRUE(submitter.rows(RunKind::single).empty());
 
   // A second run of the same processor: the refreshed rows replace the old ones.
   submitter.submit("Example CPU", RunKind::multi, 8200, 16);
   submitter.stop_all();
   EXPECT_EQ(submitter.submit_status_text(), "Submitted OK (multi 8200)");
-  EXPECT_EQ(submitter.rows(RunKind::multi), (std::vector<LeaderboardRow>{{"Example CPU", 8162, 2}}));
+  EXPECT_EQ(submitter.rows(RunKind::multi), (std::vector<LeaderboardRow>{{"Example CPU", 8162, 2, 2}}));
 
   // Non-ASCII and JSON-escaped names travel byte for byte.
   const std::string other = "Zen \"Ünïcode\" \\ 9";
   submitter.submit(other, RunKind::single, 2750, 1);
   submitter.stop_all();
   EXPECT_EQ(submitter.submit_status_text(), "Submitted OK (single 2750)");
-  EXPECT_EQ(submitter.rows(RunKind::single), (std::vector<LeaderboardRow>{{other, 2750, 1}}));
+  EXPECT_EQ(submitter.rows(RunKind::single), (std::vector<LeaderboardRow>{{other, 2750, 1, 1}}));
   EXPECT_EQ(submitter.fetch_error_text(), "");
 
   // What the window does at start-up: both kinds at once.
@@ -55,14 +55,14 @@ TEST(LeaderboardOverHttps, SubmissionsRefreshTheirKindAndTheStartUpPairFetchesBo
   EXPECT_EQ(window.pending.load(), 0);
   EXPECT_EQ(window.fetch_error_text(), "");
   EXPECT_EQ(window.submit_status_text(), "");
-  EXPECT_EQ(window.rows(RunKind::single), (std::vector<LeaderboardRow>{{other, 2750, 1}}));
-  EXPECT_EQ(window.rows(RunKind::multi), (std::vector<LeaderboardRow>{{"Example CPU", 8162, 2}}));
+  EXPECT_EQ(window.rows(RunKind::single), (std::vector<LeaderboardRow>{{other, 2750, 1, 1}}));
+  EXPECT_EQ(window.rows(RunKind::multi), (std::vector<LeaderboardRow>{{"Example CPU", 8162, 2, 2}}));
 
   // The server's own refusal reaches the user with its reason.
   submitter.submit("Example CPU", RunKind::multi, 0, 16);
   submitter.stop_all();
   EXPECT_EQ(submitter.submit_status_text().rfind("Submit error: ", 0), 0u) << submitter.submit_status_text();
-  EXPECT_EQ(submitter.rows(RunKind::multi), (std::vector<LeaderboardRow>{{"Example CPU", 8162, 2}}));
+  EXPECT_EQ(submitter.rows(RunKind::multi), (std::vector<LeaderboardRow>{{"Example CPU", 8162, 2, 2}}));
 }
 
 TEST(LeaderboardOverHttps, ManyOverlappingRequestsAllEndAndAreJoined) {
@@ -85,7 +85,7 @@ TEST(LeaderboardOverHttps, ManyOverlappingRequestsAllEndAndAreJoined) {
   EXPECT_EQ(client.submit_status_text().rfind("Submitted OK (", 0), 0u) << client.submit_status_text();
   // Every submission was stored. The server may answer from its cache while another request
   // refreshes it, so the final standings can take a moment to show.
-  const std::vector<LeaderboardRow> single{{"CPU 0", 1001, 2}}, multi{{"CPU 1", 1002, 2}};
+  const std::vector<LeaderboardRow> single{{"CPU 0", 1001, 2, 2}}, multi{{"CPU 1", 1002, 2, 2}};
   const auto deadline = std::chrono::steady_clock::now() + 10s;
   do {
     client.fetch(RunKind::single);

@@ -256,7 +256,7 @@ TEST_F(WebPage, TypingInTheSearchBoxFiltersAndPutsTheFilterInTheAddress) {
     new MutationObserver(() => {
       if (!status.textContent.includes('match')) return;
       resolve({
-        names: [...document.querySelectorAll('#rows td.name')].map((td) => td.textContent),
+        names: [...document.querySelectorAll('#rows td.name a')].map((a) => a.textContent),
         address: location.pathname + location.search,
       });
     }).observe(status, { childList: true, characterData: true, subtree: true });
