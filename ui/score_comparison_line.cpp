@@ -19,11 +19,14 @@ ImVec4 verdict_colour(ComparisonVerdict verdict) {
   return kLabelGrey;
 }
 
-// The left column is narrow: a line wraps rather than push the column wider.
+// The left column is narrow: a line wraps rather than push the column wider, indented whole
+// under its score.
 void wrapped_line(const ImVec4& colour, const std::string& text) {
+  ImGui::Indent();
   ImGui::PushStyleColor(ImGuiCol_Text, colour);
-  ImGui::TextWrapped("  %s", text.c_str());
+  ImGui::TextWrapped("%s", text.c_str());
   ImGui::PopStyleColor();
+  ImGui::Unindent();
 }
 
 }  // namespace
