@@ -3,7 +3,12 @@
 std::string not_compared_reason(const RunVerdict& verdict, bool in_series) {
   if (verdict.custom || !verdict.image_verified) return "custom runs are not compared";
   if (!*verdict.image_verified) return "a run with a wrong image is not compared";
-  if (!verdict.not_submitted_reason.empty()) return "not compared, as " + verdict.not_submitted_reason;
+  if (!verdict.not_submitted_reason.empty()) {
+    // The submission's reason ("not submitted: this process may use only ...") with its cause.
+    const std::string& reason = verdict.not_submitted_reason;
+    const std::size_t colon = reason.find(": ");
+    return "not compared: " + (colon == std::string::npos ? reason : reason.substr(colon + 2));
+  }
   if (in_series) return "only the series' median run is compared";
   return "not compared";
 }
