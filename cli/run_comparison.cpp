@@ -29,6 +29,8 @@ void put_comparison_json(nlohmann::ordered_json& object, const std::optional<Com
 }
 
 std::string comparison_lines(const ComparisonOutcome& outcome) {
+  // Without a leaderboard the submission line says so already; the JSON still gives the reason.
+  if (!outcome.comparison && outcome.reason == kNotConfigured) return "";
   std::string text = "  comparison: " + comparison_outcome_text(outcome) + "\n";
   // The runner does not judge the run's conditions (battery, background load, throttling): the
   // usual causes stand in for them.

@@ -18,5 +18,6 @@ std::string not_compared_reason(const RunVerdict& verdict, bool in_series);
 void put_comparison_json(nlohmann::ordered_json& object, const std::optional<ComparisonOutcome>& outcome,
                          const std::string& not_compared);
 
-// "  comparison: ...\n", and for a low result a line of its likely causes.
+// "  comparison: ...\n", and for a low result a line of its likely causes; nothing when no
+// leaderboard is configured.
 std::string comparison_lines(const ComparisonOutcome& outcome);

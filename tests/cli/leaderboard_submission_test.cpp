@@ -94,6 +94,17 @@ TEST(RunReportSubmission, StatusInTextAndJson) {
   EXPECT_TRUE(run_summary_json(summary)["submit_status"].is_null());
   summary.submit_status = "Submit error: HTTP 429";
   EXPECT_EQ(run_summary_json(summary)["submit_status"], "Submit error: HTTP 429");
+
+  // The comparison follows the submission line; a low one names the usual causes below it.
+  report.comparison = ComparisonOutcome{ScoreComparison{ComparisonVerdict::low, 40, 9000, 3, 10}, ""};
+  EXPECT_NE(run_report_text(report).find("  leaderboard: Submitted OK (multi 8123)\n"
+                                         "  comparison: Low for this processor: 3rd percentile of 40 runs, 10 % below "
+                                         "the median 9000\n  Usual causes: cooling, power plan, memory settings\n"),
+            std::string::npos);
+  // Without a leaderboard only the JSON says why there is none.
+  report.comparison = ComparisonOutcome{std::nullopt, std::string(kNotConfigured)};
+  EXPECT_EQ(run_report_text(report).find("comparison"), std::string::npos);
+  EXPECT_EQ(run_report_json(report)["comparison_reason"], "Leaderboard not configured");
 }
 
 }  // namespace
