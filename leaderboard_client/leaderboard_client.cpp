@@ -142,8 +142,11 @@ void LeaderboardClient::compare_then_submit(const std::string& cpu, RunKind kind
         compare_worker(cpu, kind, score);
         if (submit) submit_worker(cpu, kind, score, threads);
       },
-      [this, kind](const std::string& message) {
+      [this, kind, submit](const std::string& message) {
         store_comparison(kind, {std::nullopt, "No comparison: " + message});
+        if (!submit) return;
+        std::lock_guard lock(status_mutex);
+        submit_status = "Submit error: " + message;
       });
 }
 

@@ -141,6 +141,9 @@ TEST(RequestThreads, AThreadThatCannotStartIsPublishedAsThatKindsFailure) {
   EXPECT_EQ(client.fetch_error_text(), "thread: Resource temporarily unavailable");
   client.submit("CPU", RunKind::multi, 5, 2);
   EXPECT_EQ(client.submit_status_text(), "Submit error: thread: Resource temporarily unavailable");
+  client.compare_then_submit("CPU", RunKind::single, 5, 1, true);
+  EXPECT_EQ(client.comparison(RunKind::single)->reason, "No comparison: thread: Resource temporarily unavailable");
+  EXPECT_EQ(client.submit_status_text(), "Submit error: thread: Resource temporarily unavailable");
   EXPECT_EQ(client.pending.load(), 0);
   EXPECT_EQ(client.request_thread_count(), 0u);
 }
@@ -154,6 +157,8 @@ TEST(RequestThreads, PlaceholderAddressAndTurnedOffSubmissionsMakeNoRequests) {
     placeholder.stop_all();
     EXPECT_EQ(placeholder.fetch_error_text(), "Leaderboard not configured");
     EXPECT_EQ(placeholder.submit_status_text(), "Submit error: Leaderboard not configured");
+    placeholder.compare_then_submit("CPU", RunKind::single, 100, 1, false);
+    EXPECT_FALSE(placeholder.comparison(RunKind::single));  // no leaderboard: no comparison line
   }
   LeaderboardSettings settings = test_settings(server.port(), shared->cert.cert);
   settings.submissions_enabled = false;
@@ -162,12 +167,18 @@ TEST(RequestThreads, PlaceholderAddressAndTurnedOffSubmissionsMakeNoRequests) {
   embargoed.stop_all();
   EXPECT_EQ(embargoed.submit_status_text(), "");
   EXPECT_TRUE(server.requests().empty());
-  // Fetching still works.
+  // Fetching and comparing still work; nothing is submitted.
   server.push(ScriptedTlsServer::reply(200, R"({"leaderboard":[]})"));
   embargoed.fetch(RunKind::single);
   embargoed.stop_all();
   EXPECT_EQ(embargoed.fetch_error_text(), "");
-  EXPECT_EQ(server.requests().size(), 1u);
+  server.push(ScriptedTlsServer::reply(404, R"({"error":"no accepted runs"})"));
+  embargoed.compare_then_submit("CPU", RunKind::single, 100, 1, true);
+  embargoed.stop_all();
+  EXPECT_EQ(embargoed.comparison(RunKind::single)->reason, "No runs of this processor yet");
+  ASSERT_EQ(server.requests().size(), 2u);
+  EXPECT_EQ(server.requests()[1].rfind("GET /cpu.json?kind=single&name=CPU&distribution=1 ", 0), 0u);
+  EXPECT_EQ(embargoed.submit_status_text(), "");
 }
 
 }  // namespace
