@@ -13,17 +13,21 @@ std::string leaderboard_table_text(const std::vector<LeaderboardRow>& rows, cons
   std::snprintf(line, sizeof line, "  %4s  %-48s %9s %6s\n", "#", "CPU", "Score", "Runs");
   text += line;
   bool marked = false;
+  bool few_marked = false;
   for (std::size_t i = 0; i < rows.size(); ++i) {
     const LeaderboardRow& row = rows[i];
     const bool mine = row.cpu == cpu_name;  // exact bytes: case or trailing spaces make another processor
     marked = marked || mine;
+    const bool few = has_few_runs(row);
+    few_marked = few_marked || few;
     // Names come from the server: no byte of them may reach the terminal as a control.
     const std::string cpu = escape_for_terminal(row.cpu);
-    std::snprintf(line, sizeof line, "%c %4zu  %-48s %9d %6d\n", mine ? '*' : ' ', i + 1, cpu.c_str(), row.avg_score,
-                  row.runs);
+    std::snprintf(line, sizeof line, "%c%c%4zu  %-48s %9d %6d\n", mine ? '*' : ' ', few ? '~' : ' ', i + 1, cpu.c_str(),
+                  row.avg_score, row.runs);
     text += line;
   }
   if (marked) text += "* this machine\n";
+  if (few_marked) text += "~ fewer than " + std::to_string(kConfidentRuns) + " runs counted in the average\n";
   return text;
 }
 

@@ -92,6 +92,14 @@ int run_stress_command(const StressOptions& options) {
   return run_stress_test(options, env, options.record_history ? stress_recorder(this_cpu_name()) : StressRecorder{});
 }
 
+// Asked whether or not submissions are on: viewing the leaderboard is always allowed. Without a
+// usable leaderboard fetch_comparison makes no request and the reason is its settings'.
+RunComparer leaderboard_comparer(const std::string& cpu_name, const LeaderboardSettings& settings) {
+  return [cpu_name, settings](const RunReport& report) {
+    return fetch_comparison(settings, report.result.kind, cpu_name, report.result.score);
+  };
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -125,5 +133,6 @@ int main(int argc, char** argv) {
   const std::unique_ptr<RunMonitor> monitor = make_platform_run_monitor(machine_root());
   return run_benchmarks(run, platform_worker_placement(),
                         run.record_history ? history_recorder(cpu_name) : RunRecorder{},
-                        submit ? leaderboard_submitter(cpu_name, settings) : RunSubmitter{}, monitor.get());
+                        submit ? leaderboard_submitter(cpu_name, settings) : RunSubmitter{},
+                        leaderboard_comparer(cpu_name, settings), monitor.get());
 }

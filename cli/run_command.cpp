@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "cli/progress_reporter.h"
+#include "cli/run_comparison.h"
 #include "cli/terminal_size.h"
 #include "engine/benchmark_engine.h"
 #include "engine/tile_order.h"
@@ -67,7 +68,7 @@ void wait_for_run(BenchmarkEngine& engine, ProgressReporter& progress, const Run
 }  // namespace
 
 int run_benchmarks(const RunOptions& options, const WorkerPlacement& placement, const RunRecorder& recorder,
-                   const RunSubmitter& submitter, RunMonitor* monitor) {
+                   const RunSubmitter& submitter, const RunComparer& comparer, RunMonitor* monitor) {
   install_stop_signal_handlers();
   std::FILE* human = options.json ? stderr : stdout;
   const bool interactive = isatty(STDERR_FILENO) != 0;
@@ -107,7 +108,7 @@ int run_benchmarks(const RunOptions& options, const WorkerPlacement& placement, 
     report.workload = run.workload;
     last_image = engine.pixels.snapshot();
     report.image_sha256 = sha256_hex(last_image);
-    report.verdict = judge_run(ReferenceWorkload::standard(), run, machine, report.image_sha256);
+    report.verdict = judge_run(options.reference, run, machine, report.image_sha256);
     if (monitor != nullptr) {
       // The engine published the result after the sampler's end read, so the record is complete.
       if (const auto conditions = monitor->finished_run(report.result.score)) {
@@ -119,7 +120,12 @@ int run_benchmarks(const RunOptions& options, const WorkerPlacement& placement, 
     if (recorder && report.verdict.may_record) {
       report.recorded = recorder(report);
     }
-    // A series is submitted once, by its median run, after the last run.
+    // A series is compared and submitted once, by its median run, after the last run.
+    if (comparer && options.repeat == 1 && report.verdict.may_submit) {
+      report.comparison = comparer(report);
+    } else {
+      report.not_compared_reason = not_compared_reason(report.verdict, options.repeat > 1);
+    }
     if (submitter && options.repeat == 1 && report.verdict.may_submit) {
       report.submit_status = submitter(report);
     } else if (!report.verdict.not_submitted_reason.empty()) {
@@ -145,7 +151,13 @@ int run_benchmarks(const RunOptions& options, const WorkerPlacement& placement, 
   }
   if (options.repeat > 1 && exit_code == 0) {
     for (RunSummary& summary : summarize(reports)) {
-      if (const auto median = median_run(reports, summary.kind); submitter && median) {
+      const auto median = median_run(reports, summary.kind);
+      if (comparer && median) {
+        summary.comparison = comparer(reports[*median]);
+      } else {
+        summary.not_compared_reason = "no run of the series may be compared";
+      }
+      if (submitter && median) {
         summary.submit_status = submitter(reports[*median]);
       } else {
         for (const RunReport& report : reports) {

@@ -20,6 +20,9 @@ struct RunOptions {
   bool json = false;
   bool record_history = true;  // --no-history turns it off
   bool submit = true;          // --no-submit turns it off
+  // What a run's image is checked against: always the standard workload's, but tests put a small
+  // workload with its own hash here to run it as the standard one.
+  ReferenceWorkload reference = ReferenceWorkload::standard();
 };
 
 // The runs to carry out, in order: each kind's, repeated. A kind's thread count is its standard

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "system/sensor_summary.h"
+#include "cli/run_comparison.h"
 
 nlohmann::ordered_json run_report_json(const RunReport& report) {
   nlohmann::ordered_json object;
@@ -26,6 +27,7 @@ nlohmann::ordered_json run_report_json(const RunReport& report) {
       report.submit_status ? nlohmann::ordered_json(*report.submit_status) : nlohmann::ordered_json();
   if (report.sensors) object["sensors"] = sensors_json(*report.sensors);
   object["warnings"] = warnings_json(report.warnings);
+  put_comparison_json(object, report.comparison, report.not_compared_reason);
   return object;
 }
 
@@ -54,6 +56,7 @@ std::string run_report_text(const RunReport& report) {
   if (report.submit_status) {
     text += "  leaderboard: " + *report.submit_status + "\n";
   }
+  if (report.comparison) text += comparison_lines(*report.comparison);
   return text;
 }
 
@@ -113,6 +116,7 @@ nlohmann::ordered_json run_summary_json(const RunSummary& s) {
   object["max_time_seconds"] = s.max_time;
   object["spread_percent"] = s.spread_percent;
   object["submit_status"] = s.submit_status ? nlohmann::ordered_json(*s.submit_status) : nlohmann::ordered_json();
+  put_comparison_json(object, s.comparison, s.not_compared_reason);
   return object;
 }
 
@@ -121,8 +125,8 @@ std::string run_summary_text(const RunSummary& s) {
   std::snprintf(
       text, sizeof text, "%s over %d runs: median score %d (min %d, max %d), median time %.3f s, spread %.2f%%\n",
       run_kind_text(s.kind), s.runs, s.median_score, s.min_score, s.max_score, s.median_time, s.spread_percent);
-  if (s.submit_status) {
-    return text + ("  leaderboard (median run): " + *s.submit_status + "\n");
-  }
-  return text;
+  std::string lines = text;
+  if (s.submit_status) lines += "  leaderboard (median run): " + *s.submit_status + "\n";
+  if (s.comparison) lines += comparison_lines(*s.comparison);
+  return lines;
 }

@@ -10,6 +10,7 @@
 #include "engine/run_kind.h"
 #include "engine/workload.h"
 #include "system/run_conditions.h"
+#include "leaderboard_client/comparison_request.h"
 #include "verify/run_verdict.h"
 
 struct RunReport {
@@ -21,6 +22,10 @@ struct RunReport {
   std::optional<std::string> submit_status;  // the leaderboard's status text; empty when not submitted
   std::optional<SensorSummary> sensors;      // absent when the run was made without a sensor sampler
   std::vector<RunWarning> warnings;
+  // Where the score stands among its processor's runs, asked before the submission; empty when
+  // the run was not compared, and not_compared_reason says why.
+  std::optional<ComparisonOutcome> comparison;
+  std::string not_compared_reason;
 };
 
 // Keys in a fixed order, so that scripts and people see the same layout every time.
@@ -35,6 +40,8 @@ struct RunSummary {
   double median_time = 0, min_time = 0, max_time = 0;  // median_time: the median run's
   double spread_percent = 0;                           // (max time - min time) / median time
   std::optional<std::string> submit_status;            // of the series' median run, when it was submitted
+  std::optional<ComparisonOutcome> comparison;         // of the series' median run, when it was compared
+  std::string not_compared_reason;
 };
 
 // One summary per kind present in `reports`, single first.

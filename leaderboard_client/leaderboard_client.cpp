@@ -128,6 +128,51 @@ void LeaderboardClient::submit_worker(const std::string& cpu, RunKind kind, std:
   pending.fetch_sub(1);
 }
 
+void LeaderboardClient::compare_then_submit(const std::string& cpu, RunKind kind, std::int32_t score,
+                                            std::int32_t threads, bool submit) {
+  submit = submit && settings_.submissions_enabled;
+  if (!settings_.unusable_reason.empty()) {
+    if (settings_.unusable_reason != kNotConfigured) store_comparison(kind, {std::nullopt, settings_.unusable_reason});
+    if (submit) this->submit(cpu, kind, score, threads);  // publishes the same reason as its status
+    return;
+  }
+  store_comparison(kind, {std::nullopt, std::string(kComparing)});
+  start_request(
+      [this, cpu, kind, score, threads, submit] {
+        compare_worker(cpu, kind, score);
+        if (submit) submit_worker(cpu, kind, score, threads);
+      },
+      [this, kind, submit](const std::string& message) {
+        store_comparison(kind, {std::nullopt, "No comparison: " + message});
+        if (!submit) return;
+        std::lock_guard lock(status_mutex);
+        submit_status = "Submit error: " + message;
+      });
+}
+
+void LeaderboardClient::compare_worker(const std::string& cpu, RunKind kind, std::int32_t score) {
+  pending.fetch_add(1);
+  store_comparison(kind, fetch_comparison(settings_, kind, cpu, score));  // never raises
+  pending.fetch_sub(1);
+}
+
+void LeaderboardClient::store_comparison(RunKind kind, ComparisonOutcome outcome) {
+  std::lock_guard lock(data_mutex);
+  comparisons[kind] = std::move(outcome);
+}
+
+std::optional<ComparisonOutcome> LeaderboardClient::comparison(RunKind kind) {
+  std::lock_guard lock(data_mutex);
+  const auto it = comparisons.find(kind);
+  if (it == comparisons.end()) return std::nullopt;
+  return it->second;
+}
+
+void LeaderboardClient::clear_comparison(RunKind kind) {
+  std::lock_guard lock(data_mutex);
+  comparisons.erase(kind);
+}
+
 std::vector<LeaderboardRow> LeaderboardClient::rows(RunKind kind) {
   std::lock_guard lock(data_mutex);
   return rows_slot(kind);

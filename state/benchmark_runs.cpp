@@ -22,6 +22,7 @@ void start_run(App& app, RunKind kind, std::optional<std::int32_t> threads) {
   app.run_cancelled = false;
   app.finished_kind.reset();
   app.finished_date.clear();
+  app.leaderboard.clear_comparison(kind);
   app.viewer.open = false;                          // its image is about to be cleared
   if (!app.stress.active) app.stress.test.reset();  // a plain run replaces the last test's figures
   app.shown_run_seconds = 0.0;
@@ -43,7 +44,8 @@ void record_and_submit(App& app, const BenchmarkResult& result, const RunVerdict
     collect_history_notices(app);
   }
   if (verdict.may_submit) {
-    app.leaderboard.submit(app.system_info.cpu_name, result.kind, result.score, result.threads);
+    // The comparison comes first, on the same request thread: the run is not yet among its runs.
+    app.leaderboard.compare_then_submit(app.system_info.cpu_name, result.kind, result.score, result.threads, true);
   } else if (!verdict.not_submitted_reason.empty()) {
     // The leaderboard panel's status line says why this run stayed local.
     std::lock_guard lock(app.leaderboard.status_mutex);

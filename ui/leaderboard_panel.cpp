@@ -41,6 +41,13 @@ void draw_rows_of(App& app, const std::vector<LeaderboardRow>& published, const 
   draw_leaderboard_table(rows, app, id);
 }
 
+void few_runs_tooltip(const LeaderboardRow& row) {
+  if (!ImGui::IsItemHovered()) return;
+  const int counted = row.counted_runs.value_or(row.runs);
+  ImGui::SetTooltip("Average of %d counted run%s: fewer than %d, so it may still change a lot", counted,
+                    counted == 1 ? "" : "s", kConfidentRuns);
+}
+
 }  // namespace
 
 std::string fit_text(const std::string& text, float width) {
@@ -107,20 +114,29 @@ void draw_leaderboard_table(const std::vector<LeaderboardRow>& rows, App& app, c
   for (std::size_t i = 0; i < rows.size(); ++i) {
     const LeaderboardRow& row = rows[i];
     const bool own = row.cpu == own_cpu;
+    // An average of a few runs can be far off: the row is dimmed (this machine's name keeps its
+    // colour, its row being marked already) and says why under the pointer.
+    const bool few = has_few_runs(row);
+    if (few) ImGui::PushStyleColor(ImGuiCol_Text, kDimGrey);
     ImGui::TableNextRow();
     if (own) ImGui::TableSetBgColor(ImGuiTableBgTarget_RowBg1, kOwnRowBg);
     ImGui::TableNextColumn();
     ImGui::Text("%d", static_cast<int>(i) + 1);
+    if (few) few_runs_tooltip(row);
     ImGui::TableNextColumn();
     // This machine's name wraps like the others: cut off at the column's edge it would be the
     // one name the user cannot read whole.
     if (own) ImGui::PushStyleColor(ImGuiCol_Text, kTeal);
     ImGui::TextWrapped("%s", row.cpu.c_str());
     if (own) ImGui::PopStyleColor();
+    if (few) few_runs_tooltip(row);
     ImGui::TableNextColumn();
     ImGui::Text("%d", row.avg_score);
+    if (few) few_runs_tooltip(row);
     ImGui::TableNextColumn();
-    ImGui::TextColored(kLabelGrey, "%d", row.runs);
+    ImGui::TextColored(few ? kDimGrey : kLabelGrey, "%d", row.runs);
+    if (few) few_runs_tooltip(row);
+    if (few) ImGui::PopStyleColor();
   }
   ImGui::EndTable();
 }

@@ -13,6 +13,7 @@
 #include "ui/panels.h"
 #include "ui/run_conditions_text.h"
 #include "ui/stress_panel_parts.h"
+#include "ui/score_comparison_line.h"
 
 namespace {
 
@@ -61,9 +62,12 @@ void draw_score_panel(App& app, ImFont* font) {
   ImGui::Spacing();
   draw_section_title("SCORE", kTeal);
 
-  if (font != nullptr) ImGui::PushFont(font);
-  for (const RunKind kind : kRunKinds) draw_score_line(kind, shown_score(app, kind), app.unverified_kind == kind);
-  if (font != nullptr) ImGui::PopFont();
+  for (const RunKind kind : kRunKinds) {
+    if (font != nullptr) ImGui::PushFont(font);
+    draw_score_line(kind, shown_score(app, kind), app.unverified_kind == kind);
+    if (font != nullptr) ImGui::PopFont();
+    draw_score_comparison(app, kind);
+  }
 
   draw_stress_score(app);
   if (app.unverified_kind) draw_image_warning(app);

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 namespace {
@@ -51,6 +52,17 @@ std::shared_ptr<const CachedBoard> board_for(LeaderboardCache& cache, const http
   }
 }
 
+// The page's "at least 5 runs" filter: rows whose average counts fewer runs are left out. Absent
+// means 0; anything but up to seven digits is refused.
+std::optional<long long> min_runs_of(const httplib::Request& req) {
+  if (!req.has_param("min_runs")) return 0;
+  const std::string text = req.get_param_value("min_runs");
+  if (text.empty() || text.size() > 7 || text.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
+  const long long value = std::stoll(text);
+  if (value > 1'000'000) return std::nullopt;
+  return value;
+}
+
 }  // namespace
 
 void install_web_routes(httplib::Server& server, LeaderboardCache& cache, std::size_t max_rows) {
@@ -71,10 +83,15 @@ void install_web_routes(httplib::Server& server, LeaderboardCache& cache, std::s
     if (!board) return;
     // The filter's length is bounded by the request line's; each name is at most 128 bytes.
     const std::string filter = req.get_param_value("q");
-    if (filter.empty())
+    const std::optional<long long> min_runs = min_runs_of(req);
+    if (!min_runs) {
+      set_error_reply(res, 400, "query parameter min_runs must be a whole number from 0 to 1000000");
+      return;
+    }
+    if (filter.empty() && *min_runs == 0)
       res.set_content(board->page_reply, kJsonType);
     else
-      res.set_content(page_rows_reply(board->board, filter, max_rows), kJsonType);
+      res.set_content(page_rows_reply(board->board, filter, max_rows, *min_runs), kJsonType);
   });
 
   server.Get("/cpu.json", [&cache, cache_control](const httplib::Request& req, httplib::Response& res) {

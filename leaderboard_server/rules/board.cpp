@@ -17,6 +17,7 @@ BoardEntry entry_of(std::vector<StoredScore>::iterator first, std::vector<Stored
                     std::size_t per_client) {
   BoardEntry e;
   e.row.avg_score = counted_average(std::span(first, last), per_client);
+  e.counted_runs = counted_run_count(std::span(first, last), per_client);
   std::vector<int> scores;
   scores.reserve(static_cast<std::size_t>(last - first));
   e.history.reserve(scores.capacity());

@@ -68,6 +68,8 @@ TEST_F(RunnerWithLeaderboard, CustomRunsAreNeverSubmitted) {
   ASSERT_EQ(outcome.exit_code, 0) << outcome.err;
   const auto line = nlohmann::json::parse(outcome.out);
   EXPECT_TRUE(line["submit_status"].is_null());
+  EXPECT_TRUE(line["comparison"].is_null());
+  EXPECT_EQ(line["comparison_reason"], "custom runs are not compared");
   const Outcome listed = run(env, "leaderboard single", dir.path());
   EXPECT_EQ(listed.out, "Single-core leaderboard\nNo data yet\n");
 }

@@ -51,7 +51,9 @@ class WebPage : public ::testing::Test {
   static void SetUpTestSuite() {
     dir_ = new TempDir;
     server_ = new ServerProcess(
-        {"--database", dir_->file("web.sqlite"), "--rate-limit", "0", "--submissions-per-hour", "0", "--max-rows", "4"},
+        {"--database", dir_->file("web.sqlite"), "--rate-limit", "0", "--submissions-per-hour", "0", "--max-rows", "4",
+         // Every run counts, as at a LAN event: the test's runs all come from one address.
+         "--runs-counted-per-address", "0"},
         dir_->path());
     httplib::Client client("127.0.0.1", server_->port());
     const auto post = [&](const PostedRun& run, const std::string& kind) {
@@ -81,7 +83,7 @@ class WebPage : public ::testing::Test {
 
   // The processor names of the leaderboard rows in the document, as the browser shows them.
   static std::vector<std::string> row_names(const std::string& dom) {
-    const std::regex link(R"(<td class="name"><a href="/cpu\?[^"]*">([^<]*)</a></td>)");
+    const std::regex link(R"(<td class="name"><a href="/cpu\?[^"]*">([^<]*)</a>)");
     std::vector<std::string> names;
     for (auto it = std::sregex_iterator(dom.begin(), dom.end(), link); it != std::sregex_iterator(); ++it)
       names.push_back((*it)[1]);
@@ -254,7 +256,7 @@ TEST_F(WebPage, TypingInTheSearchBoxFiltersAndPutsTheFilterInTheAddress) {
     new MutationObserver(() => {
       if (!status.textContent.includes('match')) return;
       resolve({
-        names: [...document.querySelectorAll('#rows td.name')].map((td) => td.textContent),
+        names: [...document.querySelectorAll('#rows td.name a')].map((a) => a.textContent),
         address: location.pathname + location.search,
       });
     }).observe(status, { childList: true, characterData: true, subtree: true });
@@ -264,6 +266,64 @@ TEST_F(WebPage, TypingInTheSearchBoxFiltersAndPutsTheFilterInTheAddress) {
   }))js");
   EXPECT_EQ(typed["names"], json::array({"Intel Core i9-13900K"}));
   EXPECT_EQ(typed["address"], "/?q=I9&kind=multi");
+}
+
+// Rows whose average counts fewer than 5 runs: dimmed and marked, and left out by the filter,
+// which the address keeps as the search is kept.
+TEST_F(WebPage, RowsOfFewRunsAreDimmedAndTheFilterKeepsOnlyRowsOfAtLeastFive) {
+  const std::string dom = rendered("/?kind=multi");
+  const std::regex few(R"(<tr class="few" title="Average of (\d) counted runs?: [^"]*"><td class="rank">\d</td>)"
+                       R"(<td class="name"><a [^>]*>([^<]*)</a><span class="few-label">few runs</span>)");
+  std::vector<std::string> dimmed;
+  for (auto it = std::sregex_iterator(dom.begin(), dom.end(), few); it != std::sregex_iterator(); ++it)
+    dimmed.push_back((*it)[1].str() + " " + (*it)[2].str());
+  // The 7950X (13 runs) and the 5600X (5) are sure enough; the 13900K (4) and the XSS name (2) not.
+  EXPECT_EQ(dimmed, (std::vector<std::string>{"4 Intel Core i9-13900K", "2 " + kXssAsText}));
+
+  DevToolsTab tab(dir_->path(), 1280, 900);
+  const std::string site = "http://127.0.0.1:" + std::to_string(server_->port());
+  tab.open(site + "/?kind=multi");
+  tab.evaluate(kSettled);
+  const std::string shown = R"js(({
+    names: [...document.querySelectorAll('#rows td.name a')].map((a) => a.textContent),
+    address: location.pathname + location.search,
+    checked: document.getElementById('min-runs').checked,
+    status: document.getElementById('status').textContent,
+    tab: document.getElementById('tab-single').getAttribute('href'),
+  }))js";
+  EXPECT_EQ(tab.evaluate(shown)["checked"], false);
+  tab.evaluate(R"js(new Promise((resolve) => {
+    const status = document.getElementById('status');
+    new MutationObserver(() => resolve()).observe(status, { childList: true, characterData: true, subtree: true });
+    document.getElementById('min-runs').click();
+  }))js");
+  json page = tab.evaluate(shown);
+  EXPECT_EQ(page["names"], json::array({"AMD Ryzen 9 7950X", "AMD Ryzen 5 5600X"}));
+  EXPECT_EQ(page["address"], "/?kind=multi&min_runs=5");
+  EXPECT_EQ(page["status"], "2 of 6 processors with at least 5 runs.");
+  EXPECT_EQ(page["tab"], "/?kind=single&min_runs=5");
+
+  // A shared link opens with the filter on, together with the search.
+  tab.open(site + "/?q=intel&kind=multi&min_runs=5");
+  tab.evaluate(kSettled);
+  page = tab.evaluate(shown);
+  EXPECT_EQ(page["checked"], true);
+  EXPECT_EQ(page["names"], json::array());
+  EXPECT_EQ(page["status"], "No processor matches “intel” with at least 5 runs.");
+  EXPECT_EQ(get("/board.json?kind=multi&min_runs=five")->status, 400);
+}
+
+TEST_F(WebPage, AProcessorsPageSaysHowManyRunsItsHistogramRestsOn) {
+  // The 5600X's runs: 20500, 20800, 21000, 21200, 21900.
+  const std::string dom = rendered("/cpu?name=AMD+Ryzen+5+5600X&kind=multi");
+  EXPECT_NE(dom.find(R"(<p id="histogram-note" class="note">Based on 5 runs. Eight in ten scored between 20,500 and )"
+                     R"(21,900 (10th to 90th percentile).</p>)"),
+            std::string::npos)
+      << dom;
+  const std::string few = rendered("/cpu?name=Apple+M2&kind=multi");
+  EXPECT_NE(few.find("Based on 3 runs. Eight in ten scored between 11,800 and 12,600 (10th to 90th percentile). "
+                     "The average counts 3 of them: too few to be sure of it."),
+            std::string::npos);
 }
 
 }  // namespace

@@ -151,6 +151,26 @@ TEST_F(LeaderboardPanel, OnlyARowWithExactlyThisMachinesNameIsHighlighted) {
   EXPECT_FALSE(contains(multi, "Other CPU"));
 }
 
+// Runs beyond those the average counts do not make a row sure; an older server's rows go by runs.
+TEST_F(LeaderboardPanel, ARowWhoseAverageCountsFewerThanFiveRunsIsDimmedAndSaysSoUnderThePointer) {
+  open_tab();
+  {
+    std::lock_guard lock(app->leaderboard.data_mutex);
+    app->leaderboard.single_rows = {{"Sure CPU", 9000, 9, 5}, {"Few CPU", 8000, 9, 3}, {"Old CPU", 7000, 6}};
+  }
+  frame();
+  const ImGuiWindow* table = HeadlessGui::child("##lb_single");
+  ASSERT_NE(table, nullptr);
+  // "2", "FewCPU", "8000", "9" of the one dimmed row.
+  const std::vector<GlyphBox> dimmed = glyphs_of(table, kDimGrey);
+  ASSERT_EQ(dimmed.size(), 12u);
+  ImGui::GetIO().MousePos = ImVec2(dimmed[3].min.x + 1.0f, dimmed[3].min.y + 2.0f);
+  frame();
+  EXPECT_TRUE(contains(frame(), "Average of 3 counted runs: fewer than 5"));
+  ImGui::GetIO().MousePos = ImVec2(-1, -1);
+  EXPECT_FALSE(contains(frame(), "Average of"));
+}
+
 TEST_F(LeaderboardPanel, ARestrictedMultiRunIsRecordedNotSubmittedAndTheLineSaysWhy) {
   open_tab();
   app->system_info.physical_cores = 32;
