@@ -10,6 +10,7 @@
 #include "cli/progress_reporter.h"
 #include "cli/terminal_size.h"
 #include "engine/benchmark_engine.h"
+#include "engine/run_estimate.h"
 #include "engine/tile_order.h"
 #include "system/machine_threads.h"
 #include "system/png_writer.h"
@@ -24,6 +25,13 @@ constexpr auto kPollInterval = std::chrono::milliseconds(200);
 std::string run_label(const RunRequest& run) {
   return std::string(run_kind_text(run.kind)) + " (" + std::to_string(run.threads) +
          (run.threads == 1 ? " thread)" : " threads)");
+}
+
+// What runs and for how long, before it starts: "multi (2 threads), standard workload (...):
+// about 23 min; Ctrl-C cancels".
+std::string start_of_run_line(const RunRequest& run, double estimate_seconds) {
+  return run_label(run) + ", " + describe_workload(run.workload) + ": " + format_estimate(estimate_seconds) +
+         "; Ctrl-C cancels";
 }
 
 // Polls the engine until the run ends, showing progress; cancels it on Ctrl-C.
@@ -74,6 +82,7 @@ int run_benchmarks(const RunOptions& options, const WorkerPlacement& placement, 
     // counted (the standard workload); a custom run waits for a tenth of its tiles instead.
     const std::vector<double> costs = queued_tile_costs(run.workload);
     ProgressReporter progress(stderr, interactive, run_label(run), RemainingTimeEstimator(costs));
+    std::fprintf(stderr, "%s\n", start_of_run_line(run, estimate_run_seconds(run)).c_str());
     engine.start(run);
     wait_for_run(engine, progress);
 

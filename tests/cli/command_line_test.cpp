@@ -6,9 +6,9 @@
 
 #include "cli/command_line.h"
 #include "cli/progress_reporter.h"
-#include "cli/remaining_time.h"
 #include "cli/run_options.h"
 #include "cli/run_report.h"
+#include "engine/remaining_time.h"
 
 namespace {
 
@@ -136,6 +136,10 @@ TEST(ProgressLine, ShowsCountsPercentAndRemainingTime) {
   EXPECT_EQ(format_progress_line("single (1 thread)", {2040, 2040, 75.0}, "", 0),
             "single (1 thread) 2040/2040  100.0%  elapsed 1:15");
   EXPECT_EQ(format_duration(3725.0), "1:02:05");
+  // The percentage is the work's share when the reporter knows it, not the tiles'.
+  EXPECT_EQ(format_progress_line(
+                "multi", {.tiles_done = 510, .tile_count = 2040, .elapsed_seconds = 12.0, .done_share = 0.5}, "", 0),
+            "multi 510/2040   50.0%  elapsed 0:12");
 }
 
 TEST(ProgressLine, FitsTheTerminalShorteningTheBarFirst) {
