@@ -9,6 +9,7 @@
 
 #include "engine/benchmark_engine.h"
 #include "engine/benchmark_run.h"
+#include "engine/remaining_time.h"
 #include "engine/run_kind.h"
 #include "history/results_history.h"
 #include "leaderboard_client/leaderboard_client.h"
@@ -55,6 +56,10 @@ struct App {
   // The seconds the progress line shows once no run is in progress: the last run's measured
   // time, or how far a cancelled run got.
   double shown_run_seconds = 0.0;
+  // The run under way, said before it starts ("Multi-core, 2 threads, standard workload: about
+  // 23 min"), and the tile costs its percentage and remaining time are weighed by.
+  std::string run_estimate;
+  RemainingTimeEstimator run_progress;
   // The preview texture was last updated while a run was in progress; the first frame after the
   // run uploads the finished image once more.
   bool preview_follows_run = false;

@@ -3,6 +3,8 @@
 #include <mutex>
 #include <utility>
 
+#include "engine/run_estimate.h"
+#include "engine/tile_order.h"
 #include "history/record_result.h"
 #include "state/app.h"
 #include "state/gpu_backend.h"
@@ -24,6 +26,11 @@ void start_run(App& app, RunKind kind, std::optional<std::int32_t> threads) {
   app.finished_date.clear();
   app.viewer.open = false;  // its image is about to be cleared
   app.shown_run_seconds = 0.0;
+  app.run_progress = RemainingTimeEstimator(queued_tile_costs(run.workload));
+  app.run_estimate = std::string(run_kind_title(kind)) + ", " + std::to_string(run.threads) +
+                     (run.threads == 1 ? " thread, " : " threads, ") +
+                     (is_standard_workload(run.workload) ? "standard workload: " : "custom workload: ") +
+                     format_estimate(estimate_run_seconds(run));
   app.engine.start(run);
 }
 

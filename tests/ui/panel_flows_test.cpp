@@ -200,6 +200,8 @@ TEST_F(PanelFlows, TheFinishedImageReachesThePreviewAndTheLineShowsTheMeasuredTi
                 h->app->history[0].time_seconds);
   EXPECT_TRUE(contains(h->last_text, expected)) << h->last_text;
   EXPECT_FALSE(contains(h->last_text, "s Cancelled"));
+  // What ran and the guess made as it started stay beside the measured time.
+  EXPECT_TRUE(contains(h->last_text, "Single-core, 1 thread, custom workload: about ")) << h->last_text;
 }
 
 TEST_F(PanelFlows, TheFinishedImageOpensAtFullSizeAndSavesAsPng) {
@@ -264,6 +266,7 @@ TEST_F(PanelFlows, TheProgressLineCountsFromTheMeasuredPhaseOnly) {
   engine.start_time.store(BenchmarkEngine::steady_now_ns() - 2'500'000'000);
   text = h->frame();
   EXPECT_TRUE(contains(text, "|  2.5s") || contains(text, "|  2.6s")) << text;
+  EXPECT_TRUE(contains(text, "|  0:08 left")) << text;  // six tiles to go at 0.8 s each
   engine.running.store(false);
   text = h->frame();
   // Ended without a result (cancelled): the time stays where it got to.
