@@ -10,6 +10,8 @@
 #include <sstream>
 #include <string_view>
 
+#include "system/png_writer.h"
+
 namespace {
 
 constexpr int kUsageError = 2;
@@ -81,14 +83,6 @@ bool is_command(std::string_view word) {
   return std::find(std::begin(kCommands), std::end(kCommands), word) != std::end(kCommands);
 }
 
-bool ends_with_png(const std::string& name) {
-  if (name.size() < 4) return false;
-  std::string suffix = name.substr(name.size() - 4);
-  std::transform(suffix.begin(), suffix.end(), suffix.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return suffix == ".png";
-}
-
 // The first word names the command (the program itself has no options that take a value);
 // the library would call an unknown one "A subcommand is required".
 std::optional<EarlyExit> check_command_word(int argc, const char* const* argv) {
@@ -108,8 +102,7 @@ std::optional<EarlyExit> check_command_word(int argc, const char* const* argv) {
 std::optional<EarlyExit> check_image_name(const CLI::App& sub, const std::string& name) {
   if (sub.get_option("--image")->count() == 0) return std::nullopt;
   if (name.empty()) return usage_error("--image needs a file name ending in .png");
-  if (!ends_with_png(name))
-    return usage_error("--image writes PNG only: the name must end in .png, got '" + name + "'");
+  if (!has_png_name(name)) return usage_error("--image writes PNG only: the name must end in .png, got '" + name + "'");
   return std::nullopt;
 }
 

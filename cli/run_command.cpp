@@ -65,6 +65,14 @@ void wait_for_run(BenchmarkEngine& engine, ProgressReporter& progress) {
 
 int run_benchmarks(const RunOptions& options, const WorkerPlacement& placement, const RunRecorder& recorder,
                    const RunSubmitter& submitter) {
+  // A name that could never be written is refused before the run, not after it.
+  if (!options.image_path.empty()) {
+    if (const std::string problem = png_target_problem(options.image_path); !problem.empty()) {
+      std::fprintf(stderr, "strelvik-cli: --image %s cannot be written: %s\n", options.image_path.c_str(),
+                   problem.c_str());
+      return 2;
+    }
+  }
   install_stop_signal_handlers();
   std::FILE* human = options.json ? stderr : stdout;
   const bool interactive = isatty(STDERR_FILENO) != 0;
@@ -127,8 +135,10 @@ int run_benchmarks(const RunOptions& options, const WorkerPlacement& placement, 
   }
 
   if (!options.image_path.empty() && !last_image.empty()) {
-    if (!write_png(options.image_path, engine.width, engine.height, last_image)) {
-      std::fprintf(stderr, "strelvik-cli: could not write the image to %s\n", options.image_path.c_str());
+    if (const std::string problem = write_png(options.image_path, engine.width, engine.height, last_image);
+        !problem.empty()) {
+      std::fprintf(stderr, "strelvik-cli: could not write the image to %s: %s\n", options.image_path.c_str(),
+                   problem.c_str());
       exit_code = exit_code == 0 ? 1 : exit_code;
     }
   }

@@ -15,7 +15,8 @@ using RunRecorder = std::function<bool(const RunReport&)>;
 // standard runs; with --repeat only for the median run of each kind, once the series is done.
 using RunSubmitter = std::function<std::string(const RunReport&)>;
 
-// Exit codes: 0 done, 1 a run could not run (or the image could not be written), 3 an image did
+// Exit codes: 0 done, 1 a run could not run (or the image could not be written), 2 the --image
+// file cannot be written (checked before any run), 3 an image did
 // not match the reference, 128 + signal when interrupted. A failed submission does not change it.
 // The workers are placed by `placement`: the platform's (system/processor_groups.h) in the runner.
 int run_benchmarks(const RunOptions& options, const WorkerPlacement& placement, const RunRecorder& recorder,

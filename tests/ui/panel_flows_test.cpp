@@ -240,7 +240,13 @@ TEST_F(PanelFlows, TheFinishedImageOpensAtFullSizeAndSavesAsPng) {
   h->app->viewer.path = (dir.path() / "missing" / "x.png").string();
   ASSERT_TRUE(h->click("Save PNG"));
   EXPECT_TRUE(h->app->viewer.save_failed);
-  EXPECT_TRUE(contains(h->app->viewer.message, "Could not save"));
+  EXPECT_TRUE(contains(h->app->viewer.message, "Could not save")) << h->app->viewer.message;
+  EXPECT_TRUE(contains(h->app->viewer.message, "does not exist")) << h->app->viewer.message;
+  // The runner's rule for the name: PNG data goes only into a .png file.
+  h->app->viewer.path = (dir.path() / "pic.jpg").string();
+  ASSERT_TRUE(h->click("Save PNG"));
+  EXPECT_FALSE(fs::exists(dir.path() / "pic.jpg"));
+  EXPECT_TRUE(contains(h->app->viewer.message, "must end in .png")) << h->app->viewer.message;
 
   // A new run clears the image: the viewer closes.
   h->app->viewer.open = true;
