@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <vector>
 
 #include "engine/render_tile.h"
@@ -11,7 +10,11 @@
 
 namespace {
 constexpr std::size_t kProbedTiles = 8;
-}
+
+// The engine calls no maths-library function (its imports test): rounds a count of seconds
+// or minutes, never negative here, to the nearest whole one.
+long nearest(double value) { return value > 0.0 ? static_cast<long>(value + 0.5) : 0; }
+}  // namespace
 
 double scale_probe(const TileProbe& probe, const RunRequest& run) {
   if (probe.seconds <= 0.0 || probe.probed_cost <= 0.0 || probe.samples_per_pixel <= 0 || run.threads <= 0) return 0.0;
@@ -56,13 +59,13 @@ double estimate_run_seconds(const RunRequest& run) { return scale_probe(probe_ti
 std::string format_estimate(double seconds) {
   if (seconds < 60.0) {
     // Under ten seconds a guess is "a few"; above, to five seconds.
-    const long shown = seconds < 10.0 ? std::max(1L, std::lround(seconds)) : std::lround(seconds / 5.0) * 5;
+    const long shown = seconds < 10.0 ? std::max(1L, nearest(seconds)) : nearest(seconds / 5.0) * 5;
     return "about " + std::to_string(shown) + " s";
   }
-  const long minutes = std::lround(seconds / 60.0);
+  const long minutes = nearest(seconds / 60.0);
   if (minutes < 60) return "about " + std::to_string(minutes) + " min";
   // Above an hour, to five minutes.
-  const long rounded = std::lround(seconds / 300.0) * 5;
+  const long rounded = nearest(seconds / 300.0) * 5;
   const long hours = rounded / 60;
   const long rest = rounded % 60;
   std::string text = "about " + std::to_string(hours) + " h";
