@@ -10,6 +10,7 @@
 #include <sstream>
 #include <string_view>
 
+#include "cli/option_suggestion.h"
 #include "system/png_writer.h"
 
 namespace {
@@ -18,10 +19,19 @@ constexpr int kUsageError = 2;
 constexpr std::int64_t kLargest = std::numeric_limits<std::int32_t>::max();
 constexpr const char* kCommands[] = {"single", "multi", "both", "info", "history", "leaderboard"};
 
-const char* const kExitCodes =
-    "Exit codes: 0 done; 1 a run could not run, the image could not be written, or the history\n"
-    "could not be read; 2 bad usage (nothing runs); 3 the image did not match the reference;\n"
-    "130 cancelled (Ctrl-C).";
+// Each command lists only the exit codes it can end with.
+const char* const kRunExitCodes =
+    "Exit codes: 0 done; 1 a run could not run (the system refused a thread) or the image could\n"
+    "not be written; 2 bad usage, or an --image that cannot be written (nothing runs); 3 the image\n"
+    "did not match the reference; 130 cancelled (Ctrl-C).";
+const char* const kInfoExitCodes = "Exit codes: 0 done; 2 bad usage.";
+const char* const kHistoryExitCodes =
+    "Exit codes: 0 done; 1 the history could not be read or saved; 2 bad usage, or no result of\n"
+    "that number.";
+const char* const kLeaderboardExitCodes =
+    "Exit codes: 0 done; 1 a fetch failed or no leaderboard is configured; 2 bad usage.";
+const char* const kProgramExitCodes =
+    "Exit codes: 0 done; 2 bad usage; each command's --help lists the others it can end with.";
 
 EarlyExit usage_error(const std::string& message) {
   return EarlyExit{kUsageError, "strelvik-cli: " + message + "\nRun 'strelvik-cli --help' for usage."};
@@ -58,25 +68,30 @@ struct RunFlags {
 void add_run_options(CLI::App& sub, RunOptions& options, std::string& size, RunFlags& flags) {
   const Workload& standard = kStandardWorkload;
   sub.add_option("--repeat", options.repeat, "Run N times and end with median, min, max and spread (default 1)")
+      ->type_name("N")
       ->check(whole_number(1, 1000));
-  sub.add_option("--image", options.image_path, "Write the finished image to FILE.png");
+  sub.add_option("--image", options.image_path, "Write the finished image to FILE.png")->type_name("FILE.png");
   sub.add_option(
-      "--size", size,
-      with_default("Custom image size WxH", std::to_string(standard.width) + "x" + std::to_string(standard.height)));
+         "--size", size,
+         with_default("Custom image size WxH", std::to_string(standard.width) + "x" + std::to_string(standard.height)))
+      ->type_name("WxH");
   sub.add_option("--spp", options.workload.samples_per_pixel,
                  with_default("Custom samples per pixel", std::to_string(standard.samples_per_pixel)))
+      ->type_name("N")
       ->check(whole_number(1, 1 << 20));
   sub.add_option("--depth", options.workload.max_depth,
                  with_default("Custom maximum bounces", std::to_string(standard.max_depth)))
+      ->type_name("N")
       ->check(whole_number(1, 10000));
   sub.add_option("--tile", options.workload.tile_size,
                  with_default("Custom tile edge in pixels", std::to_string(standard.tile_size)))
+      ->type_name("N")
       ->check(whole_number(1, 1 << 16));
   sub.add_flag("--json", options.json, "JSON Lines on stdout, human-readable text on stderr");
   sub.add_flag("--no-history", flags.no_history, "Do not record verified runs in the history");
   sub.add_flag("--no-submit", flags.no_submit,
                "Do not submit verified runs to the online leaderboard (also STRELVIK_NO_SUBMIT=1)");
-  sub.footer(kExitCodes);
+  sub.footer(kRunExitCodes);
 }
 
 bool is_command(std::string_view word) {
@@ -106,6 +121,27 @@ std::optional<EarlyExit> check_image_name(const CLI::App& sub, const std::string
   return std::nullopt;
 }
 
+// "; did you mean --threads?" for the first word that looks like a mistyped option of the
+// command given; empty when there is none.
+std::string suggestion(CLI::App& app, int argc, const char* const* argv) {
+  CLI::App* command = nullptr;
+  for (int i = 1; i < argc && command == nullptr; ++i) {
+    if (is_command(argv[i])) command = app.get_subcommand(argv[i]);
+  }
+  if (command == nullptr) return {};
+  std::vector<std::string> known;
+  for (const CLI::Option* option : command->get_options()) {
+    if (option->get_group().empty()) continue;  // hidden: accepted only to be refused with a reason
+    for (const std::string& name : option->get_lnames()) known.push_back("--" + name);
+  }
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view word = argv[i];
+    if (std::find(known.begin(), known.end(), word.substr(0, word.find('='))) != known.end()) continue;
+    if (const auto closest = closest_option(word, known)) return "; did you mean " + *closest + "?";
+  }
+  return {};
+}
+
 }  // namespace
 
 Command parse_command_line(int argc, const char* const* argv) {
@@ -114,7 +150,8 @@ Command parse_command_line(int argc, const char* const* argv) {
   CLI::App app{"Strelvik CPU benchmark, headless runner"};
   app.name("strelvik-cli");
   app.require_subcommand(1, 1);
-  app.footer(kExitCodes);
+  app.footer(kProgramExitCodes);
+  app.set_version_flag("--version", "strelvik-cli " STRELVIK_VERSION);
 
   RunOptions run;
   std::string size;
@@ -124,6 +161,7 @@ Command parse_command_line(int argc, const char* const* argv) {
   CLI::App* both = app.add_subcommand("both", "Run single-core, then multi-core");
   for (CLI::App* sub : {single, multi, both}) add_run_options(*sub, run, size, flags);
   multi->add_option("--threads", run.threads, "Workers instead of one per hardware thread (a custom run)")
+      ->type_name("N")
       ->check(whole_number(1, 4096));
   // Accepted where it does not apply only to be refused below with a message that says why.
   for (CLI::App* sub : {single, both}) sub->add_option("--threads", run.threads)->group("");
@@ -131,13 +169,15 @@ Command parse_command_line(int argc, const char* const* argv) {
   InfoRequest info;
   CLI::App* info_sub = app.add_subcommand("info", "Show the machine's facts");
   info_sub->add_flag("--json", info.json, "Machine-readable output");
+  info_sub->footer(kInfoExitCodes);
 
   HistoryRequest history;
   CLI::App* history_sub = app.add_subcommand("history", "Show the stored results, newest first");
   history_sub->add_option("--delete", history.delete_number, "Remove entry N as numbered in the listing")
+      ->type_name("N")
       ->check(whole_number(1, kLargest));
   history_sub->add_flag("--json", history.json, "Machine-readable output");
-  history_sub->footer(kExitCodes);
+  history_sub->footer(kHistoryExitCodes);
 
   LeaderboardRequest leaderboard;
   CLI::App* leaderboard_sub =
@@ -146,6 +186,7 @@ Command parse_command_line(int argc, const char* const* argv) {
   std::vector<std::string> board_kinds;
   for (const RunKind kind : kRunKinds) board_kinds.push_back(run_kind_text(kind));
   leaderboard_sub->add_option("kind", board_kind, "single or multi (default: both)")->check(CLI::IsMember(board_kinds));
+  leaderboard_sub->footer(kLeaderboardExitCodes);
 
   try {
     app.parse(argc, argv);
@@ -157,7 +198,7 @@ Command parse_command_line(int argc, const char* const* argv) {
       app.exit(e, out, err);
       return EarlyExit{0, out.str()};
     }
-    return usage_error(e.what());
+    return usage_error(e.what() + suggestion(app, argc, argv));
   }
 
   if (info_sub->parsed()) {
