@@ -54,7 +54,7 @@ class LeaderboardClient {
   // The published rows of a kind's board (single_rows or multi_rows); read under data_mutex.
   std::vector<LeaderboardRow>& rows_slot(RunKind kind);
   std::atomic<std::int32_t> pending{0};  // request bodies begun and not yet ended
-  std::string fetch_error;               // status_mutex; emptied by every successful fetch
+  std::string fetch_error;               // status_mutex; emptied by every successful fetch or submission
   std::string submit_status;             // status_mutex; never cleared
   std::mutex status_mutex;
 
