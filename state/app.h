@@ -13,6 +13,7 @@
 #include "engine/run_kind.h"
 #include "history/results_history.h"
 #include "leaderboard_client/leaderboard_client.h"
+#include "state/score_trust.h"
 #include "system/cpu_usage_monitor.h"
 #include "system/processor_groups.h"
 #include "system/system_info.h"
@@ -75,6 +76,8 @@ struct App {
   std::optional<RunKind> finished_kind;
   std::string finished_date;
   ImageViewerState viewer;
+  // Beside each score of this session: verified or not, and its submission's outcome.
+  std::vector<ScoreTrust> score_trust;
   // Why the last run could not be carried out (the system refused a thread); cleared likewise.
   std::string run_failure;
   // Messages from the history file for the user (a file kept aside, a failed save).

@@ -40,6 +40,11 @@ void record_and_submit(App& app, const BenchmarkResult& result, const RunVerdict
     collect_history_notices(app);
   }
   if (verdict.may_submit) {
+    if (app.leaderboard.submissions_enabled()) {
+      // From here the status is this submission's (state/score_trust.h follows it).
+      std::lock_guard lock(app.leaderboard.status_mutex);
+      app.leaderboard.submit_status = "Submitting...";
+    }
     app.leaderboard.submit(app.system_info.cpu_name, result.kind, result.score, result.threads);
   } else if (!verdict.not_submitted_reason.empty()) {
     // The leaderboard panel's status line says why this run stayed local.
@@ -61,6 +66,7 @@ FinishedRun take_finished_run(App& app) {
   app.finished_date = run.result.date;
   shown_score(app, run.result.kind) = run.result.score;
   record_and_submit(app, run.result, run.verdict);
+  note_score_trust(app, run.result.kind, run.verdict);
   if (run.verdict.image_verified != true) app.unverified_kind = run.result.kind;
   return run;
 }

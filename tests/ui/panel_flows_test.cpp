@@ -61,6 +61,9 @@ TEST_F(PanelFlows, SingleCoreShowsTheScoreRecordsItAndSubmitsIt) {
   EXPECT_EQ(h->app->leaderboard.submit_status_text(), "Submitted OK (single " + std::to_string(entry.score) + ")");
   EXPECT_TRUE(h->on_leaderboard(RunKind::single));
   EXPECT_FALSE(h->on_leaderboard(RunKind::multi));
+  // Beside the score: its trust and where it went, the loopback server named as local.
+  h->frame();
+  EXPECT_TRUE(contains(h->last_text, "verified, submitted to the local leaderboard")) << h->last_text;
 }
 
 TEST_F(PanelFlows, RunBothRecordsSingleThenMultiAndStartsMultiInTheFrameTheSingleIsTaken) {
@@ -160,6 +163,7 @@ TEST_F(PanelFlows, AWrongImageIsShownWithAWarningButNeverRecordedOrSubmitted) {
   h->settle_leaderboard();
   EXPECT_EQ(h->app->leaderboard.submit_status_text(), "");
   EXPECT_FALSE(h->on_leaderboard(RunKind::single));
+  EXPECT_TRUE(contains(h->frame(), "image differs from the reference, not stored or submitted"));
 
   // The next run clears the warning.
   ASSERT_TRUE(h->click("Single-Core"));
