@@ -80,6 +80,8 @@ struct App {
   std::vector<ScoreTrust> score_trust;
   // Why the last run could not be carried out (the system refused a thread); cleared likewise.
   std::string run_failure;
+  // The result whose delete button was pressed, until the user confirms or keeps it.
+  std::optional<HistoryEntry> history_delete_pending;
   // Messages from the history file for the user (a file kept aside, a failed save).
   std::vector<std::string> history_notices;
   // Last: destroyed first, its destructor joining any request still in flight.

@@ -107,6 +107,7 @@ TEST_F(LayoutFit, TheDeleteButtonIsWholeInAScrollingTableAtEveryTimeWidthAndScal
   }
   // Its centre is the button: a click there deletes the oldest run.
   ASSERT_TRUE(click("history delete 0"));
+  ASSERT_TRUE(click("confirm delete"));
   EXPECT_EQ(app->history.size(), 11u);
 }
 
