@@ -128,6 +128,11 @@ void draw_progress_line(App& app, ImFont* font) {
       ImGui::SameLine();
       ImGui::TextColored(kOrange, "Cancelled");
     }
+    // Nothing else shows that the preview opens at full size, with Save PNG.
+    if (!running && app.finished_kind) {
+      ImGui::SameLine();
+      ImGui::TextColored(kDimGrey, "  click the image to view or save it");
+    }
   }
 
   const ImVec2 p = ImGui::GetCursorScreenPos();

@@ -206,6 +206,7 @@ TEST_F(PanelFlows, TheFinishedImageReachesThePreviewAndTheLineShowsTheMeasuredTi
   EXPECT_FALSE(contains(h->last_text, "s Cancelled"));
   // What ran and the guess made as it started stay beside the measured time.
   EXPECT_TRUE(contains(h->last_text, "Single-core, 1 thread, custom workload: about ")) << h->last_text;
+  EXPECT_TRUE(contains(h->last_text, "click the image to view or save it"));
 }
 
 TEST_F(PanelFlows, TheFinishedImageOpensAtFullSizeAndSavesAsPng) {
