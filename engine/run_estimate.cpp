@@ -9,7 +9,7 @@
 #include "engine/tiles.h"
 
 namespace {
-constexpr std::size_t kProbedTiles = 8;
+constexpr std::size_t kProbedTiles = 16;
 
 // The engine calls no maths-library function (its imports test): rounds a count of seconds
 // or minutes, never negative here, to the nearest whole one.
@@ -31,11 +31,16 @@ TileProbe probe_tiles(const Workload& workload) {
   build_tile_list(tiles, workload.width, workload.height, workload.tile_size);
   const auto count = static_cast<std::int32_t>(tiles.size());
   const std::vector<std::int32_t> order = tile_queue_order(workload, count);
-  const std::vector<double> costs = queued_tile_costs(workload);
+  // The counted costs weigh the tiles of any workload that traces the standard image's tiles to
+  // the standard depth (a quicker check at fewer samples, say); the samples only scale them.
+  Workload geometry = workload;
+  geometry.samples_per_pixel = kStandardWorkload.samples_per_pixel;
+  const std::span<const std::uint32_t> counted = counted_tile_costs(geometry);
   // Uncounted tiles cost their pixels: the last column and row are narrower.
   const auto cost_of = [&](std::size_t position) {
-    const Tile& tile = tiles[static_cast<std::size_t>(order[position])];
-    return costs.size() == order.size() ? costs[position] : static_cast<double>(tile.w) * tile.h;
+    const auto index = static_cast<std::size_t>(order[position]);
+    return counted.size() == order.size() ? static_cast<double>(counted[index])
+                                          : static_cast<double>(tiles[index].w) * tiles[index].h;
   };
 
   Workload one_sample = workload;

@@ -1,9 +1,10 @@
 #pragma once
 // How long a run will take, guessed before it starts, so that nobody begins an hour's run
 // unawares. A few of its tiles are traced at one sample per pixel on the calling thread and the
-// time is scaled to the whole run: by the tiles' counted costs where they were counted (equal
-// costs elsewhere), by the samples per pixel, and shared over the workers. A guess, within tens
-// of percent: workers sharing a core, other programs and the clock's boost all move the real time.
+// time is scaled to the whole run: by the tiles' counted costs where they were counted (the
+// standard image's tiles at the standard depth, at any samples; by pixels elsewhere), by the samples per pixel, and
+// shared over the workers. A guess, within tens of percent: workers sharing a core, other programs and the clock's
+// boost all move the real time.
 #include <cstdint>
 #include <string>
 
@@ -23,7 +24,7 @@ struct TileProbe {
 double scale_probe(const TileProbe& probe, const RunRequest& run);
 
 // Traces a few of the run's tiles (spread over its queue, so over the range of costs) at one
-// sample per pixel and returns what it measured. Takes a tenth of a second or so for the
+// sample per pixel and returns what it measured. Takes a fifth of a second or so for the
 // standard workload on one core of a small machine.
 TileProbe probe_tiles(const Workload& workload);
 
