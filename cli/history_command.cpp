@@ -54,7 +54,7 @@ void report_notices(ResultsHistory& history, std::ostream& err) {
 int delete_entry(ResultsHistory& history, int number, bool json, std::ostream& out, std::ostream& err) {
   if (number < 1 || static_cast<std::size_t>(number) > history.size()) {
     err << "strelvik-cli: there is no result #" << number << " (the history holds " << history.size() << ")\n";
-    return 1;
+    return 2;  // bad usage: 1 is kept for a history that cannot be read or saved
   }
   const std::size_t index = static_cast<std::size_t>(number) - 1;
   const HistoryEntry removed = history[index];

@@ -6,6 +6,13 @@
 #include <iterator>
 #include <ostream>
 
+namespace {
+const char* const kHowToConfigure =
+    "Set STRELVIK_LEADERBOARD_URL=https://HOST[:PORT] to use a leaderboard (and STRELVIK_LEADERBOARD_CA=FILE.pem\n"
+    "for a certificate of your own), or build with -DSTRELVIK_LEADERBOARD_URL=https://HOST. scripts/run.sh\n"
+    "starts a local one.\n";
+}  // namespace
+
 std::string leaderboard_table_text(const std::vector<LeaderboardRow>& rows, const std::string& cpu_name) {
   if (rows.empty()) return "No data yet\n";
   std::string text;
@@ -33,6 +40,12 @@ std::string leaderboard_table_text(const std::vector<LeaderboardRow>& rows, cons
 
 int run_leaderboard_command(LeaderboardClient& client, std::optional<RunKind> kind, const std::string& cpu_name,
                             std::ostream& out, std::ostream& err) {
+  // Nothing can be fetched: say why once, and how to get a leaderboard, not an empty table per kind.
+  if (const std::string& reason = client.settings().unusable_reason; !reason.empty()) {
+    err << "strelvik-cli: " << escape_for_terminal(reason) << '\n';
+    if (reason == kNotConfigured) err << kHowToConfigure;
+    return 1;
+  }
   int exit_code = 0;
   const std::vector<RunKind> kinds =
       kind ? std::vector<RunKind>{*kind} : std::vector<RunKind>(std::begin(kRunKinds), std::end(kRunKinds));

@@ -19,6 +19,7 @@
 #include "history/results_history.h"
 #include "history/stress_entry.h"
 #include "leaderboard_client/leaderboard_client.h"
+#include "leaderboard_client/submission_outcome.h"
 #include "leaderboard_client/terminal_text.h"
 #include "system/machine_threads.h"
 #include "system/probe.h"
@@ -58,8 +59,11 @@ RunSubmitter leaderboard_submitter(const std::string& cpu_name, const Leaderboar
     LeaderboardClient client(settings);
     client.submit(cpu_name, report.result.kind, report.result.score, report.result.threads);
     client.stop_all();
-    // The status may quote the server's reply, which reaches the terminal.
-    return escape_for_terminal(client.submit_status_text());
+    // The status may quote the server's reply, which reaches the terminal. A local leaderboard
+    // is named so, as the window names it: the result did not go public.
+    std::string status = escape_for_terminal(client.submit_status_text());
+    if (status.rfind("Submitted OK", 0) == 0 && is_local_leaderboard(settings)) status += " to the local leaderboard";
+    return status;
   };
 }
 

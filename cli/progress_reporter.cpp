@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <initializer_list>
+#include <optional>
 
 #include "cli/terminal_size.h"
 
@@ -25,7 +26,9 @@ struct Shown {
 
 std::string compose(const std::string& label, const ProgressSnapshot& s, const std::string& remaining, int bar_width,
                     Shown shown, const std::string& sensors = {}) {
-  const double fraction = s.tile_count > 0 ? static_cast<double>(s.tiles_done) / s.tile_count : 0.0;
+  const double fraction = s.done_share >= 0.0 ? s.done_share
+                          : s.tile_count > 0  ? static_cast<double>(s.tiles_done) / s.tile_count
+                                              : 0.0;
   std::string line;
   if (shown.label) line = label + " ";
   if (bar_width > 0) {
@@ -45,17 +48,6 @@ std::string compose(const std::string& label, const ProgressSnapshot& s, const s
 }
 
 }  // namespace
-
-std::string format_duration(double seconds) {
-  const long total = seconds > 0.0 ? std::lround(seconds) : 0;
-  char text[32];
-  if (total >= 3600) {
-    std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", total / 3600, total / 60 % 60, total % 60);
-  } else {
-    std::snprintf(text, sizeof text, "%ld:%02ld", total / 60, total % 60);
-  }
-  return text;
-}
 
 std::string sensor_progress_text(std::optional<double> clock_mhz, std::optional<double> temp_c) {
   char text[64] = "";
@@ -115,7 +107,13 @@ void ProgressReporter::draw(const ProgressSnapshot& snapshot) {
   drew_ = true;
 }
 
-void ProgressReporter::update(const ProgressSnapshot& snapshot) {
+ProgressSnapshot ProgressReporter::weighed(ProgressSnapshot snapshot) const {
+  snapshot.done_share = estimator_.done_share(snapshot.tiles_done, snapshot.tile_count);
+  return snapshot;
+}
+
+void ProgressReporter::update(const ProgressSnapshot& counted) {
+  const ProgressSnapshot snapshot = weighed(counted);
   if (interactive_) {
     draw(snapshot);
     return;
@@ -128,7 +126,8 @@ void ProgressReporter::update(const ProgressSnapshot& snapshot) {
   }
 }
 
-void ProgressReporter::finish(const ProgressSnapshot* last) {
+void ProgressReporter::finish(const ProgressSnapshot* counted) {
+  const std::optional<ProgressSnapshot> last = counted ? std::optional(weighed(*counted)) : std::nullopt;
   if (interactive_) {
     if (last) draw(*last);
     if (drew_) {

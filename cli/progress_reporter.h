@@ -6,12 +6,15 @@
 #include <string>
 #include <utility>
 
-#include "cli/remaining_time.h"
+#include "engine/remaining_time.h"
 
 struct ProgressSnapshot {
   std::int32_t tiles_done = 0;
   std::int32_t tile_count = 0;
   double elapsed_seconds = 0.0;  // 0 until the measured phase has begun
+  // The share of the work done, weighted by the tiles' costs (RemainingTimeEstimator::done_share);
+  // below 0: the share of tiles.
+  double done_share = -1.0;
 };
 
 // "multi (8 threads) [#####.....]  510/2040   25.0%  elapsed 0:12  remaining 0:36  4.52 GHz  86 °C",
@@ -30,9 +33,6 @@ std::string sensor_progress_text(std::optional<double> clock_mhz, std::optional<
 // too little, empty once every tile is done.
 std::string remaining_text(const RemainingTimeEstimator& estimator, const ProgressSnapshot& snapshot);
 
-// "m:ss" below an hour, "h:mm:ss" above.
-std::string format_duration(double seconds);
-
 class ProgressReporter {
  public:
   ProgressReporter(std::FILE* out, bool interactive, std::string label,
@@ -49,6 +49,7 @@ class ProgressReporter {
 
  private:
   void draw(const ProgressSnapshot& snapshot);
+  ProgressSnapshot weighed(ProgressSnapshot snapshot) const;
 
   std::FILE* out_;
   bool interactive_;

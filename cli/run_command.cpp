@@ -11,6 +11,7 @@
 #include "cli/run_comparison.h"
 #include "cli/terminal_size.h"
 #include "engine/benchmark_engine.h"
+#include "engine/run_estimate.h"
 #include "engine/tile_order.h"
 #include "system/machine_threads.h"
 #include "system/png_writer.h"
@@ -33,6 +34,13 @@ void show_sensors(ProgressReporter& progress, SensorSeriesCopy& sensors, const R
   if (monitor == nullptr) return;
   sensors.update(monitor->sampler());
   progress.set_sensors(sensors.latest().clock_mhz, sensors.latest().temp_c);
+}
+
+// What runs and for how long, before it starts: "multi (2 threads), standard workload (...):
+// about 23 min; Ctrl-C cancels".
+std::string start_of_run_line(const RunRequest& run, double estimate_seconds) {
+  return run_label(run) + ", " + describe_workload(run.workload) + ": " + format_estimate(estimate_seconds) +
+         "; Ctrl-C cancels";
 }
 
 // Polls the engine until the run ends, showing progress; cancels it on Ctrl-C.
@@ -69,6 +77,14 @@ void wait_for_run(BenchmarkEngine& engine, ProgressReporter& progress, const Run
 
 int run_benchmarks(const RunOptions& options, const WorkerPlacement& placement, const RunRecorder& recorder,
                    const RunSubmitter& submitter, const RunComparer& comparer, RunMonitor* monitor) {
+  // A name that could never be written is refused before the run, not after it.
+  if (!options.image_path.empty()) {
+    if (const std::string problem = png_target_problem(options.image_path); !problem.empty()) {
+      std::fprintf(stderr, "strelvik-cli: --image %s cannot be written: %s\n", options.image_path.c_str(),
+                   problem.c_str());
+      return 2;
+    }
+  }
   install_stop_signal_handlers();
   std::FILE* human = options.json ? stderr : stdout;
   const bool interactive = isatty(STDERR_FILENO) != 0;
@@ -87,6 +103,7 @@ int run_benchmarks(const RunOptions& options, const WorkerPlacement& placement, 
     // counted (the standard workload); a custom run waits for a tenth of its tiles instead.
     const std::vector<double> costs = queued_tile_costs(run.workload);
     ProgressReporter progress(stderr, interactive, run_label(run), RemainingTimeEstimator(costs));
+    std::fprintf(stderr, "%s\n", start_of_run_line(run, estimate_run_seconds(run)).c_str());
     engine.start(run);
     wait_for_run(engine, progress, monitor);
 
@@ -144,8 +161,10 @@ int run_benchmarks(const RunOptions& options, const WorkerPlacement& placement, 
   }
 
   if (!options.image_path.empty() && !last_image.empty()) {
-    if (!write_png(options.image_path, engine.width, engine.height, last_image)) {
-      std::fprintf(stderr, "strelvik-cli: could not write the image to %s\n", options.image_path.c_str());
+    if (const std::string problem = write_png(options.image_path, engine.width, engine.height, last_image);
+        !problem.empty()) {
+      std::fprintf(stderr, "strelvik-cli: could not write the image to %s: %s\n", options.image_path.c_str(),
+                   problem.c_str());
       exit_code = exit_code == 0 ? 1 : exit_code;
     }
   }

@@ -21,7 +21,8 @@ using RunSubmitter = std::function<std::string(const RunReport&)>;
 // submitted, even when submissions are off; with --repeat only for each kind's median run.
 using RunComparer = std::function<ComparisonOutcome(const RunReport&)>;
 
-// Exit codes: 0 done, 1 a run could not run (or the image could not be written), 3 an image did
+// Exit codes: 0 done, 1 a run could not run (or the image could not be written), 2 the --image
+// file cannot be written (checked before any run), 3 an image did
 // not match the reference, 128 + signal when interrupted. A failed submission does not change it.
 // The workers are placed by `placement`: the platform's (system/processor_groups.h) in the runner.
 // With a `monitor` each run also carries its sensors and warnings, and a warning that keeps a

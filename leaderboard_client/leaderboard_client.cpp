@@ -121,6 +121,7 @@ void LeaderboardClient::submit_worker(const std::string& cpu, RunKind kind, std:
     store_rows(kind, std::move(rows));
     std::lock_guard lock(status_mutex);
     submit_status = std::string("Submitted OK (") + run_kind_text(kind) + " " + std::to_string(score) + ")";
+    fetch_error.clear();  // the board was just fetched with it: an older fetch's failure is past
   } catch (const std::exception& e) {
     std::lock_guard lock(status_mutex);
     submit_status = std::string("Submit error: ") + e.what();

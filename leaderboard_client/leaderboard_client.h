@@ -70,7 +70,7 @@ class LeaderboardClient {
   std::map<RunKind, ComparisonOutcome> comparisons;
   static constexpr std::string_view kComparing = "Comparing with this processor's runs...";
   std::atomic<std::int32_t> pending{0};  // request bodies begun and not yet ended
-  std::string fetch_error;               // status_mutex; emptied by every successful fetch
+  std::string fetch_error;               // status_mutex; emptied by every successful fetch or submission
   std::string submit_status;             // status_mutex; never cleared
   std::mutex status_mutex;
 

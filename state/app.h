@@ -11,10 +11,12 @@
 
 #include "engine/benchmark_engine.h"
 #include "engine/benchmark_run.h"
+#include "engine/remaining_time.h"
 #include "engine/run_kind.h"
 #include "history/results_history.h"
 #include "leaderboard_client/leaderboard_client.h"
 #include "state/stress_state.h"
+#include "state/score_trust.h"
 #include "system/cpu_usage_monitor.h"
 #include "system/processor_groups.h"
 #include "system/run_monitor.h"
@@ -66,6 +68,10 @@ struct App {
   // The seconds the progress line shows once no run is in progress: the last run's measured
   // time, or how far a cancelled run got.
   double shown_run_seconds = 0.0;
+  // The run under way, said before it starts ("Multi-core, 2 threads, standard workload: about
+  // 23 min"), and the tile costs its percentage and remaining time are weighed by.
+  std::string run_estimate;
+  RemainingTimeEstimator run_progress;
   // The preview texture was last updated while a run was in progress; the first frame after the
   // run uploads the finished image once more.
   bool preview_follows_run = false;
@@ -82,8 +88,12 @@ struct App {
   std::string finished_date;
   ImageViewerState viewer;
   StressWindowState stress;
+  // Beside each score of this session: verified or not, and its submission's outcome.
+  std::vector<ScoreTrust> score_trust;
   // Why the last run could not be carried out (the system refused a thread); cleared likewise.
   std::string run_failure;
+  // The result whose delete button was pressed, until the user confirms or keeps it.
+  std::optional<HistoryEntry> history_delete_pending;
   // Messages from the history file for the user (a file kept aside, a failed save).
   std::vector<std::string> history_notices;
   // Last: destroyed first, its destructor joining any request still in flight.

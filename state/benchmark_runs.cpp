@@ -3,6 +3,8 @@
 #include <mutex>
 #include <utility>
 
+#include "engine/run_estimate.h"
+#include "engine/tile_order.h"
 #include "history/record_result.h"
 #include "state/app.h"
 #include "state/gpu_backend.h"
@@ -28,6 +30,11 @@ void start_run(App& app, RunKind kind, std::optional<std::int32_t> threads) {
   app.shown_run_seconds = 0.0;
   // The second run of Run Both keeps the first one's warnings beside its score.
   if (!(app.run_both && app.run_both_single_done)) app.finished_conditions.clear();
+  app.run_progress = RemainingTimeEstimator(queued_tile_costs(run.workload));
+  app.run_estimate = std::string(run_kind_title(kind)) + ", " + std::to_string(run.threads) +
+                     (run.threads == 1 ? " thread, " : " threads, ") +
+                     (is_standard_workload(run.workload) ? "standard workload: " : "custom workload: ") +
+                     format_estimate(estimate_run_seconds(run));
   app.engine.start(run);
 }
 
@@ -44,6 +51,11 @@ void record_and_submit(App& app, const BenchmarkResult& result, const RunVerdict
     collect_history_notices(app);
   }
   if (verdict.may_submit) {
+    if (app.leaderboard.submissions_enabled()) {
+      // From here the status is this submission's (state/score_trust.h follows it).
+      std::lock_guard lock(app.leaderboard.status_mutex);
+      app.leaderboard.submit_status = "Submitting...";
+    }
     // The comparison comes first, on the same request thread: the run is not yet among its runs.
     app.leaderboard.compare_then_submit(app.system_info.cpu_name, result.kind, result.score, result.threads, true);
   } else if (!verdict.not_submitted_reason.empty()) {
@@ -73,6 +85,7 @@ FinishedRun take_finished_run(App& app) {
     app.finished_conditions.emplace_back(run.result.kind, *conditions);
   }
   record_and_submit(app, run.result, run.verdict, conditions ? &*conditions : nullptr);
+  note_score_trust(app, run.result.kind, run.verdict);
   if (run.verdict.image_verified != true) app.unverified_kind = run.result.kind;
   return run;
 }

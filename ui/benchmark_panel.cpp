@@ -109,13 +109,14 @@ void draw_benchmark_panel(App& app) {
   ImGui::PopStyleColor(3);
   ImGui::EndDisabled();
 
-  if (was_running) {
-    ImGui::Spacing();
-    if (button("  Cancel  ", ImVec2(width, 30), "Cancel")) {
-      app.engine.cancel();
-      app.run_both = false;
-      app.run_cancelled = true;
-    }
+  // Cancel's row is kept while no run is in progress, so the scores below never jump.
+  ImGui::Spacing();
+  if (!was_running) {
+    ImGui::Dummy(ImVec2(width, 30));
+  } else if (button("  Cancel  ", ImVec2(width, 30), "Cancel")) {
+    app.engine.cancel();
+    app.run_both = false;
+    app.run_cancelled = true;
   }
   if (!app.run_failure.empty()) {
     ImGui::PushStyleColor(ImGuiCol_Text, kErrorRed);

@@ -85,12 +85,14 @@ void draw_status_text(const StatusLine& status, float width) {
 StatusLine leaderboard_status_line(std::int32_t pending, const std::string& submit_status, bool submissions_enabled,
                                    const std::string& fetch_error) {
   if (pending > 0) return {"Loading...", kTeal};
+  // A fetch error is always the latest fetch's (a fetch that works clears it), and every
+  // submission is followed by a fetch: shown first, it is never hidden behind an older
+  // "Submitted OK" or the note that submissions are off. The submission's outcome stays beside
+  // the score.
+  if (!fetch_error.empty()) return {fetch_error, kFetchErrorRed};
   if (!submit_status.empty()) {
     return {submit_status, submit_status.find("error") != std::string::npos ? kErrorRed : kLabelGrey};
   }
-  // A failed fetch comes before the note that submissions are off: it is the one the user can
-  // do something about, and with submissions off it would never be seen.
-  if (!fetch_error.empty()) return {fetch_error, kFetchErrorRed};
   if (!submissions_enabled) return {"Submissions off (STRELVIK_NO_SUBMIT=1)", kLabelGrey};
   return {};
 }

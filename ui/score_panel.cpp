@@ -8,6 +8,7 @@
 
 #include "history/best_scores.h"
 #include "state/app.h"
+#include "state/score_trust.h"
 #include "ui/palette.h"
 #include "ui/panel_parts.h"
 #include "ui/panels.h"
@@ -30,6 +31,15 @@ void draw_score_line(RunKind kind, std::int32_t score, bool unverified) {
   } else {
     ImGui::TextColored(badge.colour, "%d", score);
   }
+}
+
+// Under a score of this session: verified or not, and where it went.
+void draw_trust_line(const App& app, RunKind kind) {
+  const ScoreTrust* trust = find_score_trust(app, kind);
+  if (trust == nullptr) return;
+  ImGui::PushStyleColor(ImGuiCol_Text, trust->image_verified == false ? kErrorRed : kDimGrey);
+  ImGui::TextWrapped("%s", score_trust_text(*trust).c_str());
+  ImGui::PopStyleColor();
 }
 
 void draw_best_scores(const App& app) {
@@ -62,10 +72,12 @@ void draw_score_panel(App& app, ImFont* font) {
   ImGui::Spacing();
   draw_section_title("SCORE", kTeal);
 
+  follow_submission(app);
   for (const RunKind kind : kRunKinds) {
     if (font != nullptr) ImGui::PushFont(font);
     draw_score_line(kind, shown_score(app, kind), app.unverified_kind == kind);
     if (font != nullptr) ImGui::PopFont();
+    draw_trust_line(app, kind);
     draw_score_comparison(app, kind);
   }
 

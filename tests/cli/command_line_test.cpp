@@ -6,9 +6,9 @@
 
 #include "cli/command_line.h"
 #include "cli/progress_reporter.h"
-#include "cli/remaining_time.h"
 #include "cli/run_options.h"
 #include "cli/run_report.h"
+#include "engine/remaining_time.h"
 
 namespace {
 
@@ -88,6 +88,9 @@ TEST(CommandLine, RefusalsSayPlainlyWhatIsWrong) {
       {{"both", "--threads", "2", "--repeat", "2"}, "--threads applies to 'multi' only"},
       {{"multi", "--image", "x.jpg"}, "must end in .png, got 'x.jpg'"},
       {{"multi", "--image", ""}, "--image needs a file name"},
+      // A near miss names the option meant; a hidden one never is (single refuses --threads).
+      {{"multi", "2", "--thread"}, "; did you mean --threads?"},
+      {{"multi", "--jsn"}, "did you mean --json?"},
   };
   for (const auto& [args, message] : cases) {
     const Command command = parse(args);
@@ -110,6 +113,18 @@ TEST(CommandLine, HelpShowsTheStandardWorkloadAndTheExitCodes) {
         std::string("130 cancelled")})
     EXPECT_NE(text.find(expected), std::string::npos) << expected;
   EXPECT_EQ(text.find('{'), std::string::npos) << text;  // no "--no-history{false}"
+  EXPECT_NE(text.find("--image FILE.png"), std::string::npos) << text;
+  EXPECT_NE(text.find("--size WxH"), std::string::npos) << text;
+  // Each command lists only the exit codes it can end with.
+  const std::string info = std::get<EarlyExit>(parse({"info", "--help"})).text;
+  EXPECT_NE(info.find("Exit codes: 0 done; 2 bad usage."), std::string::npos) << info;
+  EXPECT_EQ(info.find("130"), std::string::npos) << info;
+  const std::string history = std::get<EarlyExit>(parse({"history", "--help"})).text;
+  EXPECT_NE(history.find("1 the history could not be read"), std::string::npos) << history;
+  EXPECT_EQ(history.find("reference"), std::string::npos) << history;
+  const EarlyExit version = std::get<EarlyExit>(parse({"--version"}));
+  EXPECT_EQ(version.code, 0);
+  EXPECT_EQ(version.text.substr(0, 13), "strelvik-cli ");
 }
 
 TEST(ImageSize, AcceptsOnlyPositiveSizesThatFitThe32BitImage) {
@@ -136,6 +151,10 @@ TEST(ProgressLine, ShowsCountsPercentAndRemainingTime) {
   EXPECT_EQ(format_progress_line("single (1 thread)", {2040, 2040, 75.0}, "", 0),
             "single (1 thread) 2040/2040  100.0%  elapsed 1:15");
   EXPECT_EQ(format_duration(3725.0), "1:02:05");
+  // The percentage is the work's share when the reporter knows it, not the tiles'.
+  EXPECT_EQ(format_progress_line(
+                "multi", {.tiles_done = 510, .tile_count = 2040, .elapsed_seconds = 12.0, .done_share = 0.5}, "", 0),
+            "multi 510/2040   50.0%  elapsed 0:12");
 }
 
 TEST(ProgressLine, FitsTheTerminalShorteningTheBarFirst) {

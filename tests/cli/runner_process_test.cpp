@@ -15,6 +15,7 @@
 #include <string>
 #include <thread>
 
+#include "system/png_writer.h"
 #include "tests/support/test_processes.h"
 
 namespace {
@@ -98,9 +99,19 @@ TEST(Runner, WritesThePngImage) {
   ASSERT_GT(bytes.size(), 8u);
   EXPECT_EQ(bytes.substr(1, 3), "PNG");
 
+  // A name that cannot be written is refused before the run, with the reason.
   const Outcome unwritable = run("single --size 8x8 --spp 1 --depth 1 --no-history --image /nonexistent/dir/x.png");
-  EXPECT_EQ(unwritable.exit_code, 1);
-  EXPECT_NE(unwritable.err.find("could not write"), std::string::npos);
+  EXPECT_EQ(unwritable.exit_code, 2);
+  EXPECT_NE(unwritable.err.find("the folder /nonexistent/dir does not exist"), std::string::npos) << unwritable.err;
+  EXPECT_EQ(unwritable.err.find("single (1 thread)"), std::string::npos) << "a run began";
+  // The check leaves an existing file as it was.
+  { std::ofstream(png) << "kept"; }
+  const Outcome folder = run("single --size 8x8 --spp 1 --depth 1 --no-history --image " +
+                             std::filesystem::temp_directory_path().string() + "/.png");
+  EXPECT_EQ(folder.exit_code, 2);
+  EXPECT_EQ(png_target_problem(png.string()), "");
+  EXPECT_EQ(slurp(png), "kept");
+  std::filesystem::remove(png);
 }
 
 TEST(Runner, InterruptCancelsTheRunAndExitsWith130) {

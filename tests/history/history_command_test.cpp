@@ -78,6 +78,8 @@ TEST(HistoryCommand, AnEmptyHistorySaysSoAndShowsNoBest) {
   const auto j = nlohmann::json::parse(history_command(dir.file("history.json"), std::nullopt, true).out);
   EXPECT_TRUE(j["runs"].empty());
   EXPECT_TRUE(j["best"]["single"].is_null());
+  // Deleting from it is bad usage (2), not an unreadable history (1).
+  EXPECT_EQ(history_command(dir.file("history.json"), 1, false).code, 2);
 }
 
 TEST(HistoryCommand, DeletesTheEntryByItsShownNumberAndRefusesNumbersThatDoNotExist) {
@@ -94,7 +96,7 @@ TEST(HistoryCommand, DeletesTheEntryByItsShownNumberAndRefusesNumbersThatDoNotEx
 
   for (int bad : {0, 3, -1}) {
     r = history_command(path, bad, false);
-    EXPECT_EQ(r.code, 1) << bad;
+    EXPECT_EQ(r.code, 2) << bad;
     EXPECT_NE(r.err.find("no result #"), std::string::npos);
   }
   EXPECT_EQ(parse_history(read_file(path)).entries.size(), 2u);

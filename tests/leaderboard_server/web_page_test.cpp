@@ -151,6 +151,14 @@ TEST_F(WebPage, PageFilesAreSmallServedFromHereOnlyAndCachedAsLongAsTheLeaderboa
   EXPECT_EQ(data->get_header_value("Cache-Control"), "max-age=2");
   EXPECT_EQ(get("/board.json?kind=both")->status, 400);
   EXPECT_EQ(get("/cpu.json?kind=multi&name=Unknown")->status, 404);
+  // An unknown path answers a browser with a page that leads back, a program with JSON.
+  httplib::Client client("127.0.0.1", server_->port());
+  const auto page = client.Get("/no/such/page", {{"Accept", "text/html,application/xhtml+xml,*/*;q=0.8"}});
+  ASSERT_TRUE(page);
+  EXPECT_EQ(page->status, 404);
+  EXPECT_EQ(page->get_header_value("Content-Type").rfind("text/html", 0), 0u);
+  EXPECT_NE(page->body.find(R"(<a href="/">)"), std::string::npos);
+  EXPECT_EQ(get("/no/such/page")->get_header_value("Content-Type").rfind("application/json", 0), 0u);
 }
 
 TEST_F(WebPage, TheBrowserShowsTheRankedRowsWithNamesAsText) {
@@ -187,7 +195,11 @@ TEST_F(WebPage, TheSearchFiltersEveryProcessorOnTheServer) {
   const std::string markup = rendered("/?q=%3Cimg&kind=multi");
   EXPECT_EQ(row_names(markup), std::vector<std::string>{kXssAsText});
   EXPECT_EQ(markup.find("<img"), std::string::npos);
-  EXPECT_TRUE(row_names(rendered("/?q=no+such+cpu&kind=multi")).empty());
+  const std::string none = rendered("/?q=no+such+cpu&kind=multi");
+  EXPECT_TRUE(row_names(none).empty());
+  // Nothing to explain: no column headers, no legend.
+  EXPECT_NE(none.find(R"(<table id="board" hidden="")"), std::string::npos) << none;
+  EXPECT_NE(none.find(R"(<p class="legend" id="legend" hidden="")"), std::string::npos);
 }
 
 TEST_F(WebPage, AProcessorsPageShowsItsRankHistogramThreadsAndRunsOverTime) {

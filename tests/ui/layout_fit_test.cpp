@@ -3,6 +3,7 @@
 // items drawn whole are listed, so a listed name is one a click can reach.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "tests/ui/panel_test_support.h"
@@ -107,6 +108,7 @@ TEST_F(LayoutFit, TheDeleteButtonIsWholeInAScrollingTableAtEveryTimeWidthAndScal
   }
   // Its centre is the button: a click there deletes the oldest run.
   ASSERT_TRUE(click("history delete 0"));
+  ASSERT_TRUE(click("confirm delete"));
   EXPECT_EQ(app->history.size(), 11u);
 }
 
@@ -135,6 +137,26 @@ TEST_F(LayoutFit, AtOneAndAHalfTheScoresAreInViewWithoutScrollingDuringARun) {
   }
   EXPECT_GE(figures, std::size_t{5 + 5 + 5 + 9});  // 12345, 67890, SCORE, BENCHMARK
   EXPECT_TRUE(contains(last_text, "67890"));
+}
+
+TEST_F(LayoutFit, TheScoresStayPutWhenCancelAppearsAndRunningEndsAtTheRightEdge) {
+  start(1.0f, ImVec2(1600, 900));
+  app->multi_score = 67890;
+  frames(2);
+  const auto lowest_orange = [] {
+    float y = 0.0f;
+    for (const GlyphBox& glyph : glyphs_of(HeadlessGui::child("##left"), kOrange)) y = std::max(y, glyph.max.y);
+    return y;
+  };
+  const float idle = lowest_orange();
+  app->engine.running.store(true);
+  frames(2);
+  ASSERT_NE(find_item_rect("Cancel"), nullptr);
+  EXPECT_EQ(lowest_orange(), idle) << "the score moved when Cancel appeared";
+  // "RUNNING..." ends at the window's right padding, above the right column's edge.
+  const ItemRect* running = find_item_rect("running mark");
+  ASSERT_NE(running, nullptr);
+  EXPECT_NEAR(running->x1, 1600.0f - ImGui::GetStyle().WindowPadding.x, 2.0f);
 }
 
 TEST_F(LayoutFit, AtOneHundredPercentTheFactsNeedNoScrolling) {

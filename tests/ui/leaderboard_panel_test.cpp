@@ -38,7 +38,11 @@ TEST(LeaderboardStatusLine, TheFirstCaseThatAppliesIsShownInItsColour) {
   EXPECT_EQ(line.text, "Loading...");
   EXPECT_TRUE(same_colour(line.colour, kTeal));
 
+  // A failed fetch after a submission is not hidden behind its "Submitted OK".
   line = leaderboard_status_line(0, "Submitted OK (single 1234)", false, "Timeout");
+  EXPECT_EQ(line.text, "Timeout");
+  EXPECT_TRUE(same_colour(line.colour, kFetchErrorRed));
+  line = leaderboard_status_line(0, "Submitted OK (single 1234)", false, "");
   EXPECT_EQ(line.text, "Submitted OK (single 1234)");
   EXPECT_TRUE(same_colour(line.colour, kLabelGrey));
 
@@ -73,12 +77,12 @@ TEST_F(LeaderboardPanel, WhileRequestsAreInFlightItSaysLoadingAndTheTablesHaveNo
   ASSERT_TRUE(click("Multi-Core tab"));
   EXPECT_TRUE(contains(frame(), "No data yet"));
 
-  // A submission's state, once set, hides a later fetch failure.
+  // A fetch that failed after a submission says so; the old "Submitted OK" gives way.
   app->leaderboard.pending.store(0);
   set_status("Submitted OK (multi 5000)", "Timeout was reached");
   text = frame();
-  EXPECT_TRUE(contains(text, "Submitted OK (multi 5000)"));
-  EXPECT_FALSE(contains(text, "Timeout"));
+  EXPECT_TRUE(contains(text, "Timeout was reached"));
+  EXPECT_FALSE(contains(text, "Submitted OK (multi 5000)"));
   EXPECT_FALSE(contains(text, "Loading..."));
 }
 

@@ -62,6 +62,9 @@ TEST_F(PanelFlows, SingleCoreShowsTheScoreRecordsItAndSubmitsIt) {
   EXPECT_EQ(h->app->leaderboard.submit_status_text(), "Submitted OK (single " + std::to_string(entry.score) + ")");
   EXPECT_TRUE(h->on_leaderboard(RunKind::single));
   EXPECT_FALSE(h->on_leaderboard(RunKind::multi));
+  // Beside the score: its trust and where it went, the loopback server named as local.
+  h->frame();
+  EXPECT_TRUE(contains(h->last_text, "verified, submitted to the local leaderboard")) << h->last_text;
 }
 
 TEST_F(PanelFlows, RunBothRecordsSingleThenMultiAndStartsMultiInTheFrameTheSingleIsTaken) {
@@ -161,6 +164,7 @@ TEST_F(PanelFlows, AWrongImageIsShownWithAWarningButNeverRecordedOrSubmitted) {
   h->settle_leaderboard();
   EXPECT_EQ(h->app->leaderboard.submit_status_text(), "");
   EXPECT_FALSE(h->on_leaderboard(RunKind::single));
+  EXPECT_TRUE(contains(h->frame(), "image differs from the reference, not stored or submitted"));
 
   // The next run clears the warning.
   ASSERT_TRUE(h->click("Single-Core"));
@@ -236,6 +240,9 @@ TEST_F(PanelFlows, TheFinishedImageReachesThePreviewAndTheLineShowsTheMeasuredTi
                 h->app->history[0].time_seconds);
   EXPECT_TRUE(contains(h->last_text, expected)) << h->last_text;
   EXPECT_FALSE(contains(h->last_text, "s Cancelled"));
+  // What ran and the guess made as it started stay beside the measured time.
+  EXPECT_TRUE(contains(h->last_text, "Single-core, 1 thread, custom workload: about ")) << h->last_text;
+  EXPECT_TRUE(contains(h->last_text, "click the image to view or save it"));
 }
 
 TEST_F(PanelFlows, TheFinishedImageOpensAtFullSizeAndSavesAsPng) {
@@ -274,7 +281,13 @@ TEST_F(PanelFlows, TheFinishedImageOpensAtFullSizeAndSavesAsPng) {
   h->app->viewer.path = (dir.path() / "missing" / "x.png").string();
   ASSERT_TRUE(h->click("Save PNG"));
   EXPECT_TRUE(h->app->viewer.save_failed);
-  EXPECT_TRUE(contains(h->app->viewer.message, "Could not save"));
+  EXPECT_TRUE(contains(h->app->viewer.message, "Could not save")) << h->app->viewer.message;
+  EXPECT_TRUE(contains(h->app->viewer.message, "does not exist")) << h->app->viewer.message;
+  // The runner's rule for the name: PNG data goes only into a .png file.
+  h->app->viewer.path = (dir.path() / "pic.jpg").string();
+  ASSERT_TRUE(h->click("Save PNG"));
+  EXPECT_FALSE(fs::exists(dir.path() / "pic.jpg"));
+  EXPECT_TRUE(contains(h->app->viewer.message, "must end in .png")) << h->app->viewer.message;
 
   // A new run clears the image: the viewer closes.
   h->app->viewer.open = true;
@@ -300,6 +313,7 @@ TEST_F(PanelFlows, TheProgressLineCountsFromTheMeasuredPhaseOnly) {
   engine.start_time.store(BenchmarkEngine::steady_now_ns() - 2'500'000'000);
   text = h->frame();
   EXPECT_TRUE(contains(text, "|  2.5s") || contains(text, "|  2.6s")) << text;
+  EXPECT_TRUE(contains(text, "|  0:08 left")) << text;  // six tiles to go at 0.8 s each
   engine.running.store(false);
   text = h->frame();
   // Ended without a result (cancelled): the time stays where it got to.

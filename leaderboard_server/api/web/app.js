@@ -100,6 +100,9 @@ function showRows(reply, filter, minRuns) {
   else if (!filter) status = `${fmt(reply.matches)} of ${fmt(reply.processors)} processors${enough}${shown}.`;
   else status = `${fmt(reply.matches)} of ${fmt(reply.processors)} processors match “${filter}”${enough}${shown}.`;
   $('status').textContent = status;
+  // With no row to show, the column headers and the legend explain nothing.
+  $('board').hidden = reply.rows.length === 0;
+  $('legend').hidden = reply.rows.length === 0;
 }
 
 function boardPage() {
@@ -202,9 +205,9 @@ function timeline(history, lo, hi) {
   });
   svgText(s, left - 6, y(hi) + 4, fmt(hi), 'end');
   if (hi > lo) svgText(s, left - 6, y(lo) + 4, fmt(lo), 'end');
-  // Dates, or times of day when every run is from one day.
+  // Dates, and the time of day too when every run is from one day: a time alone names no day.
   const day = (t) => new Date(t).toISOString().slice(0, 10);
-  const label = day(first) === day(last) ? (t) => new Date(t).toISOString().slice(11, 16) + ' UTC' : day;
+  const label = day(first) === day(last) ? (t) => new Date(t).toISOString().slice(0, 16).replace('T', ' ') + ' UTC' : day;
   svgText(s, left, H - 6, label(first));
   if (last > first) svgText(s, W, H - 6, label(last), 'end');
   return s;
