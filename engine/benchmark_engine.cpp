@@ -106,7 +106,7 @@ void BenchmarkEngine::run_internal(RunRequest run) {
     const std::int64_t begin = steady_now_ns();
     start_time.exchange(begin);
     {
-      ThreadPool pool(run.threads, placement_.on_worker_start);
+      ThreadPool pool(run.threads, placement_.worker_start(run.kind));
       for (std::size_t k = 0; k < order.size() && !cancel_requested.load(); ++k) {
         const std::int32_t i = order[k];
         pool.enqueue([this, i, &workload] { render_tile_task(i, workload); });
@@ -125,6 +125,7 @@ void BenchmarkEngine::run_internal(RunRequest run) {
     result.time_seconds = time_seconds;
     result.threads = run.threads;
     result.date = format_result_date(std::chrono::system_clock::now());
+    result.core_type = placement_.core_type(run.kind);
     result_ready.exchange(true);
     running.exchange(false);
   } catch (const std::exception& e) {

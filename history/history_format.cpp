@@ -117,6 +117,7 @@ HistoryEntry read_entry(const json& run) {
   take("samples", e.samples, read_int);
   if (auto it = run.find("sensors"); it != run.end()) e.sensors = read_sensors(*it);
   if (auto it = run.find("warnings"); it != run.end()) e.warnings = read_warnings(*it);
+  if (auto it = run.find("core_type"); it != run.end() && it->is_string()) e.core_type = it->get<std::string>();
   for (const auto& [key, value] : run.items()) {
     if (!is_entry_key(key)) e.unknown_json[key] = value.dump(-1, ' ', false, json::error_handler_t::replace);
   }
@@ -170,6 +171,7 @@ std::string serialize_history(const std::vector<HistoryEntry>& entries) {
       for (const HistoryWarning& w : e.warnings) warnings.push_back({{"code", w.code}, {"text", w.text}});
       run["warnings"] = std::move(warnings);
     }
+    if (e.core_type && !run.contains("core_type")) run["core_type"] = *e.core_type;
     run["cpu"] = e.cpu;
     run["date"] = e.date;
     run["resolution_h"] = e.resolution_h;

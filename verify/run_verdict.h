@@ -25,10 +25,14 @@ struct ReferenceWorkload {
 struct MachineThreads {
   std::int32_t logical = 1;  // the machine's logical processors
   std::int32_t usable = 1;   // those this process may use (the multi-core thread count)
+  std::int32_t smt = 0;      // the SMT run's workers: one core's hardware threads; 0: no SMT run
+  // Why the single-core and SMT runs are not the standard ones here (the fastest core type lies
+  // outside the affinity mask): they are recorded, not submitted. Empty when they are.
+  std::string one_core_not_standard_reason{};
 };
 
-// The workers of a kind's standard run: 1 for single-core, every processor this process may use
-// for multi-core. The window's buttons, the runner and the verdict all ask here.
+// The workers of a kind's standard run: 1 for single-core, one core's hardware threads for SMT,
+// every processor this process may use for multi-core. The window's buttons, the runner and the verdict all ask here.
 std::int32_t standard_threads(RunKind kind, const MachineThreads& machine);
 
 struct RunVerdict {

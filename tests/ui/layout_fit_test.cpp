@@ -152,14 +152,14 @@ TEST_F(LayoutFit, AtTheMinimumSizeEveryItemIsWholeInTheWindow) {
     const auto expect_listed = [](std::initializer_list<const char*> names) {
       for (const char* name : names) EXPECT_NE(find_item_rect(name), nullptr) << name;
     };
-    expect_listed({"Single-Core", "Multi-Core", "Run Both", "preview placeholder", "progress bar", "History tab",
-                   "Leaderboard tab", "history delete 11"});
+    expect_listed({"Single-Core", "Single-Core + SMT", "Multi-Core", "Run Both", "preview placeholder", "progress bar",
+                   "History tab", "Leaderboard tab", "history delete 11"});
     app->engine.running.store(true);
     frames(3);
     expect_listed({"Cancel"});
     app->engine.running.store(false);
     frames(2);
     ASSERT_TRUE(click("Leaderboard tab"));
-    expect_listed({"Refresh", "Single-Core tab", "Multi-Core tab"});
+    expect_listed({"Refresh", "Single-Core tab", "SMT tab", "Multi-Core tab"});
   }
 }
