@@ -20,15 +20,8 @@ struct SystemInfo {
   // to logical_processors when nothing restricts the process; 0 in a record never collected.
   std::uint32_t usable_processors = 0;
   std::vector<CoreType> core_types;  // fastest first; empty on a machine of one core type
-  // The one-core SMT run's workers, the threads of the core the single-core run uses; 0 when
-  // this machine has no SMT run, with the reason for people.
-  std::uint32_t smt_threads = 0;
-  std::string smt_unavailable_reason;
-  // Why the single-core and SMT runs here are not the standard ones (the fastest core type lies
-  // outside this process's affinity mask); empty when they are.
-  std::string one_core_not_standard_reason;
-  double clock_ghz = 0.0;  // nominal clock
-  std::string l1_cache;    // one level-1 data cache, e.g. "48 KB", or "N/A"
+  double clock_ghz = 0.0;            // nominal clock
+  std::string l1_cache;              // one level-1 data cache, e.g. "48 KB", or "N/A"
   std::string l2_cache;
   std::string l3_cache;
   std::string gpu_name;  // UTF-8; empty when no adapter was found
@@ -37,6 +30,13 @@ struct SystemInfo {
   std::uint64_t ram_available_mb = 0;  // at start-up; not shown
   std::string os_name;
   std::string computer_name;
+  // The one-core SMT run's workers, the threads of the core the single-core run uses; 0 when
+  // this machine has no SMT run, with the reason for people.
+  std::uint32_t smt_threads = 0;
+  std::string smt_unavailable_reason;
+  // Why the single-core and SMT runs here are not the standard ones (the fastest core type lies
+  // outside this process's affinity mask); empty when they are.
+  std::string one_core_not_standard_reason;
 };
 
 // Every fact but the graphics adapter, from this machine. Best-effort: a failed query leaves

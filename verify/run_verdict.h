@@ -4,7 +4,8 @@
 // thread count (standard_threads) may be recorded in the history; any other thread count makes
 // it a custom run of its kind, which is neither recorded nor submitted. A multi-core run that could not use every
 // logical processor of the machine (an affinity mask, a container's quota) is recorded but never submitted: the
-// leaderboard ranks processors, and it would rank this one by a part of it.
+// leaderboard ranks processors, and it would rank this one by a part of it. Likewise a single-core
+// or SMT run kept off the fastest core type by the affinity mask.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -32,7 +33,8 @@ struct MachineThreads {
 };
 
 // The workers of a kind's standard run: 1 for single-core, one core's hardware threads for SMT,
-// every processor this process may use for multi-core. The window's buttons, the runner and the verdict all ask here.
+// every processor this process may use for multi-core. The window's buttons, the runner and the
+// verdict all ask here.
 std::int32_t standard_threads(RunKind kind, const MachineThreads& machine);
 
 struct RunVerdict {
