@@ -17,13 +17,13 @@ namespace {
 
 constexpr int kUsageError = 2;
 constexpr std::int64_t kLargest = std::numeric_limits<std::int32_t>::max();
-constexpr const char* kCommands[] = {"single", "multi", "both", "stress", "info", "history", "leaderboard"};
+constexpr const char* kCommands[] = {"single", "smt", "multi", "both", "all", "stress", "info", "history", "leaderboard"};
 
 // Each command lists only the exit codes it can end with.
 const char* const kRunExitCodes =
     "Exit codes: 0 done; 1 a run could not run (the system refused a thread) or the image could\n"
-    "not be written; 2 bad usage, or an --image that cannot be written (nothing runs); 3 the image\n"
-    "did not match the reference; 130 cancelled (Ctrl-C).";
+    "not be written; 2 bad usage, an --image that cannot be written, or smt on a processor without\n"
+    "SMT (nothing runs); 3 the image did not match the reference; 130 cancelled (Ctrl-C).";
 const char* const kStressExitCodes =
     "Exit codes: 0 done; 1 a pass could not run; 2 bad usage (nothing runs); 3 a pass's image was\n"
     "wrong (the test stops there); 130 cancelled (Ctrl-C).";
@@ -118,7 +118,7 @@ std::optional<EarlyExit> check_command_word(int argc, const char* const* argv) {
     }
   }
   if (asked_for_help || argc > 1) return std::nullopt;
-  return usage_error("a command is required: single, multi, both, stress, info, history or leaderboard");
+  return usage_error("a command is required: single, smt, multi, both, all, stress, info, history or leaderboard");
 }
 
 std::optional<EarlyExit> check_image_name(const CLI::App& sub, const std::string& name) {
@@ -178,13 +178,15 @@ Command parse_command_line(int argc, const char* const* argv) {
   RunFlags flags;
   CLI::App* single = app.add_subcommand("single", "Run the single-core benchmark (1 worker)");
   CLI::App* multi = app.add_subcommand("multi", "Run the multi-core benchmark (one worker per hardware thread)");
+  CLI::App* smt = app.add_subcommand("smt", "Run the SMT benchmark (one worker per hardware thread of one core)");
   CLI::App* both = app.add_subcommand("both", "Run single-core, then multi-core");
-  for (CLI::App* sub : {single, multi, both}) add_run_options(*sub, run, size, flags);
+  CLI::App* all = app.add_subcommand("all", "Run single-core, SMT (where the processor has SMT), then multi-core");
+  for (CLI::App* sub : {single, smt, multi, both, all}) add_run_options(*sub, run, size, flags);
   multi->add_option("--threads", run.threads, "Workers instead of one per hardware thread (a custom run)")
       ->type_name("N")
       ->check(whole_number(1, 4096));
   // Accepted where it does not apply only to be refused below with a message that says why.
-  for (CLI::App* sub : {single, both}) sub->add_option("--threads", run.threads)->group("");
+  for (CLI::App* sub : {single, smt, both, all}) sub->add_option("--threads", run.threads)->group("");
 
   StressOptions stress;
   std::string stress_size;
@@ -220,7 +222,8 @@ Command parse_command_line(int argc, const char* const* argv) {
   std::string board_kind;
   std::vector<std::string> board_kinds;
   for (const RunKind kind : kRunKinds) board_kinds.push_back(run_kind_text(kind));
-  leaderboard_sub->add_option("kind", board_kind, "single or multi (default: both)")->check(CLI::IsMember(board_kinds));
+  leaderboard_sub->add_option("kind", board_kind, "single, smt or multi (default: all three)")
+      ->check(CLI::IsMember(board_kinds));
   leaderboard_sub->footer(kLeaderboardExitCodes);
 
   try {
@@ -251,14 +254,21 @@ Command parse_command_line(int argc, const char* const* argv) {
     leaderboard.kind = parse_run_kind(board_kind);  // nothing when no kind was given
     return leaderboard;
   }
-  CLI::App* chosen = single->parsed() ? single : multi->parsed() ? multi : both;
-  if (chosen == single) run.kinds = {RunKind::single};
-  if (chosen == multi) run.kinds = {RunKind::multi};
-  if (chosen == both) run.kinds = {RunKind::single, RunKind::multi};
+  const std::pair<CLI::App*, std::vector<RunKind>> run_commands[] = {
+      {single, {RunKind::single}},
+      {smt, {RunKind::smt}},
+      {multi, {RunKind::multi}},
+      {both, {RunKind::single, RunKind::multi}},
+      {all, {RunKind::single, RunKind::smt, RunKind::multi}},
+  };
+  CLI::App* chosen = both;
+  for (const auto& [sub, kinds] : run_commands) {
+    if (sub->parsed()) chosen = sub, run.kinds = kinds;
+  }
   if (run.threads && chosen != multi) {
     return usage_error(
-        "--threads applies to 'multi' only; 'single' always uses one worker and 'both' runs the "
-        "standard pair");
+        "--threads applies to 'multi' only; 'single' always uses one worker, 'smt' one core's threads, and "
+        "'both' and 'all' run the standard kinds");
   }
   if (auto refused = check_image_name(*chosen, run.image_path)) return *refused;
   run.record_history = !flags.no_history;

@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cstdio>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -110,11 +112,19 @@ int run_history_command(ResultsHistory& history, std::optional<int> delete_numbe
   }
   out << "   #  Type    Score        Time  Date\n";
   for (std::size_t i = entries.size(); i-- > 0;) out << row(entries[i], i + 1) << '\n';
+  // The SMT line only once there is an SMT result: most processors' histories never hold one.
+  std::vector<std::pair<std::string, std::int32_t>> lines;
+  std::size_t width = 0;
   for (const RunKind kind : kRunKinds) {
+    if (kind == RunKind::smt && best.of(kind) < 1) continue;
     std::string label = std::string("Best ") + run_kind_title(kind) + ":";
     label[5] = static_cast<char>(std::tolower(static_cast<unsigned char>(label[5])));
-    label.resize(std::max<std::size_t>(label.size(), 18), ' ');  // the scores line up
-    out << label << best_text(best.of(kind)) << '\n';
+    width = std::max(width, label.size() + 1);
+    lines.emplace_back(std::move(label), best.of(kind));
+  }
+  for (auto& [label, score] : lines) {
+    label.resize(width, ' ');  // the scores line up
+    out << label << best_text(score) << '\n';
   }
   return 0;
 }

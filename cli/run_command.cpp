@@ -13,6 +13,7 @@
 #include "engine/benchmark_engine.h"
 #include "engine/run_estimate.h"
 #include "engine/tile_order.h"
+#include "system/core_placement.h"
 #include "system/machine_threads.h"
 #include "system/png_writer.h"
 #include "system/sensor_series_copy.h"
@@ -73,6 +74,12 @@ void wait_for_run(BenchmarkEngine& engine, ProgressReporter& progress, const Run
   }
 }
 
+// `smt` alone on a machine without SMT runs nothing and says why; `all` leaves the kind out.
+std::string unavailable_run_reason(const RunOptions& options, const MachineThreads& machine) {
+  if (machine.smt > 0 || options.kinds != std::vector<RunKind>{RunKind::smt}) return {};
+  return this_machine_smt_placement().unavailable_reason;
+}
+
 }  // namespace
 
 int run_benchmarks(const RunOptions& options, const WorkerPlacement& placement, const RunRecorder& recorder,
@@ -91,6 +98,10 @@ int run_benchmarks(const RunOptions& options, const WorkerPlacement& placement, 
   if (interactive) watch_terminal_size();
   // A multi-core run uses the processors this process may use, not every one the machine has.
   const MachineThreads machine = this_machine_threads();
+  if (const std::string refused = unavailable_run_reason(options, machine); !refused.empty()) {
+    std::fprintf(stderr, "strelvik-cli: %s\n", refused.c_str());
+    return 2;
+  }
 
   BenchmarkEngine engine(placement);
   if (monitor != nullptr) engine.set_phase_hooks(monitor->phase_hooks());
@@ -191,5 +202,6 @@ int run_benchmarks(const RunOptions& options, const WorkerPlacement& placement, 
       }
     }
   }
+  std::fputs(smt_uplift_line(reports).c_str(), human);
   return exit_code;
 }

@@ -11,7 +11,8 @@
 #include "verify/run_verdict.h"
 
 struct RunOptions {
-  // The kinds to run, in order: `single`, `multi`, or `both` (single, then multi).
+  // The kinds to run, in order: `single`, `smt`, `multi`, `both` (single, then multi) or `all`
+  // (single, smt, multi).
   std::vector<RunKind> kinds{RunKind::multi};
   std::optional<std::int32_t> threads;  // --threads (multi only): workers of the multi-core runs
   std::int32_t repeat = 1;
@@ -26,7 +27,8 @@ struct RunOptions {
 };
 
 // The runs to carry out, in order: each kind's, repeated. A kind's thread count is its standard
-// one on this machine (verify/run_verdict.h), or --threads for a multi-core run.
+// one on this machine (verify/run_verdict.h), or --threads for a multi-core run. A kind with no
+// standard run here (SMT without SMT) is left out.
 std::vector<RunRequest> planned_runs(const RunOptions& options, const MachineThreads& machine);
 
 // Parses "WxH"; nullopt when malformed, not positive, or when the image's bytes overflow 32 bits.

@@ -5,6 +5,7 @@
 
 #include "system/sensor_summary.h"
 #include "cli/run_comparison.h"
+#include "engine/smt_uplift.h"
 
 nlohmann::ordered_json run_report_json(const RunReport& report) {
   nlohmann::ordered_json object;
@@ -12,6 +13,7 @@ nlohmann::ordered_json run_report_json(const RunReport& report) {
   object["score"] = report.result.score;
   object["time_seconds"] = report.result.time_seconds;
   object["threads"] = report.result.threads;
+  if (report.result.core_type) object["core_type"] = *report.result.core_type;
   object["date"] = report.result.date;
   object["width"] = report.workload.width;
   object["height"] = report.workload.height;
@@ -38,6 +40,7 @@ std::string run_report_text(const RunReport& report) {
                 report.verdict.custom ? " (custom)" : "", r.score, r.time_seconds, r.threads, r.threads == 1 ? "" : "s",
                 r.date.c_str());
   std::string text = head;
+  if (r.core_type) text += "  core type " + *r.core_type + "\n";
   text += "  image " + std::to_string(report.workload.width) + "x" + std::to_string(report.workload.height) + ", " +
           std::to_string(report.workload.samples_per_pixel) + " spp, SHA-256 " + report.image_sha256 + "\n";
   if (!report.verdict.image_verified) {
@@ -101,6 +104,21 @@ std::vector<RunSummary> summarize(const std::vector<RunReport>& reports) {
     summaries.push_back(s);
   }
   return summaries;
+}
+
+std::string smt_uplift_line(const std::vector<RunReport>& reports) {
+  std::vector<RunReport> verified;
+  for (const RunReport& report : reports)
+    if (report.verdict.image_verified != false) verified.push_back(report);
+  const auto single = median_run(verified, RunKind::single, MedianOf::AllRuns);
+  const auto smt = median_run(verified, RunKind::smt, MedianOf::AllRuns);
+  if (!single || !smt) return {};
+  const std::int32_t single_score = verified[*single].result.score;
+  const std::int32_t smt_score = verified[*smt].result.score;
+  const std::string uplift = smt_uplift_text(single_score, smt_score);
+  if (uplift.empty()) return {};
+  return "SMT uplift: " + uplift + " (smt " + std::to_string(smt_score) + " over single " +
+         std::to_string(single_score) + ")\n";
 }
 
 nlohmann::ordered_json run_summary_json(const RunSummary& s) {

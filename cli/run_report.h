@@ -49,6 +49,10 @@ std::vector<RunSummary> summarize(const std::vector<RunReport>& reports);
 nlohmann::ordered_json run_summary_json(const RunSummary& summary);
 std::string run_summary_text(const RunSummary& summary);
 
+// "SMT uplift: +31 % (smt 1310 over single 1000)" from the median runs of both kinds, when the
+// series holds verified runs of both; empty otherwise.
+std::string smt_uplift_line(const std::vector<RunReport>& reports);
+
 enum class MedianOf { SubmittableRuns, AllRuns };
 
 // Of a series of runs of one kind, the run whose score is the median (the lower of the two

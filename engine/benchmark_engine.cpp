@@ -109,7 +109,7 @@ void BenchmarkEngine::run_internal(RunRequest run) {
     start_time.exchange(begin);
     if (hooks_.measured_phase_started) hooks_.measured_phase_started();
     {
-      ThreadPool pool(run.threads, placement_.on_worker_start);
+      ThreadPool pool(run.threads, placement_.worker_start(run.kind));
       for (std::size_t k = 0; k < order.size() && !cancel_requested.load(); ++k) {
         const std::int32_t i = order[k];
         pool.enqueue([this, i, &workload] { render_tile_task(i, workload); });
@@ -131,6 +131,7 @@ void BenchmarkEngine::run_internal(RunRequest run) {
     result.time_seconds = static_cast<double>((end - begin + 500) / 1000) / 1e6;
     result.threads = run.threads;
     result.date = format_result_date(std::chrono::system_clock::now());
+    result.core_type = placement_.core_type(run.kind);
     result_ready.exchange(true);
     running.exchange(false);
   } catch (const std::exception& e) {

@@ -39,10 +39,12 @@ struct HistoryEntry {
   std::int32_t resolution_h = kStandardWorkload.height;
   std::int32_t samples = kStandardWorkload.samples_per_pixel;
   std::optional<SensorSummary> sensors;
+  // The core type a single-core or SMT run ran on ("P"), on a machine that mixes types.
+  std::optional<std::string> core_type{};
   std::vector<HistoryWarning> warnings;
   std::optional<HistoryStress> stress;  // `passes`, `stability_percent`, `verdict`
   // Every other key of the run object as it was read, as JSON text, so that a rewrite by this
-  // version keeps what older and newer versions store. `sensors`, `warnings` and the stress keys as read are
+  // version keeps what older and newer versions store. `sensors`, `warnings` and `core_type` and the stress keys as read are
   // kept here too and written back unchanged; the fields above are written only for a run
   // that was not read from the file.
   std::map<std::string, std::string> unknown_json;

@@ -151,6 +151,7 @@ HistoryEntry read_entry(const json& run) {
   if (auto it = run.find("sensors"); it != run.end()) e.sensors = read_sensors(*it);
   if (auto it = run.find("warnings"); it != run.end()) e.warnings = read_warnings(*it);
   e.stress = read_stress(run);
+  if (auto it = run.find("core_type"); it != run.end() && it->is_string()) e.core_type = it->get<std::string>();
   for (const auto& [key, value] : run.items()) {
     if (!is_entry_key(key)) e.unknown_json[key] = value.dump(-1, ' ', false, json::error_handler_t::replace);
   }
@@ -205,6 +206,7 @@ std::string serialize_history(const std::vector<HistoryEntry>& entries) {
       run["warnings"] = std::move(warnings);
     }
     if (e.stress && !run.contains("passes")) write_stress(*e.stress, run);
+    if (e.core_type && !run.contains("core_type")) run["core_type"] = *e.core_type;
     run["cpu"] = e.cpu;
     run["date"] = e.date;
     run["resolution_h"] = e.resolution_h;

@@ -8,6 +8,7 @@ HistoryEntry entry_from_result(const BenchmarkResult& result, const std::string&
   e.score = result.score;
   e.time_seconds = result.time_seconds;
   e.threads = result.threads;
+  e.core_type = result.core_type;
   return e;
 }
 

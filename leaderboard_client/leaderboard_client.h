@@ -18,6 +18,10 @@
 #include "leaderboard_client/leaderboard_settings.h"
 #include "leaderboard_client/reply_reading.h"
 
+// What a fetch or submission of an SMT run says when the server is of the version before the SMT
+// board, which refuses the kind.
+inline constexpr const char* kNoSmtBoardText = "This server has no SMT board";
+
 class LeaderboardClient {
  public:
   // Starts a thread running the body, or raises std::system_error when it cannot (tests replace it).
@@ -63,8 +67,9 @@ class LeaderboardClient {
   // Published state, read by the window under the named locks; no two are ever held at once.
   std::mutex data_mutex;
   std::vector<LeaderboardRow> single_rows;  // data_mutex
+  std::vector<LeaderboardRow> smt_rows;     // data_mutex
   std::vector<LeaderboardRow> multi_rows;   // data_mutex
-  // The published rows of a kind's board (single_rows or multi_rows); read under data_mutex.
+  // The published rows of a kind's board (single_rows, smt_rows or multi_rows); read under data_mutex.
   std::vector<LeaderboardRow>& rows_slot(RunKind kind);
   // data_mutex: each kind's last comparison; kComparing as its reason while it is fetched.
   std::map<RunKind, ComparisonOutcome> comparisons;

@@ -48,6 +48,7 @@ struct App {
   ResultsHistory history;
   IGpuBackend* gpu = nullptr;     // not owned; null means no preview texture
   std::int32_t single_score = 0;  // below 1: no score of that kind yet
+  std::int32_t smt_score = 0;
   std::int32_t multi_score = 0;
   bool run_both = false;
   bool run_both_single_done = false;  // only meaningful while run_both is set

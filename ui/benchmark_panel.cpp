@@ -55,6 +55,22 @@ void take_run_both_result(App& app) {
   }
 }
 
+// Between Single-Core and Multi-Core; disabled on a processor without SMT, the reason under the
+// pointer.
+void smt_button(App& app, float width) {
+  const std::int32_t threads = run_threads(app, RunKind::smt);
+  ImGui::BeginDisabled(threads < 1);
+  char label[64];
+  std::snprintf(label, sizeof label, threads < 1 ? "  Single-Core + SMT  " : "  Single-Core + SMT (%dT)  ", threads);
+  if (button(label, ImVec2(width, 35), "Single-Core + SMT") && !app.engine.running.load()) {
+    start_run(app, RunKind::smt);
+  }
+  ImGui::EndDisabled();
+  if (threads < 1 && ImGui::IsItemHovered(ImGuiHoveredFlags_AllowWhenDisabled)) {
+    ImGui::SetTooltip("%s", app.system_info.smt_unavailable_reason.c_str());
+  }
+}
+
 void take_results(App& app) {
   // A run the system could not carry out leaves no result; a Run Both sequence would wait for
   // it forever.
@@ -87,6 +103,7 @@ void draw_benchmark_panel(App& app) {
   if (button("  Single-Core  ", ImVec2(width, 35), "Single-Core") && !app.engine.running.load()) {
     start_run(app, RunKind::single);
   }
+  smt_button(app, width);
   char multi_label[64];
   std::snprintf(multi_label, sizeof multi_label, "  Multi-Core (%dT)  ", run_threads(app, RunKind::multi));
   if (button(multi_label, ImVec2(width, 35), "Multi-Core") && !app.engine.running.load()) {

@@ -26,6 +26,7 @@ constexpr float kRunsWidth = 40.0f;
 const char* tab_label(RunKind kind) {
   switch (kind) {
     case RunKind::single: return "Single-Core";
+    case RunKind::smt: return "SMT";
     case RunKind::multi: return "Multi-Core";
   }
   return "Multi-Core";  // unreachable: every kind is listed above

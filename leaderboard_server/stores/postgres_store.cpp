@@ -30,6 +30,11 @@ constexpr const char* kMigrations[] = {
     R"sql(
     ALTER TABLE runs ADD COLUMN client TEXT NOT NULL DEFAULT '';
     )sql",
+    // The one-core SMT board: a third kind (the constraint keeps the name PostgreSQL gave it).
+    R"sql(
+    ALTER TABLE runs DROP CONSTRAINT IF EXISTS runs_kind_check;
+    ALTER TABLE runs ADD CONSTRAINT runs_kind_check CHECK (kind IN ('single', 'smt', 'multi'));
+    )sql",
 };
 
 // Any number, as long as all servers sharing a database agree: it serialises their migrations.

@@ -26,6 +26,25 @@ constexpr const char* kMigrations[] = {
     R"sql(
     ALTER TABLE runs ADD COLUMN client TEXT NOT NULL DEFAULT '';
     )sql",
+    // The one-core SMT board: a third kind. SQLite cannot change a CHECK constraint in place, so
+    // the table is copied into one that allows it, keeping every run and its id.
+    R"sql(
+    CREATE TABLE runs_with_smt (
+        id           INTEGER PRIMARY KEY,
+        kind         TEXT    NOT NULL CHECK (kind IN ('single', 'smt', 'multi')),
+        cpu_name     TEXT    NOT NULL,
+        score        INTEGER NOT NULL,
+        threads      INTEGER NOT NULL,
+        user_agent   TEXT    NOT NULL,
+        submitted_at TEXT    NOT NULL,
+        client       TEXT    NOT NULL DEFAULT ''
+    );
+    INSERT INTO runs_with_smt (id, kind, cpu_name, score, threads, user_agent, submitted_at, client)
+        SELECT id, kind, cpu_name, score, threads, user_agent, submitted_at, client FROM runs;
+    DROP TABLE runs;
+    ALTER TABLE runs_with_smt RENAME TO runs;
+    CREATE INDEX runs_by_kind ON runs (kind, cpu_name);
+    )sql",
 };
 
 class Statement {

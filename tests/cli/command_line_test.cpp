@@ -9,6 +9,7 @@
 #include "cli/run_options.h"
 #include "cli/run_report.h"
 #include "engine/remaining_time.h"
+#include "engine/smt_uplift.h"
 
 namespace {
 
@@ -39,6 +40,23 @@ TEST(CommandLine, StandardRunsUseThePanelsConfiguration) {
     EXPECT_EQ(run.workload,
               (Workload{.width = 1920, .height = 1080, .samples_per_pixel = 128, .max_depth = 50, .tile_size = 32}));
   }
+}
+
+TEST(CommandLine, AllRunsSingleSmtAndMultiAndLeavesSmtOutWithoutSmt) {
+  const RunOptions options = std::get<RunOptions>(parse({"all"}));
+  EXPECT_EQ(options.kinds, (std::vector<RunKind>{RunKind::single, RunKind::smt, RunKind::multi}));
+  const auto planned = [&](const MachineThreads& machine) {
+    std::vector<std::pair<RunKind, std::int32_t>> runs;
+    for (const RunRequest& run : planned_runs(options, machine)) runs.emplace_back(run.kind, run.threads);
+    return runs;
+  };
+  const MachineThreads smt_machine{16, 16, 2, ""};
+  EXPECT_EQ(planned(smt_machine), (std::vector<std::pair<RunKind, std::int32_t>>{
+                                      {RunKind::single, 1}, {RunKind::smt, 2}, {RunKind::multi, 16}}));
+  const MachineThreads no_smt{4, 4};
+  EXPECT_EQ(planned(no_smt),
+            (std::vector<std::pair<RunKind, std::int32_t>>{{RunKind::single, 1}, {RunKind::multi, 4}}));
+  EXPECT_EQ(std::get<RunOptions>(parse({"smt"})).kinds, std::vector<RunKind>{RunKind::smt});
 }
 
 TEST(CommandLine, CustomOptionsAndRepeats) {
@@ -86,6 +104,7 @@ TEST(CommandLine, RefusalsSayPlainlyWhatIsWrong) {
       {{"multi", "--threads", "2.5"}, "'2.5' is not a number"},
       {{"single", "--threads", "3"}, "--threads applies to 'multi' only"},
       {{"both", "--threads", "2", "--repeat", "2"}, "--threads applies to 'multi' only"},
+      {{"smt", "--threads", "4"}, "--threads applies to 'multi' only"},
       {{"multi", "--image", "x.jpg"}, "must end in .png, got 'x.jpg'"},
       {{"multi", "--image", ""}, "--image needs a file name"},
       // A near miss names the option meant; a hidden one never is (single refuses --threads).
@@ -215,6 +234,20 @@ TEST(RunReport, JsonHasTheDocumentedKeysInOrder) {
   report.verdict.image_verified = false;
   EXPECT_EQ(run_report_json(report)["verified"], false);
   EXPECT_NE(run_report_text(report).find("NOT VERIFIED"), std::string::npos);
+}
+
+TEST(RunSummary, TheSmtUpliftComparesTheMedianRunsOfBothKindsInWholePercent) {
+  EXPECT_EQ(smt_uplift_text(1000, 1310), "+31 %");
+  EXPECT_EQ(smt_uplift_text(1000, 965), "-4 %") << "half away from zero";
+  EXPECT_EQ(smt_uplift_text(1000, 1004), "+0 %");
+  EXPECT_EQ(smt_uplift_text(0, 1310), "");
+  std::vector<RunReport> reports(4);
+  const std::pair<RunKind, std::int32_t> runs[] = {
+      {RunKind::single, 1000}, {RunKind::smt, 1400}, {RunKind::smt, 1320}, {RunKind::smt, 1300}};
+  for (std::size_t i = 0; i < 4; ++i) reports[i].result = BenchmarkResult{runs[i].first, runs[i].second, 1.0, 2, ""};
+  EXPECT_EQ(smt_uplift_line(reports), "SMT uplift: +32 % (smt 1320 over single 1000)\n");
+  reports[0].verdict.image_verified = false;
+  EXPECT_EQ(smt_uplift_line(reports), "") << "a wrong image compares with nothing";
 }
 
 TEST(RunSummary, MedianMinMaxAndSpreadPerKind) {

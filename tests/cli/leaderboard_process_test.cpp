@@ -47,7 +47,7 @@ class RunnerWithLeaderboard : public ::testing::Test {
   const std::string cpu = trim_leading_spaces(make_platform_system_sources()->cpu_brand());
 };
 
-TEST_F(RunnerWithLeaderboard, ListsBothKindsWithThisMachinesRowMarked) {
+TEST_F(RunnerWithLeaderboard, ListsEveryKindWithThisMachinesRowMarked) {
   LeaderboardClient seed(server_settings(server.port(), cert.cert));
   seed.submit("Other CPU", RunKind::multi, 9000, 8);
   seed.stop_all();
@@ -58,8 +58,10 @@ TEST_F(RunnerWithLeaderboard, ListsBothKindsWithThisMachinesRowMarked) {
   const Outcome outcome = run(env, "leaderboard", dir.path());
   EXPECT_EQ(outcome.exit_code, 0) << outcome.err;
   EXPECT_EQ(outcome.err, "");
-  EXPECT_EQ(outcome.out, "Single-core leaderboard\nNo data yet\n\nMulti-core leaderboard\n" +
-                             leaderboard_table_text({{"Other CPU", 9000, 1}, {cpu, 8123, 1}}, cpu));
+  EXPECT_EQ(outcome.out,
+            "Single-core leaderboard\nNo data yet\n\nSingle-core + SMT leaderboard\nNo data yet\n\n"
+            "Multi-core leaderboard\n" +
+                leaderboard_table_text({{"Other CPU", 9000, 1}, {cpu, 8123, 1}}, cpu));
   EXPECT_NE(outcome.out.find("* this machine"), std::string::npos);
 }
 

@@ -39,6 +39,7 @@ TEST(BestScores, OnlyTheExactKindsCountEachFromZero) {
   EXPECT_EQ(b.single, 9);
   EXPECT_EQ(b.multi, 500);
   EXPECT_EQ(best_scores({run(-3, "single")}).single, 0);
+  EXPECT_EQ(best_scores({run(1300, "smt"), run(900, "single"), run(1400, "SMT")}).smt, 1300);
 }
 
 TEST(HistoryCommand, AStressTestIsListedAsStrAndIsNoMultiCoreBest) {

@@ -181,4 +181,23 @@ TEST(RequestThreads, PlaceholderAddressAndTurnedOffSubmissionsMakeNoRequests) {
   EXPECT_EQ(embargoed.submit_status_text(), "");
 }
 
+// A server of the version before the SMT board answers 400 to the kind it does not know.
+TEST(LeaderboardOverHttps, AServerWithoutTheSmtBoardIsNamedSoAndTheOtherBoardsStillWork) {
+  ScriptedTlsServer server(shared->cert);
+  LeaderboardClient client(test_settings(server.port(), shared->cert.cert));
+  server.push(ScriptedTlsServer::reply(400, R"({"error":"query parameter type must be \"single\" or \"multi\""})"));
+  client.fetch(RunKind::smt);
+  client.stop_all();
+  EXPECT_EQ(client.fetch_error_text(), "This server has no SMT board");
+  server.push(ScriptedTlsServer::reply(200, R"({"ok":false,"error":"type must be \"single\" or \"multi\""})"));
+  client.submit("CPU", RunKind::smt, 1300, 2);
+  client.stop_all();
+  EXPECT_EQ(client.submit_status_text(), "Submit error: This server has no SMT board");
+  // The same status on another kind is the server's refusal as before.
+  server.push(ScriptedTlsServer::reply(400, R"({"error":"no"})"));
+  client.fetch(RunKind::single);
+  client.stop_all();
+  EXPECT_EQ(client.fetch_error_text(), "HTTP 400");
+}
+
 }  // namespace

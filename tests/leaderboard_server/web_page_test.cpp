@@ -66,6 +66,7 @@ class WebPage : public ::testing::Test {
     for (const PostedRun& run : multi_runs()) post(run, "multi");
     post({"Intel Core i9-13900K", 2500, 1}, "single");
     post({kLongName, 2400, 1}, "single");
+    for (int score : {3200, 3250, 3300}) post({"Intel Core i9-13900K", score, 2}, "smt");
   }
   static void TearDownTestSuite() {
     delete server_;
@@ -180,6 +181,20 @@ TEST_F(WebPage, TheBrowserShowsTheRankedRowsWithNamesAsText) {
   const std::string single = rendered("/?kind=single");
   EXPECT_EQ(row_names(single), (std::vector<std::string>{"Intel Core i9-13900K", kLongName}));
   EXPECT_NE(single.find(R"(<body class="single">)"), std::string::npos);
+}
+
+TEST_F(WebPage, TheSmtTabIsTheThirdBoardAndAProcessorWithBothKindsShowsItsUplift) {
+  const std::string smt = rendered("/?kind=smt");
+  EXPECT_EQ(row_names(smt), std::vector<std::string>{"Intel Core i9-13900K"});
+  EXPECT_NE(smt.find(R"(<body class="smt">)"), std::string::npos);
+  EXPECT_NE(smt.find(R"(id="tab-smt" class="smt" href="/?kind=smt" aria-current="page">SMT</a>)"), std::string::npos);
+  // Median SMT 3,250 over median single-core 2,500: +30 %, on each of its pages.
+  for (const char* kind : {"single", "smt", "multi"}) {
+    const std::string page = rendered(std::string("/cpu?name=Intel+Core+i9-13900K&kind=") + kind);
+    EXPECT_NE(page.find("<dt>SMT uplift</dt><dd>+30 %</dd>"), std::string::npos) << kind;
+  }
+  // Without SMT runs there is nothing to compare.
+  EXPECT_EQ(rendered("/cpu?name=AMD+Ryzen+9+7950X&kind=multi").find("SMT uplift"), std::string::npos);
 }
 
 TEST_F(WebPage, TheSearchFiltersEveryProcessorOnTheServer) {

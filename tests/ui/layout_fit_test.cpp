@@ -174,11 +174,12 @@ TEST_F(LayoutFit, AtTheMinimumSizeEveryItemIsWholeInTheWindow) {
     const auto expect_listed = [](std::initializer_list<const char*> names) {
       for (const char* name : names) EXPECT_NE(find_item_rect(name), nullptr) << name;
     };
-    expect_listed({"Single-Core", "Multi-Core", "Run Both", "Stress Test", "preview placeholder", "progress bar",
+    expect_listed({"Single-Core", "Single-Core + SMT", "Multi-Core", "Run Both", "Stress Test", "preview placeholder", "progress bar",
                    "History tab", "Leaderboard tab", "history delete 11"});
-    // A stress test under way: Cancel, both scores, and the pass bars with the stability so far.
+    // A stress test under way: Cancel, the three scores, and the pass bars with the stability so far.
     app->single_score = 12345;
     app->multi_score = 67890;
+    app->smt_score = 16049;
     app->stress.test.emplace(10, 0.0);
     for (int pass = 0; pass < 20; ++pass)
       app->stress.test->add_pass(
@@ -193,6 +194,6 @@ TEST_F(LayoutFit, AtTheMinimumSizeEveryItemIsWholeInTheWindow) {
     app->engine.running.store(false);
     frames(2);
     ASSERT_TRUE(click("Leaderboard tab"));
-    expect_listed({"Refresh", "Single-Core tab", "Multi-Core tab"});
+    expect_listed({"Refresh", "Single-Core tab", "SMT tab", "Multi-Core tab"});
   }
 }

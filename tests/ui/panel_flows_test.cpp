@@ -67,6 +67,37 @@ TEST_F(PanelFlows, SingleCoreShowsTheScoreRecordsItAndSubmitsIt) {
   EXPECT_TRUE(contains(h->last_text, "verified, submitted to the local leaderboard")) << h->last_text;
 }
 
+TEST_F(PanelFlows, SingleCorePlusSmtIsDisabledWithItsReasonWithoutSmtAndElseRunsOneCoresThreads) {
+  auto h = open_quick();
+  h->app->system_info.smt_unavailable_reason = "No SMT run: each core of this processor runs one thread (no SMT)";
+  h->frame();
+  const ItemRect smt = *find_item_rect("Single-Core + SMT");
+  EXPECT_TRUE(smt.disabled);
+  EXPECT_GT(smt.y0, find_item_rect("Single-Core")->y1);
+  EXPECT_LT(smt.y1, find_item_rect("Multi-Core")->y0);
+  EXPECT_FALSE(contains(h->last_text, "(no SMT)"));
+  ImGui::GetIO().MousePos = ImVec2(smt.center_x(), smt.center_y());
+  h->frame();
+  EXPECT_TRUE(contains(h->frame(), "(no SMT)")) << "the reason, under the pointer";
+  ImGui::GetIO().MousePos = ImVec2(-1, -1);
+
+  // A core of two threads: the run takes both, is recorded and submitted as "smt".
+  h->app->system_info.smt_threads = 2;
+  h->frame();
+  ASSERT_TRUE(h->click("Single-Core + SMT"));
+  ASSERT_TRUE(h->frames_until([&] { return h->app->history.size() == 1; }));
+  const HistoryEntry entry = h->app->history[0];
+  EXPECT_EQ(entry.type, "smt");
+  EXPECT_EQ(entry.threads, 2);
+  EXPECT_TRUE(contains(h->last_text, "SMT: " + std::to_string(entry.score)));
+  h->settle_leaderboard();
+  EXPECT_EQ(h->app->leaderboard.submit_status_text(), "Submitted OK (smt " + std::to_string(entry.score) + ")");
+  EXPECT_TRUE(h->on_leaderboard(RunKind::smt));
+  // Beside it, once a single-core score exists: what the second thread adds.
+  h->app->single_score = entry.score / 2;
+  EXPECT_TRUE(contains(h->frame(), "SMT: " + std::to_string(entry.score) + " +100 %"));
+}
+
 TEST_F(PanelFlows, RunBothRecordsSingleThenMultiAndStartsMultiInTheFrameTheSingleIsTaken) {
   auto h = open_quick();
   ASSERT_TRUE(h->click("Run Both"));

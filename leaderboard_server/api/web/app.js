@@ -4,8 +4,10 @@
 
 const SVG = 'http://www.w3.org/2000/svg';
 const params = new URLSearchParams(location.search);
-const kind = params.get('kind') === 'multi' ? 'multi' : 'single';
-const kindName = { single: 'Single-Core', multi: 'Multi-Core' };
+const kinds = ['single', 'smt', 'multi'];
+const kind = kinds.includes(params.get('kind')) ? params.get('kind') : 'single';
+const kindName = { single: 'Single-Core', smt: 'Single-Core + SMT', multi: 'Multi-Core' };
+const kindRuns = { single: 'single-core', smt: 'SMT', multi: 'multi-core' };
 document.body.classList.add(kind);
 
 const $ = (id) => document.getElementById(id);
@@ -94,7 +96,7 @@ function showRows(reply, filter, minRuns) {
   const shown = reply.rows.length < reply.matches ? `, the first ${fmt(reply.rows.length)} shown` : '';
   const enough = minRuns ? ` with at least ${CONFIDENT_RUNS} runs` : '';
   let status;
-  if (reply.processors === 0) status = `No ${kindName[kind].toLowerCase()} runs yet.`;
+  if (reply.processors === 0) status = `No ${kindRuns[kind]} runs yet.`;
   else if (!filter && !minRuns) status = `${fmt(reply.processors)} processor${reply.processors === 1 ? '' : 's'}${shown}.`;
   else if (reply.matches === 0) status = `No processor${filter ? ` matches “${filter}”` : ''}${enough}.`;
   else if (!filter) status = `${fmt(reply.matches)} of ${fmt(reply.processors)} processors${enough}${shown}.`;
@@ -113,7 +115,7 @@ function boardPage() {
   $('kind').value = kind;
   $('tab-' + kind).setAttribute('aria-current', 'page');
   const setTabs = (filter, minRuns) => {
-    for (const k of ['single', 'multi']) {
+    for (const k of kinds) {
       const p = new URLSearchParams({ kind: k });
       if (filter) p.set('q', filter);
       if (minRuns) p.set('min_runs', CONFIDENT_RUNS);
@@ -237,7 +239,7 @@ async function cpuPage() {
   try {
     cpu = await getJson('/cpu.json?' + new URLSearchParams({ name, kind }));
   } catch (e) {
-    $('status').textContent = `No ${kindName[kind].toLowerCase()} results for this processor: ${e.message}.`;
+    $('status').textContent = `No ${kindRuns[kind]} results for this processor: ${e.message}.`;
     return;
   }
   $('status').textContent = '';
@@ -256,6 +258,24 @@ async function cpuPage() {
   for (const t of cpu.thread_counts)
     threads.appendChild(el('li', '', `${t.threads} thread${t.threads === 1 ? '' : 's'}: ${fmt(t.runs)} run${t.runs === 1 ? '' : 's'}`));
   $('details').hidden = false;
+  showSmtUplift(name, cpu, facts);
+}
+
+// What a core's other hardware threads add: median SMT score over median single-core score,
+// less one, for a processor with runs of both kinds.
+async function showSmtUplift(name, cpu, facts) {
+  const median = async (k) => {
+    if (k === kind) return cpu.median;
+    try {
+      return (await getJson('/cpu.json?' + new URLSearchParams({ name, kind: k }))).median;
+    } catch (e) {
+      return undefined;  // no runs of that kind
+    }
+  };
+  const [single, smt] = await Promise.all([median('single'), median('smt')]);
+  if (!(single > 0 && smt > 0)) return;
+  const percent = Math.round((smt / single - 1) * 100);
+  fact(facts, 'SMT uplift', `${percent >= 0 ? '+' : ''}${percent} %`);
 }
 
 if ($('board-page')) boardPage();
