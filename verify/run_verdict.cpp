@@ -35,6 +35,7 @@ RunVerdict judge_run(const ReferenceWorkload& reference, const RunRequest& run, 
   verdict.may_record = !verdict.custom && verdict.image_verified == true;
   const bool restricted = uses_whole_machine(run.kind) && machine.usable < machine.logical;
   verdict.may_submit = verdict.may_record && !restricted;
+  verdict.may_compare = verdict.may_submit;
   if (verdict.may_record && restricted) {
     verdict.not_submitted_reason = "not submitted: this process may use only " + std::to_string(machine.usable) +
                                    " of the machine's " + std::to_string(machine.logical) + " logical processors";
