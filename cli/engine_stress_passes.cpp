@@ -19,29 +19,25 @@ std::string pass_label(const PassLabel& label, double pass_seconds) {
   return "stress pass " + std::to_string(label.pass) + ", " + format_duration(left) + " left";
 }
 
-// Other programs' share of the machine over the 2 s before the test, as a run checks it before
-// its measured phase: it applies to the whole test. Ctrl-C ends the wait.
-std::optional<RunWarning> background_load_before_test(ICpuTimesSource& source) {
-  const std::optional<LoadCounters> before = read_load_counters(source);
-  for (int i = 0; i < 20 && received_stop_signal() == 0; ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  return background_load_warning(background_load_share(before, read_load_counters(source)));
-}
-
 }  // namespace
 
-EngineStressPasses::EngineStressPasses(const WorkerPlacement& placement, SensorSampler* sampler, ICpuTimesSource* load,
-                                       std::FILE* progress_out, bool interactive)
-    : engine_(placement), sampler_(sampler), load_(load), progress_out_(progress_out), interactive_(interactive) {}
+EngineStressPasses::EngineStressPasses(const WorkerPlacement& placement, RunMonitor* monitor, std::FILE* progress_out,
+                                       bool interactive)
+    : engine_(placement), monitor_(monitor), progress_out_(progress_out), interactive_(interactive) {
+  if (monitor_ != nullptr) engine_.set_phase_hooks(monitor_->phase_hooks());
+}
+
+EngineStressPasses::~EngineStressPasses() {
+  if (monitor_ != nullptr) monitor_->set_load_check(true);
+}
 
 PassRun EngineStressPasses::run_pass(const RunRequest& run, const PassLabel& label) {
-  std::optional<RunWarning> busy;
-  if (label.pass == 1 && load_ != nullptr) busy = background_load_before_test(*load_);
+  // The load before the first pass stands for the whole test (the monitor keeps it).
+  if (monitor_ != nullptr) monitor_->set_load_check(label.pass == 1);
   ProgressReporter progress(progress_out_, interactive_, pass_label(label, 0.0),
                             RemainingTimeEstimator(queued_tile_costs(run.workload)));
-  if (sampler_ != nullptr) sampler_->start_run({});
   engine_.start(run);
-  bool cancelled = false, measuring = false;
+  bool cancelled = false;
   const auto elapsed = [this] { return (BenchmarkEngine::steady_now_ns() - engine_.start_time.load()) * 1e-9; };
   while (engine_.running.load()) {
     if (!cancelled && received_stop_signal() != 0) {
@@ -50,8 +46,6 @@ PassRun EngineStressPasses::run_pass(const RunRequest& run, const PassLabel& lab
     }
     // Until the measured phase begins the counters may still hold the previous pass's values.
     if (engine_.start_time.load() != 0) {
-      if (!measuring && sampler_ != nullptr) sampler_->measured_phase_started();
-      measuring = true;
       progress.set_label(pass_label(label, elapsed()));
       progress.update(ProgressSnapshot{engine_.tiles_done.load(), engine_.tile_count.load(), elapsed()});
     }
@@ -59,7 +53,6 @@ PassRun EngineStressPasses::run_pass(const RunRequest& run, const PassLabel& lab
   }
 
   PassRun pass;
-  if (busy) pass.warnings.push_back(*busy);
   const bool finished = engine_.result_ready.load();
   if (engine_.start_time.load() != 0) {
     const ProgressSnapshot last{engine_.tiles_done.load(), engine_.tile_count.load(),
@@ -69,22 +62,14 @@ PassRun EngineStressPasses::run_pass(const RunRequest& run, const PassLabel& lab
     progress.finish(nullptr);
   }
   if (const auto failure = engine_.take_failure()) pass.failure = *failure;
-  if (!finished || received_stop_signal() != 0) {
-    if (sampler_ != nullptr) sampler_->stop_run();
-    return pass;
-  }
+  if (!finished || received_stop_signal() != 0) return pass;
   pass.result = engine_.take_result();
   pass.image_sha256 = sha256_hex(engine_.pixels.snapshot());
-  if (sampler_ != nullptr) {
-    // A pass that began its measured phase between two polls still gets its start read.
-    if (!measuring) sampler_->measured_phase_started();
-    sampler_->measured_phase_ended();
-    const SensorRecorder record = sampler_->wait_finished();
-    pass.sensors = record.summary(pass.result->score);
-    const std::optional<SensorOffer> offer = sampler_->offer();
-    for (RunWarning& warning :
-         run_warnings(std::nullopt, sampler_->on_battery(), record, offer ? offer->temp_limit_c : std::nullopt)) {
-      pass.warnings.push_back(std::move(warning));
+  // The engine published the result after the sampler's end read, so this never waits.
+  if (monitor_ != nullptr) {
+    if (auto conditions = monitor_->finished_run(pass.result->score)) {
+      pass.sensors = conditions->sensors;
+      pass.warnings = std::move(conditions->warnings);
     }
   }
   return pass;

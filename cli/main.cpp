@@ -24,8 +24,7 @@
 #include "system/machine_threads.h"
 #include "system/probe.h"
 #include "system/processor_groups.h"
-#include "system/sensor_sampler.h"
-#include "system/sensor_source.h"
+#include "system/run_monitor.h"
 #include "system/stop_signal.h"
 
 namespace {
@@ -84,9 +83,9 @@ int run_stress_command(const StressOptions& options) {
   install_stop_signal_handlers();
   const bool interactive = isatty(STDERR_FILENO) != 0;
   if (interactive) watch_terminal_size();
-  SensorSampler sampler(make_platform_sensor_source());
-  const std::unique_ptr<ICpuTimesSource> load = make_platform_cpu_times_source();
-  EngineStressPasses passes(platform_worker_placement(), &sampler, load.get(), stderr, interactive);
+  // The program's one sensor sampler and load check, as for the benchmark runs.
+  const std::unique_ptr<RunMonitor> monitor = make_platform_run_monitor(machine_root());
+  EngineStressPasses passes(platform_worker_placement(), monitor.get(), stderr, interactive);
   StressEnvironment env{.passes = passes,
                         .clock = SensorSampler::steady_seconds,
                         .machine = this_machine_threads(),

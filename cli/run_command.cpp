@@ -149,7 +149,7 @@ int run_benchmarks(const RunOptions& options, const WorkerPlacement& placement, 
       report.recorded = recorder(report);
     }
     // A series is compared and submitted once, by its median run, after the last run.
-    if (comparer && options.repeat == 1 && report.verdict.may_submit) {
+    if (comparer && options.repeat == 1 && report.verdict.may_compare) {
       report.comparison = comparer(report);
     } else {
       report.not_compared_reason = not_compared_reason(report.verdict, options.repeat > 1);
@@ -181,12 +181,14 @@ int run_benchmarks(const RunOptions& options, const WorkerPlacement& placement, 
   }
   if (options.repeat > 1 && exit_code == 0) {
     for (RunSummary& summary : summarize(reports)) {
-      const auto median = median_run(reports, summary.kind);
-      if (comparer && median) {
-        summary.comparison = comparer(reports[*median]);
+      const auto compared = median_run(reports, summary.kind, MedianOf::ComparableRuns);
+      if (comparer && compared) {
+        summary.comparison = comparer(reports[*compared]);
+        summary.compared_warnings = reports[*compared].warnings;
       } else {
         summary.not_compared_reason = "no run of the series may be compared";
       }
+      const auto median = median_run(reports, summary.kind);
       if (submitter && median) {
         summary.submit_status = submitter(reports[*median]);
       } else {

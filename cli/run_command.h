@@ -28,5 +28,4 @@ using RunComparer = std::function<ComparisonOutcome(const RunReport&)>;
 // With a `monitor` each run also carries its sensors and warnings, and a warning that keeps a
 // run off the leaderboard (system/run_conditions.h) stops its submission.
 int run_benchmarks(const RunOptions& options, const WorkerPlacement& placement, const RunRecorder& recorder,
-                   const RunSubmitter& submitter = {}, const RunComparer& comparer = {},
-                   RunMonitor* monitor = nullptr);
+                   const RunSubmitter& submitter = {}, const RunComparer& comparer = {}, RunMonitor* monitor = nullptr);

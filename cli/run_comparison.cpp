@@ -3,7 +3,7 @@
 std::string not_compared_reason(const RunVerdict& verdict, bool in_series) {
   if (verdict.custom || !verdict.image_verified) return "custom runs are not compared";
   if (!*verdict.image_verified) return "a run with a wrong image is not compared";
-  if (!verdict.not_submitted_reason.empty()) {
+  if (!verdict.may_compare && !verdict.not_submitted_reason.empty()) {
     // The submission's reason ("not submitted: this process may use only ...") with its cause.
     const std::string& reason = verdict.not_submitted_reason;
     const std::size_t colon = reason.find(": ");
@@ -28,14 +28,14 @@ void put_comparison_json(nlohmann::ordered_json& object, const std::optional<Com
   }
 }
 
-std::string comparison_lines(const ComparisonOutcome& outcome) {
+std::string comparison_lines(const ComparisonOutcome& outcome, const std::vector<RunWarning>& warnings) {
   // Without a leaderboard the submission line says so already; the JSON still gives the reason.
   if (!outcome.comparison && outcome.reason == kNotConfigured) return "";
   std::string text = "  comparison: " + comparison_outcome_text(outcome) + "\n";
-  // The runner does not judge the run's conditions (battery, background load, throttling): the
-  // usual causes stand in for them.
   if (outcome.comparison) {
-    const std::string causes = low_result_causes(*outcome.comparison, {});
+    std::vector<std::string> texts;
+    for (const RunWarning& warning : warnings) texts.push_back(warning.text);
+    const std::string causes = low_result_causes(*outcome.comparison, texts);
     if (!causes.empty()) text += "  " + causes + "\n";
   }
   return text;

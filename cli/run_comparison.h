@@ -5,12 +5,14 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "leaderboard_client/comparison_request.h"
+#include "system/run_conditions.h"
 #include "verify/run_verdict.h"
 
-// Why a run is not compared: a custom or wrong run, a restricted one (as for its submission), or
-// one of a series other than its median.
+// Why a run is not compared: a custom or wrong run, a restricted one (as for its submission; a
+// run kept back only by its warnings is compared), or one of a series other than its median.
 std::string not_compared_reason(const RunVerdict& verdict, bool in_series);
 
 // "comparison": {runs, median, percentile, verdict} or null, and "comparison_reason": why there
@@ -18,6 +20,6 @@ std::string not_compared_reason(const RunVerdict& verdict, bool in_series);
 void put_comparison_json(nlohmann::ordered_json& object, const std::optional<ComparisonOutcome>& outcome,
                          const std::string& not_compared);
 
-// "  comparison: ...\n", and for a low result a line of its likely causes; nothing when no
-// leaderboard is configured.
-std::string comparison_lines(const ComparisonOutcome& outcome);
+// "  comparison: ...\n", and for a low result a line of its likely causes: the run's own
+// `warnings`, else the usual ones. Nothing when no leaderboard is configured.
+std::string comparison_lines(const ComparisonOutcome& outcome, const std::vector<RunWarning>& warnings);

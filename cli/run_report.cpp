@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "system/sensor_summary.h"
 #include "cli/run_comparison.h"
 #include "engine/smt_uplift.h"
+#include "system/sensor_summary.h"
 
 nlohmann::ordered_json run_report_json(const RunReport& report) {
   nlohmann::ordered_json object;
@@ -59,14 +59,17 @@ std::string run_report_text(const RunReport& report) {
   if (report.submit_status) {
     text += "  leaderboard: " + *report.submit_status + "\n";
   }
-  if (report.comparison) text += comparison_lines(*report.comparison);
+  if (report.comparison) text += comparison_lines(*report.comparison, report.warnings);
   return text;
 }
 
 std::optional<std::size_t> median_run(const std::vector<RunReport>& reports, RunKind kind, MedianOf among) {
   std::vector<std::size_t> runs;
   for (std::size_t i = 0; i < reports.size(); ++i) {
-    if (reports[i].result.kind == kind && (among == MedianOf::AllRuns || reports[i].verdict.may_submit)) {
+    const RunVerdict& verdict = reports[i].verdict;
+    const bool counted =
+        among == MedianOf::AllRuns || (among == MedianOf::ComparableRuns ? verdict.may_compare : verdict.may_submit);
+    if (reports[i].result.kind == kind && counted) {
       runs.push_back(i);
     }
   }
@@ -145,6 +148,6 @@ std::string run_summary_text(const RunSummary& s) {
       run_kind_text(s.kind), s.runs, s.median_score, s.min_score, s.max_score, s.median_time, s.spread_percent);
   std::string lines = text;
   if (s.submit_status) lines += "  leaderboard (median run): " + *s.submit_status + "\n";
-  if (s.comparison) lines += comparison_lines(*s.comparison);
+  if (s.comparison) lines += comparison_lines(*s.comparison, s.compared_warnings);
   return lines;
 }

@@ -9,8 +9,8 @@
 #include "engine/benchmark_run.h"
 #include "engine/run_kind.h"
 #include "engine/workload.h"
-#include "system/run_conditions.h"
 #include "leaderboard_client/comparison_request.h"
+#include "system/run_conditions.h"
 #include "verify/run_verdict.h"
 
 struct RunReport {
@@ -42,6 +42,7 @@ struct RunSummary {
   std::optional<std::string> submit_status;            // of the series' median run, when it was submitted
   std::optional<ComparisonOutcome> comparison;         // of the series' median run, when it was compared
   std::string not_compared_reason;
+  std::vector<RunWarning> compared_warnings;  // the compared run's, a low result's likely cause
 };
 
 // One summary per kind present in `reports`, single first.
@@ -53,10 +54,10 @@ std::string run_summary_text(const RunSummary& summary);
 // series holds verified runs of both; empty otherwise.
 std::string smt_uplift_line(const std::vector<RunReport>& reports);
 
-enum class MedianOf { SubmittableRuns, AllRuns };
+enum class MedianOf { SubmittableRuns, ComparableRuns, AllRuns };
 
 // Of a series of runs of one kind, the run whose score is the median (the lower of the two
 // middle ones for an even count, so that a series never claims more than it showed): among the
-// runs that may be submitted, or among all of them for the summary.
+// runs that may be submitted, those that may be compared, or all of them for the summary.
 std::optional<std::size_t> median_run(const std::vector<RunReport>& reports, RunKind kind,
                                       MedianOf among = MedianOf::SubmittableRuns);

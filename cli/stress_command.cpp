@@ -1,42 +1,12 @@
 #include "cli/stress_command.h"
 
-#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <ostream>
 
 #include "cli/stress_report.h"
 #include "system/stop_signal.h"
-
-namespace {
-
-// The conditions of the whole test: each warning once, as the first pass that met it said it.
-void merge_warnings(std::vector<RunWarning>& all, const std::vector<RunWarning>& more) {
-  for (const RunWarning& warning : more) {
-    const bool known = std::any_of(all.begin(), all.end(), [&](const RunWarning& w) { return w.code == warning.code; });
-    if (!known) all.push_back(warning);
-  }
-}
-
-// Throttling across passes, which a pass's own samples cannot see when each pass is steady: a
-// later pass's mean clock below 80 % of the first pass's, the share a run's rule uses.
-std::optional<RunWarning> clock_fell_between_passes(const std::vector<StressPass>& passes) {
-  if (passes.empty() || !passes.front().sensors.clock_mhz_avg) return std::nullopt;
-  const double first = *passes.front().sensors.clock_mhz_avg;
-  for (const StressPass& pass : passes) {
-    if (pass.sensors.clock_mhz_avg && *pass.sensors.clock_mhz_avg < 0.8 * first) {
-      char text[160];
-      std::snprintf(text, sizeof text,
-                    "The clock fell from %.2f GHz in the first pass to %.2f GHz in a later one: the processor "
-                    "throttled.",
-                    first / 1000.0, *pass.sensors.clock_mhz_avg / 1000.0);
-      return RunWarning{RunWarningCode::Throttling, text};
-    }
-  }
-  return std::nullopt;
-}
-
-}  // namespace
+#include "system/stress_conditions.h"
 
 int run_stress_test(const StressOptions& options, StressEnvironment& env, const StressRecorder& recorder) {
   const RunRequest run{
@@ -51,7 +21,7 @@ int run_stress_test(const StressOptions& options, StressEnvironment& env, const 
   for (bool more = true; more;) {
     const auto number = static_cast<std::int32_t>(test.passes().size()) + 1;
     PassRun pass = env.passes.run_pass(run, PassLabel{.pass = number, .seconds_left = test.seconds_left(env.clock())});
-    merge_warnings(record.warnings, pass.warnings);
+    merge_run_warnings(record.warnings, pass.warnings);
     if (!pass.failure.empty()) {
       std::fprintf(stderr, "strelvik-cli: %s\n", pass.failure.c_str());
       return 1;
@@ -79,7 +49,7 @@ int run_stress_test(const StressOptions& options, StressEnvironment& env, const 
 
   record.summary = test.summary();
   record.passes = test.passes();
-  if (auto fell = clock_fell_between_passes(record.passes)) merge_warnings(record.warnings, {*fell});
+  if (auto fell = clock_fell_between_passes(record.passes)) merge_run_warnings(record.warnings, {*fell});
   // Only a whole, right, standard test counts; a cancelled or wrong one is shown and dropped.
   const bool complete = exit_code == 0 && test.finished();
   const bool recorded = complete && verdict.may_record && recorder && recorder(record);

@@ -28,8 +28,11 @@ void start_run(App& app, RunKind kind, std::optional<std::int32_t> threads) {
   app.viewer.open = false;                          // its image is about to be cleared
   if (!app.stress.active) app.stress.test.reset();  // a plain run replaces the last test's figures
   app.shown_run_seconds = 0.0;
-  // The second run of Run Both keeps the first one's warnings beside its score.
-  if (!(app.run_both && app.run_both_single_done)) app.finished_conditions.clear();
+  // The second run of Run Both keeps the first one's warnings beside its score, and a stress
+  // test's later passes those of the test so far.
+  if (!(app.run_both && app.run_both_single_done) && !app.stress.active) app.finished_conditions.clear();
+  // A stress test's later passes keep the first pass's load check: no 2 s idle between passes.
+  if (app.run_monitor) app.run_monitor->set_load_check(!app.stress.active);
   app.run_progress = RemainingTimeEstimator(queued_tile_costs(run.workload));
   app.run_estimate = std::string(run_kind_title(kind)) + ", " + std::to_string(run.threads) +
                      (run.threads == 1 ? " thread, " : " threads, ") +
@@ -50,15 +53,18 @@ void record_and_submit(App& app, const BenchmarkResult& result, const RunVerdict
     app.history.add(entry);
     collect_history_notices(app);
   }
-  if (verdict.may_submit) {
-    if (app.leaderboard.submissions_enabled()) {
-      // From here the status is this submission's (state/score_trust.h follows it).
-      std::lock_guard lock(app.leaderboard.status_mutex);
-      app.leaderboard.submit_status = "Submitting...";
-    }
+  if (verdict.may_submit && app.leaderboard.submissions_enabled()) {
+    // From here the status is this submission's (state/score_trust.h follows it).
+    std::lock_guard lock(app.leaderboard.status_mutex);
+    app.leaderboard.submit_status = "Submitting...";
+  }
+  if (verdict.may_compare) {
     // The comparison comes first, on the same request thread: the run is not yet among its runs.
-    app.leaderboard.compare_then_submit(app.system_info.cpu_name, result.kind, result.score, result.threads, true);
-  } else if (!verdict.not_submitted_reason.empty()) {
+    // A run its warnings keep back is still compared, since viewing is allowed.
+    app.leaderboard.compare_then_submit(app.system_info.cpu_name, result.kind, result.score, result.threads,
+                                        verdict.may_submit);
+  }
+  if (!verdict.may_submit && !verdict.not_submitted_reason.empty()) {
     // The leaderboard panel's status line says why this run stayed local.
     std::lock_guard lock(app.leaderboard.status_mutex);
     app.leaderboard.submit_status = std::string(run_kind_title(result.kind)) + " run " + verdict.not_submitted_reason;

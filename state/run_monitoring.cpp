@@ -8,5 +8,8 @@ void attach_run_monitor(App& app, std::unique_ptr<RunMonitor> monitor) {
 }
 
 void follow_sensors(App& app) {
-  if (app.run_monitor) app.sensor_samples.update(app.run_monitor->sampler());
+  if (!app.run_monitor) return;
+  // A stress test's later passes continue its timeline: the graph covers the whole test.
+  const bool later_pass = app.stress.active && app.stress.test && !app.stress.test->passes().empty();
+  app.sensor_samples.update(app.run_monitor->sampler(), later_pass);
 }

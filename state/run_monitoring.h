@@ -10,5 +10,6 @@ struct App;
 // Gives the App its monitor and the engine its phase hooks; called once, before any run.
 void attach_run_monitor(App& app, std::unique_ptr<RunMonitor> monitor);
 
-// Once a frame: the samples recorded since the last frame, copied without waiting on a query.
+// Once a frame: the samples recorded since the last frame, copied without waiting on a query;
+// a stress test's passes make one timeline.
 void follow_sensors(App& app);

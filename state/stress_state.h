@@ -5,10 +5,11 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/benchmark_engine.h"
-#include "engine/run_sensors.h"
 #include "engine/stress_test.h"
+#include "system/run_conditions.h"
 
 struct StressWindowState {
   std::optional<StressTest> test;
@@ -18,7 +19,7 @@ struct StressWindowState {
   std::int32_t minutes = kStressDefaultMinutes;
   // Monotonic seconds; a test's fake clock runs a long test in no time.
   std::function<double()> clock = [] { return static_cast<double>(BenchmarkEngine::steady_now_ns()) * 1e-9; };
-  // The sensor summary of the pass that just ended, from the program's sensor sampler; unset
-  // while the window has none, and the passes then carry no readings.
-  std::function<SensorSummary(std::int32_t score)> pass_sensors;
+  // The test's warnings so far, each once (system/stress_conditions.h); the passes' sensors and
+  // warnings come from the App's run monitor, and without one there are none.
+  std::vector<RunWarning> warnings;
 };

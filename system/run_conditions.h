@@ -35,6 +35,7 @@ bool warnings_forbid_submission(const std::vector<RunWarning>& warnings);
 std::string submission_block_reason(const std::vector<RunWarning>& warnings);
 // A run the warnings keep back is still recorded but not submitted, and says why in the words a
 // restricted run uses ("not submitted: ..."); a verdict that already forbids it is left alone.
+// Such a run is still compared (may_compare stays).
 void hold_back_for_warnings(RunVerdict& verdict, const std::vector<RunWarning>& warnings);
 
 // The machine's busy time not spent by this process, as a share of all processors' time,

@@ -24,14 +24,15 @@ void RunMonitor::before_measured_phase(const std::atomic<bool>& cancel) {
 RunPhaseHooks RunMonitor::phase_hooks() {
   RunPhaseHooks hooks;
   hooks.before_measured_phase = [this](const RunRequest&, const std::atomic<bool>& cancel) {
-    {
+    const bool check_load = check_load_.load();
+    if (check_load) {
       std::lock_guard lock(mutex_);
       background_load_.reset();
     }
     // The engine's workers run unbound unless a placement binds them, so the clock is the mean
     // over every usable processor.
     sampler_.start_run({});
-    before_measured_phase(cancel);
+    if (check_load) before_measured_phase(cancel);
   };
   hooks.measured_phase_started = [this] { sampler_.measured_phase_started(); };
   hooks.measured_phase_ended = [this](bool completed) {

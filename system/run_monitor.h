@@ -34,6 +34,10 @@ class RunMonitor {
 
   // For BenchmarkEngine::set_phase_hooks; the engine must not outlive this monitor.
   RunPhaseHooks phase_hooks();
+  // Whether the next runs check other programs' load before their measured phase (the default).
+  // A stress test's passes run back to back: its first pass checks, and the later ones keep that
+  // result for the whole test rather than let the processor idle 2 s between passes.
+  void set_load_check(bool on) { check_load_.store(on); }
   SensorSampler& sampler() { return sampler_; }
   const SensorSampler& sampler() const { return sampler_; }
 
@@ -49,6 +53,7 @@ class RunMonitor {
   SensorSampler sampler_;
   std::unique_ptr<ICpuTimesSource> load_;
   LoadPause pause_;
+  std::atomic<bool> check_load_{true};
   mutable std::mutex mutex_;
   std::optional<double> background_load_;  // of the last run, under mutex_
 };

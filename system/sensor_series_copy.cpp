@@ -1,19 +1,21 @@
 #include "system/sensor_series_copy.h"
 
-bool SensorSeriesCopy::update(const SensorSampler& sampler) {
+bool SensorSeriesCopy::update(const SensorSampler& sampler, bool append) {
   const std::uint64_t series = sampler.series();
   if (series == 0) return false;  // nothing recorded yet
   bool changed = false;
   if (series != series_) {
-    samples_.clear();
+    if (!append) samples_.clear();
+    series_begin_ = samples_.size();
     series_ = series;
     changed = true;
   }
   const std::size_t before = samples_.size();
-  sampler.copy_samples(before, samples_);
-  // A run that began between the two calls: the copied tail belongs to it, so start over next time.
+  sampler.copy_samples(before - series_begin_, samples_);
+  // A run that began between the two calls: the copied tail belongs to it, so take it again
+  // from its start next time.
   if (sampler.series() != series_) {
-    samples_.clear();
+    samples_.resize(before);
     series_ = 0;
     return true;
   }
@@ -23,4 +25,5 @@ bool SensorSeriesCopy::update(const SensorSampler& sampler) {
 void SensorSeriesCopy::clear() {
   samples_.clear();
   series_ = 0;
+  series_begin_ = 0;
 }

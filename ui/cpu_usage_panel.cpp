@@ -179,7 +179,8 @@ double duration(const std::vector<double>& times) { return times.size() < 2 ? 0.
 void draw_cpu_usage_panel(App& app, ImFont* font) {
   const bool running = app.engine.running.load();
   CpuUsageMonitor& monitor = app.cpu_monitor;
-  monitor.update(running);
+  // A stress test is one series, its passes included, so that the graph covers the whole test.
+  monitor.update(running || app.stress.active);
   follow_sensors(app);
   if (monitor.stored == 0) return;
 

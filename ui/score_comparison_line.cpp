@@ -3,6 +3,7 @@
 #include <imgui.h>
 
 #include <string>
+#include <vector>
 
 #include "state/app.h"
 #include "ui/palette.h"
@@ -40,7 +41,12 @@ void draw_score_comparison(App& app, RunKind kind) {
   }
   const ScoreComparison& comparison = *outcome->comparison;
   wrapped_line(verdict_colour(comparison.verdict), comparison_text(comparison));
-  // The window does not collect the run's conditions itself: the usual causes stand in.
-  const std::string causes = low_result_causes(comparison, {});
+  // The kind's run is the one compared: its warnings, if any, are the likely cause.
+  std::vector<std::string> warning_texts;
+  for (const auto& [finished, conditions] : app.finished_conditions) {
+    if (finished != kind) continue;
+    for (const RunWarning& warning : conditions.warnings) warning_texts.push_back(warning.text);
+  }
+  const std::string causes = low_result_causes(comparison, warning_texts);
   if (!causes.empty()) wrapped_line(kLabelGrey, causes);
 }

@@ -15,8 +15,8 @@
 #include "ui/panel_parts.h"
 #include "ui/panels.h"
 #include "ui/run_conditions_text.h"
-#include "ui/stress_panel_parts.h"
 #include "ui/score_comparison_line.h"
+#include "ui/stress_panel_parts.h"
 
 namespace {
 

@@ -42,5 +42,6 @@ RunVerdict judge_run(const ReferenceWorkload& reference, const RunRequest& run, 
   const std::string restricted = restriction_reason(run.kind, machine);
   verdict.may_submit = verdict.may_record && restricted.empty();
   if (verdict.may_record) verdict.not_submitted_reason = restricted;
+  verdict.may_compare = verdict.may_submit;
   return verdict;
 }

@@ -44,6 +44,10 @@ struct RunVerdict {
   std::optional<bool> image_verified;
   bool may_record = false;
   bool may_submit = false;
+  // Placed among its processor's runs on the leaderboard: a run that may be submitted, or one
+  // kept back only by the conditions it ran under (system/run_conditions.h), since viewing is
+  // allowed and a low score's likely cause is then named.
+  bool may_compare = false;
   // Why a recordable run is not submitted; empty otherwise.
   std::string not_submitted_reason;
 };

@@ -225,10 +225,10 @@ TEST(RunReport, JsonHasTheDocumentedKeysInOrder) {
   for (const auto& item : custom.items()) {
     keys.push_back(item.key());
   }
-  EXPECT_EQ(keys, (std::vector<std::string>{"type", "score", "time_seconds", "threads", "date", "width", "height",
-                                            "samples", "max_depth", "tile_size", "image_sha256", "verified", "custom",
-                                            "recorded", "submit_status", "sensors", "warnings", "comparison",
-                                            "comparison_reason"}));
+  EXPECT_EQ(keys,
+            (std::vector<std::string>{"type", "score", "time_seconds", "threads", "date", "width", "height", "samples",
+                                      "max_depth", "tile_size", "image_sha256", "verified", "custom", "recorded",
+                                      "submit_status", "sensors", "warnings", "comparison", "comparison_reason"}));
   EXPECT_TRUE(custom["verified"].is_null());
   EXPECT_TRUE(custom["submit_status"].is_null());
   report.verdict.image_verified = false;

@@ -7,6 +7,7 @@
 
 #include "cli/command_line.h"
 #include "cli/leaderboard_command.h"
+#include "cli/run_comparison.h"
 #include "cli/run_report.h"
 
 namespace {
@@ -54,6 +55,23 @@ TEST(SeriesSubmission, TheMedianVerifiedStandardRunOfEachKind) {
   reports.push_back(run(RunKind::multi, 950));
   EXPECT_EQ(median_run(reports, RunKind::multi), 0u);
   EXPECT_FALSE(median_run({run(RunKind::single, 5, false), run(RunKind::single, 6, true, true)}, RunKind::single));
+}
+
+TEST(SeriesSubmission, ARunKeptBackByItsWarningsIsComparedAndALowScoreNamesThem) {
+  const RunWarning battery{RunWarningCode::Battery, "The machine ran on battery."};
+  RunReport kept = run(RunKind::multi, 700);
+  kept.verdict.may_compare = true;
+  hold_back_for_warnings(kept.verdict, {battery});
+  kept.warnings = {battery};
+  const std::vector<RunReport> reports{kept};
+  EXPECT_FALSE(median_run(reports, RunKind::multi));
+  EXPECT_EQ(median_run(reports, RunKind::multi, MedianOf::ComparableRuns), 0u);
+  // In a series it waits for the median like any other run, not for a submission it cannot have.
+  EXPECT_EQ(not_compared_reason(kept.verdict, true), "only the series' median run is compared");
+
+  kept.comparison = ComparisonOutcome{ScoreComparison{ComparisonVerdict::low, 40, 1000, 2, 30}, ""};
+  const std::string text = run_report_text(kept);
+  EXPECT_NE(text.find("Likely cause: The machine ran on battery."), std::string::npos) << text;
 }
 
 TEST(LeaderboardTable, MarksOnlyThisMachinesExactName) {

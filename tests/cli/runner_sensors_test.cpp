@@ -51,7 +51,7 @@ RunnerOutput run_runner(std::vector<const char*> args, RunMonitor& monitor) {
   testing::internal::CaptureStdout();
   testing::internal::CaptureStderr();
   RunnerOutput out;
-  out.exit_code = run_benchmarks(options, WorkerPlacement{}, {}, {}, &monitor);
+  out.exit_code = run_benchmarks(options, WorkerPlacement{}, {}, {}, {}, &monitor);
   std::istringstream lines(testing::internal::GetCapturedStdout());
   out.text = testing::internal::GetCapturedStderr();
   std::string first;

@@ -104,13 +104,14 @@ TEST(RunConditions, BatteryAndLoadKeepARunOffTheLeaderboardButThrottlingDoesNot)
             R"([{"code":"throttling","text":"hot"},{"code":"battery","text":"unplugged"}])");
 
   // The verdict says why in a restricted run's words; a run that may not be submitted anyway
-  // keeps its own reason.
+  // keeps its own reason. A run kept back is still compared: viewing is allowed.
   RunVerdict submittable;
-  submittable.may_record = submittable.may_submit = true;
+  submittable.may_record = submittable.may_submit = submittable.may_compare = true;
   hold_back_for_warnings(submittable, {throttling});
   EXPECT_TRUE(submittable.may_submit);
   hold_back_for_warnings(submittable, {throttling, {RunWarningCode::Battery, "The machine ran on battery."}});
   EXPECT_FALSE(submittable.may_submit);
+  EXPECT_TRUE(submittable.may_compare);
   EXPECT_EQ(submittable.not_submitted_reason, "not submitted: the machine ran on battery.");
   RunVerdict restricted;
   restricted.may_record = true;

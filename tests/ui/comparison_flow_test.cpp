@@ -2,7 +2,9 @@
 // leaderboard on loopback that serves a made-up distribution.
 #include <gtest/gtest.h>
 
+#include "state/run_monitoring.h"
 #include "tests/ui/panel_harness.h"
+#include "tests/ui/unplugged_laptop.h"
 
 namespace {
 
@@ -52,6 +54,29 @@ TEST(ComparisonFlow, TheScoreShowsWhereItStandsUnderItUntilTheKindsNextRun) {
   EXPECT_NE(h.frame().find(line), std::string::npos);
   ASSERT_TRUE(h.click("Single-Core"));
   EXPECT_EQ(h.last_text.find(line), std::string::npos) << h.last_text;
+}
+
+TEST(ComparisonFlow, ARunKeptBackByABatteryIsComparedAndItsLowScoreNamesTheBattery) {
+  TempDir dir;
+  ScriptedTlsServer server(shared->cert);
+  // The boards fetched at start-up, then the run's comparison and no submission.
+  for (const std::string& reply : {kEmptyBoard, kEmptyBoard, kFastRuns})
+    server.push(ScriptedTlsServer::reply(200, reply));
+  PanelHarness h(server.port(), shared->cert.cert, dir.path() / "history.json", "Compared CPU",
+                 ReferenceWorkload{kQuickWorkload, shared->quick_hash});
+  attach_run_monitor(*h.app, unplugged_laptop_monitor());
+  h.settle_leaderboard();
+
+  ASSERT_TRUE(h.click("Single-Core"));
+  ASSERT_TRUE(h.frames_until([&] { return h.app->history.size() == 1; }));
+  h.settle_leaderboard();
+  const std::string text = h.frame();
+  EXPECT_NE(text.find("Low for this processor: 0th percentile of 40 runs"), std::string::npos) << text;
+  EXPECT_NE(text.find("Likely cause: The machine ran on battery"), std::string::npos) << text;
+  EXPECT_EQ(text.find("Usual causes"), std::string::npos) << text;
+  EXPECT_EQ(server.requests().size(), 3u);
+  EXPECT_NE(h.app->leaderboard.submit_status_text().find("not submitted: the machine ran on battery"),
+            std::string::npos);
 }
 
 }  // namespace

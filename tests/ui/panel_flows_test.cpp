@@ -10,6 +10,7 @@
 #include "state/benchmark_runs.h"
 #include "state/run_monitoring.h"
 #include "tests/ui/panel_harness.h"
+#include "tests/ui/unplugged_laptop.h"
 
 namespace {
 
@@ -215,26 +216,9 @@ TEST_F(PanelFlows, WithSubmissionsOffRunsAreRecordedButNotSubmitted) {
   EXPECT_TRUE(contains(h->frame(), "Submissions off")) << h->last_text;
 }
 
-// A laptop unplugged: no sensor reads anything, the power supply says battery, and no other
-// program's load moves the counters. The load check's pause returns at once.
-class UnpluggedLaptop : public ISensorSource {
- public:
-  SensorReadout read(const std::vector<unsigned>&) override { return {}; }
-  SensorOffer offer() override { return {}; }
-  std::optional<bool> on_battery() override { return true; }
-};
-class StillCounters : public ICpuTimesSource {
- public:
-  double now_seconds() override { return 0.0; }
-  std::optional<SystemTimes> system_times() override { return SystemTimes{100, 200, 300}; }
-  std::optional<std::uint64_t> process_time() override { return 10; }
-};
-
 TEST_F(PanelFlows, ARunOnBatteryIsWarnedRecordedWithItsWarningAndNotSubmitted) {
   auto h = open_quick();
-  attach_run_monitor(
-      *h->app, std::make_unique<RunMonitor>(std::make_unique<UnpluggedLaptop>(), std::make_unique<StillCounters>(),
-                                            [](const std::atomic<bool>&) {}));
+  attach_run_monitor(*h->app, unplugged_laptop_monitor());
   ASSERT_TRUE(h->click("Single-Core"));
   ASSERT_TRUE(h->frames_until([&] { return h->app->history.size() == 1; }));
   const HistoryEntry& entry = h->app->history[0];

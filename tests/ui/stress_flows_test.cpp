@@ -3,7 +3,9 @@
 // once. What it shows, stores and refuses.
 #include <gtest/gtest.h>
 
+#include "state/run_monitoring.h"
 #include "tests/ui/panel_harness.h"
+#include "tests/ui/unplugged_laptop.h"
 
 namespace {
 
@@ -60,6 +62,23 @@ TEST_F(StressFlows, ThreePassesShowTheirBarsAndStoreOneStressEntryThatIsNoMultiC
   EXPECT_FALSE(find_item_rect("Stress Test")->disabled);
   h->settle_leaderboard();
   EXPECT_FALSE(h->on_leaderboard(RunKind::multi)) << "never submitted";
+}
+
+TEST_F(StressFlows, EveryPassCarriesTheMonitorsSensorsAndTheTestItsWarningsOnce) {
+  auto h = open(servers->quick_hash);
+  attach_run_monitor(*h->app, unplugged_laptop_monitor(3000.0));
+  ASSERT_TRUE(h->click("Stress Test"));
+  ASSERT_TRUE(test_over(*h));
+  h->frame();
+
+  ASSERT_EQ(h->app->history.size(), 1u);
+  const HistoryEntry& entry = h->app->history[0];
+  ASSERT_TRUE(entry.stress);
+  ASSERT_EQ(entry.stress->passes.size(), 3u);
+  for (const StressPass& pass : entry.stress->passes) EXPECT_EQ(pass.sensors.clock_mhz_avg, 3000.0);
+  ASSERT_EQ(entry.warnings.size(), 1u);
+  EXPECT_EQ(entry.warnings[0].code, "battery");
+  EXPECT_TRUE(contains(h->last_text, "Multi-core: The machine ran on battery")) << h->last_text;
 }
 
 TEST_F(StressFlows, AWrongImageEndsTheTestAtThatPassInRedAndACancelStoresNothingEither) {
