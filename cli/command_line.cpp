@@ -17,7 +17,8 @@ namespace {
 
 constexpr int kUsageError = 2;
 constexpr std::int64_t kLargest = std::numeric_limits<std::int32_t>::max();
-constexpr const char* kCommands[] = {"single", "smt", "multi", "both", "all", "stress", "info", "history", "leaderboard"};
+constexpr const char* kCommands[] = {"single", "smt",  "multi",   "both",       "all",
+                                     "stress", "info", "history", "leaderboard"};
 
 // Each command lists only the exit codes it can end with.
 const char* const kRunExitCodes =

@@ -44,9 +44,9 @@ struct HistoryEntry {
   std::vector<HistoryWarning> warnings;
   std::optional<HistoryStress> stress;  // `passes`, `stability_percent`, `verdict`
   // Every other key of the run object as it was read, as JSON text, so that a rewrite by this
-  // version keeps what older and newer versions store. `sensors`, `warnings` and `core_type` and the stress keys as read are
-  // kept here too and written back unchanged; the fields above are written only for a run
-  // that was not read from the file.
+  // version keeps what older and newer versions store. `sensors`, `warnings` and `core_type` and the stress keys as
+  // read are kept here too and written back unchanged; the fields above are written only for a run that was not read
+  // from the file.
   std::map<std::string, std::string> unknown_json;
 
   // The kind `type` names exactly; nothing for any other text, which no kind's logic counts.

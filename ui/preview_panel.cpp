@@ -115,9 +115,8 @@ void draw_progress_line(App& app, ImFont* font) {
   if (running || fraction > 0 || cancelled) {
     if (font != nullptr) ImGui::PushFont(font);
     char text[160];
-    const int length =
-        std::snprintf(text, sizeof text, "%s%d / %d tiles  |  %.1f%%  |  %.1fs",
-                      stress_progress_prefix(app).c_str(), done, count, fraction * 100.0f, seconds);
+    const int length = std::snprintf(text, sizeof text, "%s%d / %d tiles  |  %.1f%%  |  %.1fs",
+                                     stress_progress_prefix(app).c_str(), done, count, fraction * 100.0f, seconds);
     if (running && done < count && length > 0 && static_cast<std::size_t>(length) < sizeof text) {
       const std::optional<double> remaining = app.run_progress.remaining_seconds(done, count, seconds);
       std::snprintf(text + length, sizeof text - static_cast<std::size_t>(length), "  |  %s",

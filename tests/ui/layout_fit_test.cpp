@@ -174,8 +174,8 @@ TEST_F(LayoutFit, AtTheMinimumSizeEveryItemIsWholeInTheWindow) {
     const auto expect_listed = [](std::initializer_list<const char*> names) {
       for (const char* name : names) EXPECT_NE(find_item_rect(name), nullptr) << name;
     };
-    expect_listed({"Single-Core", "Single-Core + SMT", "Multi-Core", "Run Both", "Stress Test", "preview placeholder", "progress bar",
-                   "History tab", "Leaderboard tab", "history delete 11"});
+    expect_listed({"Single-Core", "Single-Core + SMT", "Multi-Core", "Run Both", "Stress Test", "preview placeholder",
+                   "progress bar", "History tab", "Leaderboard tab", "history delete 11"});
     // A stress test under way: Cancel, the three scores, and the pass bars with the stability so far.
     app->single_score = 12345;
     app->multi_score = 67890;
