@@ -24,9 +24,10 @@ const std::string kEmptyBoard = R"({"leaderboard":[]})";
 TEST(ComparisonFlow, TheScoreShowsWhereItStandsUnderItUntilTheKindsNextRun) {
   TempDir dir;
   ScriptedTlsServer server(shared->cert);
-  // The boards fetched at start-up, then the run's comparison, submission and refreshed board,
-  // in the order one request thread makes them.
-  for (const std::string& reply : {kEmptyBoard, kEmptyBoard, kFastRuns, std::string(R"({"ok":true})"), kEmptyBoard})
+  // The three kinds' boards fetched at start-up, then the run's comparison, submission and
+  // refreshed board, in the order one request thread makes them.
+  for (const std::string& reply :
+       {kEmptyBoard, kEmptyBoard, kEmptyBoard, kFastRuns, std::string(R"({"ok":true})"), kEmptyBoard})
     server.push(ScriptedTlsServer::reply(200, reply));
   PanelHarness h(server.port(), shared->cert.cert, dir.path() / "history.json", "Compared CPU",
                  ReferenceWorkload{kQuickWorkload, shared->quick_hash});
@@ -46,8 +47,8 @@ TEST(ComparisonFlow, TheScoreShowsWhereItStandsUnderItUntilTheKindsNextRun) {
   EXPECT_EQ(h.app->leaderboard.submit_status_text(),
             "Submitted OK (single " + std::to_string(h.app->single_score) + ")");
   const std::vector<std::string> requests = server.requests();
-  ASSERT_EQ(requests.size(), 5u);
-  EXPECT_EQ(requests[2].substr(0, requests[2].find("\r\n")),
+  ASSERT_EQ(requests.size(), 6u);
+  EXPECT_EQ(requests[3].substr(0, requests[3].find("\r\n")),
             "GET /cpu.json?kind=single&name=Compared%20CPU&distribution=1 HTTP/1.1");
 
   // It stays while other frames are drawn and goes when the kind's next run starts.
@@ -59,8 +60,8 @@ TEST(ComparisonFlow, TheScoreShowsWhereItStandsUnderItUntilTheKindsNextRun) {
 TEST(ComparisonFlow, ARunKeptBackByABatteryIsComparedAndItsLowScoreNamesTheBattery) {
   TempDir dir;
   ScriptedTlsServer server(shared->cert);
-  // The boards fetched at start-up, then the run's comparison and no submission.
-  for (const std::string& reply : {kEmptyBoard, kEmptyBoard, kFastRuns})
+  // The three kinds' boards fetched at start-up, then the run's comparison and no submission.
+  for (const std::string& reply : {kEmptyBoard, kEmptyBoard, kEmptyBoard, kFastRuns})
     server.push(ScriptedTlsServer::reply(200, reply));
   PanelHarness h(server.port(), shared->cert.cert, dir.path() / "history.json", "Compared CPU",
                  ReferenceWorkload{kQuickWorkload, shared->quick_hash});
@@ -74,7 +75,7 @@ TEST(ComparisonFlow, ARunKeptBackByABatteryIsComparedAndItsLowScoreNamesTheBatte
   EXPECT_NE(text.find("Low for this processor: 0th percentile of 40 runs"), std::string::npos) << text;
   EXPECT_NE(text.find("Likely cause: The machine ran on battery"), std::string::npos) << text;
   EXPECT_EQ(text.find("Usual causes"), std::string::npos) << text;
-  EXPECT_EQ(server.requests().size(), 3u);
+  EXPECT_EQ(server.requests().size(), 4u);
   EXPECT_NE(h.app->leaderboard.submit_status_text().find("not submitted: the machine ran on battery"),
             std::string::npos);
 }

@@ -67,6 +67,8 @@ class PanelHarness {
 
   // Moves over the named item, then presses and releases the left button, a frame each, as a
   // hand would (some items react only when they were already hovered); false when not drawn.
+  // The pointer then leaves: once the column's layout shifts, a button that moved under it would
+  // show its tooltip, and a tooltip window ends the frame's captured text.
   bool click(const std::string& name) {
     const ItemRect* rect = find_item_rect(name);
     if (rect == nullptr) return false;
@@ -76,6 +78,8 @@ class PanelHarness {
     io.MouseDown[0] = true;
     frame();
     io.MouseDown[0] = false;
+    frame();
+    io.MousePos = ImVec2(-1, -1);
     frame();
     return true;
   }
