@@ -24,6 +24,9 @@ const ButtonColours kRunBothColours{{0.6f, 0.25f, 0.1f, 1.0f}, {0.75f, 0.32f, 0.
 const ButtonColours kStressColours{
     {0.36f, 0.24f, 0.55f, 1.0f}, {0.45f, 0.3f, 0.68f, 1.0f}, {0.52f, 0.36f, 0.78f, 1.0f}};
 
+// Five start buttons, Cancel and the scores with the stress bars fit the smallest window at 100 %.
+constexpr float kStartButtonHeight = 30.0f;
+
 void push_button_colours(const ButtonColours& colours) {
   ImGui::PushStyleColor(ImGuiCol_Button, colours.normal);
   ImGui::PushStyleColor(ImGuiCol_ButtonHovered, colours.hovered);
@@ -62,7 +65,7 @@ void smt_button(App& app, float width) {
   ImGui::BeginDisabled(threads < 1);
   char label[64];
   std::snprintf(label, sizeof label, threads < 1 ? "  Single-Core + SMT  " : "  Single-Core + SMT (%dT)  ", threads);
-  if (button(label, ImVec2(width, 35), "Single-Core + SMT") && !app.engine.running.load()) {
+  if (button(label, ImVec2(width, kStartButtonHeight), "Single-Core + SMT") && !app.engine.running.load()) {
     start_run(app, RunKind::smt);
   }
   ImGui::EndDisabled();
@@ -100,18 +103,18 @@ void draw_benchmark_panel(App& app) {
   ImGui::BeginDisabled(was_running);
   const float width = ImGui::GetContentRegionAvail().x;
   push_button_colours(kStartColours);
-  if (button("  Single-Core  ", ImVec2(width, 35), "Single-Core") && !app.engine.running.load()) {
+  if (button("  Single-Core  ", ImVec2(width, kStartButtonHeight), "Single-Core") && !app.engine.running.load()) {
     start_run(app, RunKind::single);
   }
   smt_button(app, width);
   char multi_label[64];
   std::snprintf(multi_label, sizeof multi_label, "  Multi-Core (%dT)  ", run_threads(app, RunKind::multi));
-  if (button(multi_label, ImVec2(width, 35), "Multi-Core") && !app.engine.running.load()) {
+  if (button(multi_label, ImVec2(width, kStartButtonHeight), "Multi-Core") && !app.engine.running.load()) {
     start_run(app, RunKind::multi);
   }
   ImGui::PopStyleColor(3);
   push_button_colours(kRunBothColours);
-  if (button("  Run Both  ", ImVec2(width, 35), "Run Both")) {
+  if (button("  Run Both  ", ImVec2(width, kStartButtonHeight), "Run Both")) {
     app.run_both = true;
     app.run_both_single_done = false;
     if (!app.engine.running.load()) start_run(app, RunKind::single);
@@ -122,12 +125,12 @@ void draw_benchmark_panel(App& app) {
   push_button_colours(kStressColours);
   char stress_label[64];
   std::snprintf(stress_label, sizeof stress_label, "  Stress Test (%d min)  ", app.stress.minutes);
-  if (button(stress_label, ImVec2(width, 35), "Stress Test") && !app.engine.running.load()) start_stress_test(app);
+  if (button(stress_label, ImVec2(width, kStartButtonHeight), "Stress Test") && !app.engine.running.load())
+    start_stress_test(app);
   ImGui::PopStyleColor(3);
   ImGui::EndDisabled();
 
   // Cancel's row is kept while no run is in progress, so the scores below never jump.
-  ImGui::Spacing();
   if (!was_running) {
     ImGui::Dummy(ImVec2(width, 30));
   } else if (button("  Cancel  ", ImVec2(width, 30), "Cancel")) {

@@ -81,7 +81,6 @@ void draw_image_warning(const App& app) {
 
 void draw_score_panel(App& app, ImFont* font) {
   ImGui::Spacing();
-  ImGui::Spacing();
   draw_section_title("SCORE", kTeal);
 
   follow_submission(app);

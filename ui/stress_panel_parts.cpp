@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string>
 
 #include "history/stress_entry.h"
 #include "state/app.h"
@@ -13,7 +14,7 @@
 namespace {
 
 const ImVec4 kStressViolet{0.62f, 0.45f, 0.9f, 1.0f};
-constexpr float kBarsHeight = 28.0f;
+constexpr float kBarsHeight = 24.0f;
 constexpr float kBarGap = 2.0f;
 
 std::string minutes_seconds(double seconds) {
@@ -59,28 +60,40 @@ void draw_failure(const StressFailure& failure) {
 
 }  // namespace
 
+// Two rows, so that the column fits the smallest window: the label with the pass bars beside it,
+// then the state with the stability. Before the first pass, the label with the state.
 void draw_stress_score(const App& app) {
   if (!app.stress.test) return;
   const StressTest& test = *app.stress.test;
   const bool running = app.stress.active;
   const StressSummary summary = test.summary();
-  ImGui::Spacing();
   ImGui::TextColored(kStressViolet, "STR:");
   ImGui::SameLine();
-  if (running) {
-    ImGui::TextColored(kLabelGrey, "pass %d, %s left", summary.pass_count + 1,
-                       minutes_seconds(test.seconds_left(app.stress.clock())).c_str());
-  } else if (summary.failure) {
-    ImGui::TextColored(kErrorRed, "unstable");
-  } else if (summary.verdict == StressVerdict::cancelled) {
-    ImGui::TextColored(kLabelGrey, "cancelled after %d passes", summary.pass_count);
-  } else {
-    ImGui::TextColored(kStressViolet, "%d, %s", summary.median_score, stress_verdict_text(summary.verdict));
-  }
   if (summary.pass_count > 0) {
     draw_pass_bars(test, running);
-    ImGui::TextColored(kLabelGrey, "Stability %.1f %%%s", summary.stability_percent, running ? " so far" : "");
   }
+  std::string state;
+  ImVec4 colour = kLabelGrey;
+  if (running) {
+    state = "pass " + std::to_string(summary.pass_count + 1) + ", " +
+            minutes_seconds(test.seconds_left(app.stress.clock())) + " left";
+  } else if (summary.failure) {
+    state = "unstable";
+    colour = kErrorRed;
+  } else if (summary.verdict == StressVerdict::cancelled) {
+    state = "cancelled after " + std::to_string(summary.pass_count) + " passes";
+  } else {
+    state = std::to_string(summary.median_score) + ", " + stress_verdict_text(summary.verdict);
+    colour = kStressViolet;
+  }
+  if (summary.pass_count > 0) {
+    char stability[48];
+    std::snprintf(stability, sizeof stability, " \u00B7 Stability %.1f %%", summary.stability_percent);
+    state += stability;
+  }
+  ImGui::PushStyleColor(ImGuiCol_Text, colour);
+  ImGui::TextWrapped("%s", state.c_str());
+  ImGui::PopStyleColor();
   if (summary.failure) draw_failure(*summary.failure);
 }
 
