@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -105,7 +106,7 @@ int main(int argc, char** argv) {
 
   std::unique_ptr<IRunStore> store;
   try {
-    store = open_run_store(database);
+    store = open_run_store(database, {.runs_counted_per_client = runs_per_address});
   } catch (const StoreError& e) {
     std::fprintf(stderr, "cannot open the database: %s\n", e.what());
     return 1;
@@ -148,6 +149,7 @@ int main(int argc, char** argv) {
   options.address_key = hash_key;
   options.runs_counted_per_address = runs_per_address;
   options.max_score_per_thread = max_score_per_thread;
+  options.https = tls;
   LeaderboardApi api(*store, options);
   api.install(routes);
 
@@ -177,7 +179,27 @@ int main(int argc, char** argv) {
                 v6 ? "[" : "", address->host.c_str(), v6 ? "]" : "", port);
   [[maybe_unused]] const auto written = ::write(STDOUT_FILENO, banner, std::strlen(banner));
 
+  // The summaries of runs stored before an upgrade are computed while the server answers:
+  // boards answer 503 "migrating" until they are ready, /healthz and submissions meanwhile work.
+  std::atomic<bool> stop_summaries{false};
+  std::thread summaries;
+  if (!store->summaries_ready())
+    summaries = std::thread([&] {
+      const auto started = std::chrono::steady_clock::now();
+      const auto say = [&](const std::string& line) {
+        const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        std::fprintf(stderr, "%s (%.1f s)\n", line.c_str(), s);
+      };
+      try {
+        store->compute_summaries(say, stop_summaries);
+      } catch (const StoreError& e) {
+        std::fprintf(stderr, "cannot compute the summaries: %s; restart to try again\n", e.what());
+      }
+    });
+
   front.run();
+  stop_summaries = true;
+  if (summaries.joinable()) summaries.join();
   // Wake the waiter if serving ended by itself rather than by a signal.
   pthread_kill(stopper.native_handle(), SIGTERM);
   stopper.join();

@@ -28,9 +28,11 @@ constexpr PageFile kPageFiles[] = {
 
 // Every web reply: nothing but our own files may run or style the page, types are not guessed,
 // and browsers keep a reply no longer than the server keeps its standings.
+// No other site may frame the page (clickjacking), and a link out does not carry the search.
 void set_page_headers(httplib::Response& res, const std::string& cache_control) {
-  res.set_header("Content-Security-Policy", "default-src 'self'");
-  res.set_header("X-Content-Type-Options", "nosniff");
+  res.set_header("Content-Security-Policy", "default-src 'self'; frame-ancestors 'none'");
+  res.set_header("X-Frame-Options", "DENY");
+  res.set_header("Referrer-Policy", "same-origin");
   res.set_header("Cache-Control", cache_control);
 }
 
@@ -44,6 +46,9 @@ std::shared_ptr<const CachedBoard> board_for(LeaderboardCache& cache, const http
   }
   try {
     return cache.board(*kind);
+  } catch (const SummariesNotReady&) {
+    set_migrating_reply(res);
+    return nullptr;
   } catch (const StoreError& e) {
     std::fprintf(stderr, "database error: %s\n", e.what());
     set_error_reply(res, 503, kDatabaseUnavailable);
@@ -51,9 +56,25 @@ std::shared_ptr<const CachedBoard> board_for(LeaderboardCache& cache, const http
   }
 }
 
+// One processor's summary for a route, or null after an error reply (404 for an unknown name).
+std::optional<ProcessorSummary> summary_for(IRunStore& store, RunKind kind, const std::string& name,
+                                            httplib::Response& res) {
+  try {
+    auto summary = store.processor(kind, name);
+    if (!summary) set_error_reply(res, 404, "no accepted runs of this processor in this leaderboard");
+    return summary;
+  } catch (const SummariesNotReady&) {
+    set_migrating_reply(res);
+  } catch (const StoreError& e) {
+    std::fprintf(stderr, "database error: %s\n", e.what());
+    set_error_reply(res, 503, kDatabaseUnavailable);
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
-void install_web_routes(httplib::Server& server, LeaderboardCache& cache, std::size_t max_rows) {
+void install_web_routes(httplib::Server& server, LeaderboardCache& cache, IRunStore& store, std::size_t max_rows) {
   const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(cache.max_age()).count();
   const std::string cache_control = "max-age=" + std::to_string(std::max<long long>(seconds, 0));
 
@@ -77,15 +98,29 @@ void install_web_routes(httplib::Server& server, LeaderboardCache& cache, std::s
       res.set_content(page_rows_reply(board->board, filter, max_rows), kJsonType);
   });
 
-  server.Get("/cpu.json", [&cache, cache_control](const httplib::Request& req, httplib::Response& res) {
+  server.Get("/cpu.json", [&cache, &store, cache_control](const httplib::Request& req, httplib::Response& res) {
     set_page_headers(res, cache_control);
     const auto board = board_for(cache, req, res);
     if (!board) return;
-    const BoardEntry* entry = find_processor(board->board, req.get_param_value("name"));
+    const std::string name = req.get_param_value("name");
+    const BoardEntry* entry = find_processor(board->board, name);
     if (!entry) {
       set_error_reply(res, 404, "no accepted runs of this processor in this leaderboard");
       return;
     }
-    res.set_content(processor_reply(board->board, *entry), kJsonType);
+    const auto summary = summary_for(store, *parse_run_kind(req.get_param_value("kind")), name, res);
+    if (summary) res.set_content(processor_reply(board->board, *entry, *summary), kJsonType);
+  });
+
+  // One processor's distribution, for a client placing its own score among the runs.
+  server.Get("/distribution.json", [&store, cache_control](const httplib::Request& req, httplib::Response& res) {
+    set_page_headers(res, cache_control);
+    const std::optional<RunKind> kind = parse_run_kind(req.get_param_value("kind"));
+    if (!kind) {
+      set_error_reply(res, 400, "query parameter kind must be " + run_kind_choices());
+      return;
+    }
+    const auto summary = summary_for(store, *kind, req.get_param_value("name"), res);
+    if (summary) res.set_content(distribution_reply(*kind, *summary), kJsonType);
   });
 }

@@ -26,8 +26,9 @@ struct FrontConnection {
   std::string input;    // received and not yet handed on; at most max_pending_bytes
   std::string request;  // the request a worker answers, framed by the front
   ConnState state = ConnState::Reading;
-  FrontClock::time_point deadline;  // whole-request deadline, or end of keep-alive when idle
-  bool request_started = false;     // some byte of the next request has arrived
+  FrontClock::time_point deadline;         // whole-request deadline, or end of keep-alive when idle
+  bool request_started = false;            // some byte of the next request has arrived
+  FrontClock::time_point request_read_at;  // when `request` was read whole: the access log's start
   bool continue_sent = false;
   bool close_after = false;  // set by the worker: the reply ended the connection
   bool want_write = false;   // TLS needs the socket writable before it can read on

@@ -240,6 +240,7 @@ void FrontServer::frame_and_dispatch(FrontConnection& c) {
   }
   c.input.erase(0, f.consumed);
   c.request = std::move(f.request);
+  c.request_read_at = FrontClock::now();
   c.state = ConnState::Processing;
   {
     std::lock_guard lock(mutex_);
@@ -276,6 +277,7 @@ void FrontServer::worker_loop() {
     std::string reply;
     reply.reserve(16384);
     BufferedStream stream(*c, c->request, reply);
+    access_log_start(c->request_read_at);
     bool closed = false;
     const bool answered = routes_.answer(stream, draining_workers_.load(), closed);
     const bool sent = write_all(*c, reply, FrontClock::now() + options_.write_timeout);

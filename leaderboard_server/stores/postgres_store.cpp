@@ -1,14 +1,20 @@
 // PostgreSQL backend through libpq: several stateless servers can share one database.
 #include "leaderboard_server/stores/run_store.h"
+#include "leaderboard_server/stores/summary_backfill.h"
+#include "leaderboard_server/stores/summary_schema.h"
 
 #include <libpq-fe.h>
 
 #include <poll.h>
 
+#include <array>
 #include <charconv>
+#include <chrono>
 #include <condition_variable>
 #include <cstdlib>
 #include <mutex>
+#include <thread>
+#include <type_traits>
 
 namespace {
 
@@ -30,81 +36,391 @@ constexpr const char* kMigrations[] = {
     R"sql(
     ALTER TABLE runs ADD COLUMN client TEXT NOT NULL DEFAULT '';
     )sql",
+    kPostgresSummaryTables,
 };
 
 // Any number, as long as all servers sharing a database agree: it serialises their migrations.
 constexpr const char* kMigrationLock = "SELECT pg_advisory_xact_lock(7275100401)";
 
+// Inserts hold it shared; the summaries' computation holds it alone for a moment to see every run
+// stored before a point, and again to add the runs stored after it and declare them ready.
+constexpr long long kInsertLock = 7275100402;
+// Held by the one instance computing the summaries.
+constexpr long long kComputeLock = 7275100403;
+
 constexpr std::size_t kPoolSize = 4;
+
+std::string to_text(std::string_view v) { return std::string(v); }
+std::string to_text(const std::string& v) { return v; }
+std::string to_text(const char* v) { return v; }
+template <class Integer>
+requires std::is_integral_v<Integer> std::string to_text(Integer v) { return std::to_string(v); }
+
+long long integer_of(PGresult* r, int row, int column) {
+  long long v = 0;
+  const char* p = PQgetvalue(r, row, column);
+  std::from_chars(p, p + PQgetlength(r, row, column), v);
+  return v;
+}
+
+std::string_view text_of(PGresult* r, int row, int column) {
+  return {PQgetvalue(r, row, column), static_cast<std::size_t>(PQgetlength(r, row, column))};
+}
+
+// A value in COPY's text form: the four characters it treats specially escaped.
+void append_copy_field(std::string& line, std::string_view v) {
+  for (const char ch : v) {
+    switch (ch) {
+      case '\\': line += "\\\\"; break;
+      case '\t': line += "\\t"; break;
+      case '\n': line += "\\n"; break;
+      case '\r': line += "\\r"; break;
+      default: line += ch;
+    }
+  }
+}
 
 struct Result {
   PGresult* res;
   ~Result() { PQclear(res); }
+  Result(PGresult* r) : res(r) {}
+  Result(const Result&) = delete;
+  Result& operator=(const Result&) = delete;
+};
+
+std::string error_of(PGconn* c, const char* what) {
+  return std::string("postgresql ") + what + ": " + PQerrorMessage(c);
+}
+
+// Runs `sql` with text parameters; throws StoreError unless it gave `expected`.
+template <class... Values>
+PGresult* exec_params(PGconn* c, const char* what, ExecStatusType expected, const char* sql, const Values&... values) {
+  const std::array<std::string, sizeof...(Values)> text{to_text(values)...};
+  std::array<const char*, sizeof...(Values) + 1> ptrs{};
+  for (std::size_t i = 0; i < text.size(); ++i) ptrs[i] = text[i].c_str();
+  PGresult* r = PQexecParams(c, sql, static_cast<int>(text.size()), nullptr, ptrs.data(), nullptr, nullptr, 0);
+  if (PQresultStatus(r) != expected) {
+    PQclear(r);
+    throw StoreError(error_of(c, what));
+  }
+  return r;
+}
+
+void exec(PGconn* c, const char* sql) {
+  Result r{PQexec(c, sql)};
+  const auto status = PQresultStatus(r.res);
+  if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) throw StoreError(error_of(c, "statement"));
+}
+
+// A processor's histograms and thread counts (and days when asked), or nothing without runs.
+std::optional<ProcessorSummary> read_summary(PGconn* c, std::string_view kind, std::string_view cpu, bool with_days) {
+  ProcessorSummary s;
+  s.cpu = cpu;
+  std::vector<HistogramBucket> all, counted;
+  {
+    Result r{exec_params(c, "summary", PGRES_TUPLES_OK,
+                         "SELECT counted, bucket, runs, sum, lowest, highest FROM summary_buckets"
+                         " WHERE kind = $1 AND cpu_name = $2 ORDER BY counted, bucket",
+                         kind, cpu)};
+    for (int i = 0; i < PQntuples(r.res); ++i) {
+      HistogramBucket b{.index = static_cast<int>(integer_of(r.res, i, 1)),
+                        .runs = integer_of(r.res, i, 2),
+                        .sum = integer_of(r.res, i, 3),
+                        .lowest = static_cast<int>(integer_of(r.res, i, 4)),
+                        .highest = static_cast<int>(integer_of(r.res, i, 5))};
+      (integer_of(r.res, i, 0) ? counted : all).push_back(b);
+    }
+  }
+  if (all.empty()) return std::nullopt;
+  try {
+    s.all = ScoreHistogram::from_buckets(std::move(all));
+    s.counted = ScoreHistogram::from_buckets(std::move(counted));
+  } catch (const std::invalid_argument& e) {
+    throw StoreError("postgresql: damaged summary of " + std::string(cpu) + ": " + e.what());
+  }
+  {
+    Result r{exec_params(c, "summary", PGRES_TUPLES_OK,
+                         "SELECT threads, runs FROM summary_threads WHERE kind = $1 AND cpu_name = $2 ORDER BY threads",
+                         kind, cpu)};
+    for (int i = 0; i < PQntuples(r.res); ++i)
+      s.threads[static_cast<int>(integer_of(r.res, i, 0))] = integer_of(r.res, i, 1);
+  }
+  if (with_days) {
+    Result r{exec_params(c, "summary", PGRES_TUPLES_OK,
+                         "SELECT day, runs, sum, lowest, highest FROM summary_days"
+                         " WHERE kind = $1 AND cpu_name = $2 ORDER BY day",
+                         kind, cpu)};
+    for (int i = 0; i < PQntuples(r.res); ++i)
+      s.days[std::string(text_of(r.res, i, 0))] = {integer_of(r.res, i, 1), integer_of(r.res, i, 2),
+                                                   static_cast<int>(integer_of(r.res, i, 3)),
+                                                   static_cast<int>(integer_of(r.res, i, 4))};
+  }
+  return s;
+}
+
+void put_row(PGconn* c, std::string_view kind, const ProcessorRow& row) {
+  Result r{exec_params(c, "summary", PGRES_COMMAND_OK,
+                       "INSERT INTO processor_summaries"
+                       " (kind, cpu_name, runs, avg_score, min, p10, median, p90, max, threads)"
+                       " VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10) ON CONFLICT (kind, cpu_name) DO UPDATE SET"
+                       " runs = EXCLUDED.runs, avg_score = EXCLUDED.avg_score, min = EXCLUDED.min, p10 = EXCLUDED.p10,"
+                       " median = EXCLUDED.median, p90 = EXCLUDED.p90, max = EXCLUDED.max, threads = EXCLUDED.threads",
+                       kind, row.cpu, row.runs, row.avg_score, row.spread.min, row.spread.p10, row.spread.median,
+                       row.spread.p90, row.spread.max, thread_list(row.threads))};
+}
+
+// Adds one stored run to its processor's summary within the insert's transaction and returns
+// the processor's new row.
+ProcessorRow summarise(PGconn* c, std::size_t per_client, std::string_view kind, std::string_view cpu,
+                       std::string_view client, int score, int threads, std::string_view day) {
+  // The caller holds the processor's lock, and the row lock taken here makes the runs added by
+  // the summaries' computation take turns with inserts too: each reads what the one before left.
+  Result{exec_params(c, "summary", PGRES_COMMAND_OK,
+                     "INSERT INTO processor_summaries (kind, cpu_name, runs, avg_score, min, p10, median, p90, max,"
+                     " threads) VALUES ($1, $2, 1, 0, 0, 0, 0, 0, 0, '') ON CONFLICT (kind, cpu_name) DO UPDATE"
+                     " SET runs = processor_summaries.runs + 1",
+                     kind, cpu)};
+  bool counts = per_client == 0 || client.empty();
+  if (!client.empty()) {
+    Result r{exec_params(c, "summary", PGRES_TUPLES_OK,
+                         "INSERT INTO summary_senders (kind, cpu_name, client, runs) VALUES ($1, $2, $3, 1)"
+                         " ON CONFLICT (kind, cpu_name, client) DO UPDATE SET runs = summary_senders.runs + 1"
+                         " RETURNING runs",
+                         kind, cpu, client)};
+    counts = counts || static_cast<std::size_t>(integer_of(r.res, 0, 0)) <= per_client;
+  }
+  const int bucket = score_bucket(score);
+  for (int counted = 0; counted < (counts ? 2 : 1); ++counted)
+    Result{exec_params(c, "summary", PGRES_COMMAND_OK,
+                       "INSERT INTO summary_buckets (kind, cpu_name, counted, bucket, runs, sum, lowest, highest)"
+                       " VALUES ($1, $2, $3, $4, 1, $5::bigint, $5::integer, $5::integer) ON CONFLICT (kind, cpu_name, "
+                       "counted, bucket) DO UPDATE"
+                       " SET runs = summary_buckets.runs + 1, sum = summary_buckets.sum + EXCLUDED.sum,"
+                       " lowest = LEAST(summary_buckets.lowest, EXCLUDED.lowest),"
+                       " highest = GREATEST(summary_buckets.highest, EXCLUDED.highest)",
+                       kind, cpu, counted, bucket, score)};
+  Result{exec_params(c, "summary", PGRES_COMMAND_OK,
+                     "INSERT INTO summary_threads (kind, cpu_name, threads, runs) VALUES ($1, $2, $3, 1)"
+                     " ON CONFLICT (kind, cpu_name, threads) DO UPDATE SET runs = summary_threads.runs + 1",
+                     kind, cpu, threads)};
+  Result{exec_params(
+      c, "summary", PGRES_COMMAND_OK,
+      "INSERT INTO summary_days (kind, cpu_name, day, runs, sum, lowest, highest)"
+      " VALUES ($1, $2, $3, 1, $4::bigint, $4::integer, $4::integer) ON CONFLICT (kind, cpu_name, day) DO UPDATE"
+      " SET runs = summary_days.runs + 1, sum = summary_days.sum + EXCLUDED.sum,"
+      " lowest = LEAST(summary_days.lowest, EXCLUDED.lowest),"
+      " highest = GREATEST(summary_days.highest, EXCLUDED.highest)",
+      kind, cpu, day, score)};
+  const auto summary = read_summary(c, kind, cpu, false);
+  if (!summary) throw StoreError("postgresql summary: the processor's summary vanished");
+  ProcessorRow row = processor_row(*summary);
+  put_row(c, kind, row);
+  return row;
+}
+
+// Rows of one table gathered for COPY, sent when enough have gathered.
+struct CopyBuffer {
+  explicit CopyBuffer(const char* copy_command) : command(copy_command) {}
+  const char* command;  // COPY table (columns) FROM STDIN
+  std::string data;
+  std::size_t rows = 0;
+
+  template <class... Values>
+  void add(const Values&... values) {
+    bool first = true;
+    ((data += first ? "" : "\t", first = false, append_copy_field(data, to_text(values))), ...);
+    data += '\n';
+    ++rows;
+  }
+  void flush(PGconn* c) {
+    if (rows == 0) return;
+    Result start{PQexec(c, command)};
+    if (PQresultStatus(start.res) != PGRES_COPY_IN) throw StoreError(error_of(c, "copy"));
+    if (PQputCopyData(c, data.data(), static_cast<int>(data.size())) != 1 || PQputCopyEnd(c, nullptr) != 1)
+      throw StoreError(error_of(c, "copy"));
+    Result end{PQgetResult(c)};
+    if (PQresultStatus(end.res) != PGRES_COMMAND_OK) throw StoreError(error_of(c, "copy"));
+    while (PGresult* more = PQgetResult(c)) PQclear(more);
+    data.clear();
+    rows = 0;
+  }
 };
 
 class PostgresRunStore final : public IRunStore {
  public:
-  explicit PostgresRunStore(std::string url) : url_(std::move(url)) {
+  PostgresRunStore(std::string url, const StoreOptions& options) : url_(std::move(url)), options_(options) {
     PGconn* first = connect();
     try {
       migrate(first);
-      prepare(first);
     } catch (...) {
       PQfinish(first);
       throw;
     }
     idle_.push_back(first);
+    ready_ = read_ready();
+    if (!ready_ && few_runs_to_summarise()) {
+      std::atomic<bool> never{false};
+      compute_summaries([](const std::string&) {}, never);
+    }
   }
 
   ~PostgresRunStore() override {
     for (PGconn* c : idle_) PQfinish(c);
+    if (pinger_) PQfinish(pinger_);
   }
 
-  void add_run(const Submission& run, const std::string& user_agent, const std::string& client) override {
-    const std::string score = std::to_string(run.score), threads = std::to_string(run.threads);
-    const char* values[] = {run_kind_text(run.kind), run.cpu_name.c_str(), score.c_str(),
-                            threads.c_str(),         user_agent.c_str(),   client.c_str()};
+  std::optional<ProcessorRow> add_run(const Submission& run, const std::string& user_agent,
+                                      const std::string& client) override {
+    std::optional<ProcessorRow> row;
+    const char* kind = run_kind_text(run.kind);
     // Not repeated once sent: the insert may have been committed before the connection broke.
     with_connection(Retry::IfNotSent, [&](PGconn* c) {
-      Result r{send_prepared(c, "insert_run", 6, values)};
-      if (PQresultStatus(r.res) != PGRES_COMMAND_OK) throw StoreError(error_of(c, "insert"));
+      if (!PQsendQuery(c, "BEGIN")) throw NotSent{};
+      Result{PQgetResult(c)};
+      while (PGresult* more = PQgetResult(c)) PQclear(more);
+      try {
+        Result{exec_params(c, "insert", PGRES_TUPLES_OK, "SELECT pg_advisory_xact_lock_shared($1)", kInsertLock)};
+        // Inserts of one processor take turns from here to their commit, so that their ids come
+        // in the order their summaries count them: a sender's earliest runs are its lowest ids.
+        Result{exec_params(c, "insert", PGRES_TUPLES_OK,
+                           "SELECT pg_advisory_xact_lock(hashtextextended($1 || chr(10) || $2, 0))", kind,
+                           run.cpu_name)};
+        std::string day;
+        {
+          Result r{exec_params(c, "insert", PGRES_TUPLES_OK,
+                               "INSERT INTO runs (kind, cpu_name, score, threads, user_agent, client)"
+                               " VALUES ($1, $2, $3::integer, $4::integer, $5, $6)"
+                               " RETURNING to_char(submitted_at AT TIME ZONE 'UTC', 'YYYY-MM-DD')",
+                               kind, run.cpu_name, run.score, run.threads, user_agent, client)};
+          day = text_of(r.res, 0, 0);
+        }
+        bool ready = ready_;
+        if (!ready) {
+          Result r{exec_params(c, "insert", PGRES_TUPLES_OK, "SELECT ready FROM summary_state")};
+          ready = PQntuples(r.res) == 1 && integer_of(r.res, 0, 0) == 1;
+        }
+        if (ready)
+          row = summarise(c, options_.runs_counted_per_client, kind, run.cpu_name, client, run.score, run.threads, day);
+        exec(c, "COMMIT");
+        if (ready) ready_ = true;
+      } catch (...) {
+        Result{PQexec(c, "ROLLBACK")};
+        throw;
+      }
     });
+    return row;
   }
 
-  std::vector<StoredScore> scores(RunKind kind) override {
-    std::vector<StoredScore> out;
-    const char* values[] = {run_kind_text(kind)};
+  std::vector<ProcessorRow> processor_rows(RunKind kind) override {
+    require_ready();
+    std::vector<ProcessorRow> out;
     with_connection(Retry::IfConnectionLost, [&](PGconn* c) {
-      Result r{send_prepared(c, "select_scores", 1, values)};
-      if (PQresultStatus(r.res) != PGRES_TUPLES_OK) throw StoreError(error_of(c, "select"));
-      const int n = PQntuples(r.res);
+      Result r{exec_params(c, "select", PGRES_TUPLES_OK,
+                           "SELECT cpu_name, runs, avg_score, min, p10, median, p90, max, threads"
+                           " FROM processor_summaries WHERE kind = $1",
+                           run_kind_text(kind))};
       out.clear();
-      out.reserve(static_cast<std::size_t>(n));
-      for (int i = 0; i < n; ++i) {
-        StoredScore s;
-        s.cpu_name.assign(PQgetvalue(r.res, i, 0), static_cast<std::size_t>(PQgetlength(r.res, i, 0)));
-        const char* score = PQgetvalue(r.res, i, 1);
-        std::from_chars(score, score + PQgetlength(r.res, i, 1), s.score);
-        const char* threads = PQgetvalue(r.res, i, 2);
-        std::from_chars(threads, threads + PQgetlength(r.res, i, 2), s.threads);
-        s.submitted_at.assign(PQgetvalue(r.res, i, 3), static_cast<std::size_t>(PQgetlength(r.res, i, 3)));
-        s.client.assign(PQgetvalue(r.res, i, 4), static_cast<std::size_t>(PQgetlength(r.res, i, 4)));
-        out.push_back(std::move(s));
+      out.reserve(static_cast<std::size_t>(PQntuples(r.res)));
+      for (int i = 0; i < PQntuples(r.res); ++i)
+        out.push_back({.cpu = std::string(text_of(r.res, i, 0)),
+                       .runs = integer_of(r.res, i, 1),
+                       .avg_score = integer_of(r.res, i, 2),
+                       .spread = {static_cast<int>(integer_of(r.res, i, 3)), static_cast<int>(integer_of(r.res, i, 4)),
+                                  static_cast<int>(integer_of(r.res, i, 5)), static_cast<int>(integer_of(r.res, i, 6)),
+                                  static_cast<int>(integer_of(r.res, i, 7))},
+                       .threads = parse_thread_list(text_of(r.res, i, 8))});
+    });
+    return out;
+  }
+
+  std::optional<ProcessorSummary> processor(RunKind kind, std::string_view cpu) override {
+    require_ready();
+    std::optional<ProcessorSummary> out;
+    with_connection(Retry::IfConnectionLost, [&](PGconn* c) {
+      // One snapshot for the histograms, threads and days.
+      exec(c, "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
+      try {
+        out = read_summary(c, run_kind_text(kind), cpu, true);
+        exec(c, "COMMIT");
+      } catch (...) {
+        Result{PQexec(c, "ROLLBACK")};
+        throw;
       }
     });
     return out;
   }
 
-  void ping() override {
+  std::vector<StoredScore> scores(RunKind kind) override {
+    std::vector<StoredScore> out;
     with_connection(Retry::IfConnectionLost, [&](PGconn* c) {
-      Result r{PQexec(c, "SELECT 1")};
-      if (PQresultStatus(r.res) != PGRES_TUPLES_OK) throw StoreError(error_of(c, "ping"));
+      // The date in the SQLite file's form, so that both stores sort and print it alike.
+      Result r{exec_params(c, "select", PGRES_TUPLES_OK,
+                           "SELECT cpu_name, score, threads,"
+                           " to_char(submitted_at AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"'), client"
+                           " FROM runs WHERE kind = $1 ORDER BY cpu_name COLLATE \"C\", id",
+                           run_kind_text(kind))};
+      out.clear();
+      for (int i = 0; i < PQntuples(r.res); ++i)
+        out.push_back({std::string(text_of(r.res, i, 0)), static_cast<int>(integer_of(r.res, i, 1)),
+                       static_cast<int>(integer_of(r.res, i, 2)), std::string(text_of(r.res, i, 3)),
+                       std::string(text_of(r.res, i, 4))});
     });
+    return out;
+  }
+
+  bool summaries_ready() override {
+    if (ready_) return true;
+    // Another instance may be computing them: look at most once a second.
+    const auto now = std::chrono::steady_clock::now();
+    {
+      std::lock_guard lock(mutex_);
+      if (now - ready_checked_ < std::chrono::seconds(1)) return false;
+      ready_checked_ = now;
+    }
+    try {
+      if (read_ready()) ready_ = true;
+    } catch (const StoreError&) {}
+    return ready_;
+  }
+
+  void compute_summaries(const std::function<void(const std::string&)>& progress,
+                         const std::atomic<bool>& stop) override;
+
+  void ping() override {
+    // A connection of its own, so that a busy pool never delays the health check.
+    std::lock_guard lock(ping_mutex_);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      if (pinger_ && !idle_connection_usable(pinger_)) pinger_ = drop(pinger_);
+      if (!pinger_) pinger_ = connect();
+      Result r{PQexec(pinger_, "SELECT 1")};
+      if (PQresultStatus(r.res) == PGRES_TUPLES_OK) return;
+      if (PQstatus(pinger_) == CONNECTION_OK || attempt > 0) throw StoreError(error_of(pinger_, "ping"));
+      pinger_ = drop(pinger_);
+    }
   }
 
  private:
-  static std::string error_of(PGconn* c, const char* what) {
-    return std::string("postgresql ") + what + ": " + PQerrorMessage(c);
+  void require_ready() {
+    if (!summaries_ready()) throw SummariesNotReady();
+  }
+
+  bool read_ready() {
+    bool ready = false;
+    with_connection(Retry::IfConnectionLost, [&](PGconn* c) {
+      Result r{exec_params(c, "summary state", PGRES_TUPLES_OK, "SELECT ready FROM summary_state")};
+      ready = PQntuples(r.res) == 1 && integer_of(r.res, 0, 0) == 1;
+    });
+    return ready;
+  }
+
+  bool few_runs_to_summarise() {
+    long long n = 0;
+    with_connection(Retry::IfConnectionLost, [&](PGconn* c) {
+      Result r{exec_params(c, "count", PGRES_TUPLES_OK, "SELECT COUNT(*) FROM (SELECT 1 FROM runs LIMIT $1) AS r",
+                           options_.summarise_at_open_up_to + 1)};
+      n = integer_of(r.res, 0, 0);
+    });
+    return n <= options_.summarise_at_open_up_to;
   }
 
   PGconn* connect() {
@@ -123,13 +439,7 @@ class PostgresRunStore final : public IRunStore {
     return c;
   }
 
-  static void exec(PGconn* c, const char* sql) {
-    Result r{PQexec(c, sql)};
-    const auto status = PQresultStatus(r.res);
-    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) throw StoreError(error_of(c, "schema"));
-  }
-
-  static void migrate(PGconn* c) {
+  void migrate(PGconn* c) {
     exec(c, "BEGIN");
     try {
       exec(c, kMigrationLock);
@@ -147,6 +457,14 @@ class PostgresRunStore final : public IRunStore {
       for (int v = version; v < latest; ++v) exec(c, kMigrations[v]);
       exec(c, "DELETE FROM schema_version");
       exec(c, ("INSERT INTO schema_version VALUES (" + std::to_string(latest) + ")").c_str());
+      // Summaries kept for another count of runs per sender are computed again.
+      const long long per_client = static_cast<long long>(options_.runs_counted_per_client);
+      Result r{exec_params(c, "schema", PGRES_TUPLES_OK, "SELECT runs_counted_per_client FROM summary_state")};
+      if (PQntuples(r.res) == 1 && integer_of(r.res, 0, 0) != per_client) {
+        for (const char* sql : kSummaryReset) exec(c, sql);
+        Result{exec_params(c, "schema", PGRES_COMMAND_OK,
+                           "UPDATE summary_state SET ready = 0, runs_counted_per_client = $1", per_client)};
+      }
       exec(c, "COMMIT");
     } catch (...) {
       Result r{PQexec(c, "ROLLBACK")};
@@ -154,36 +472,8 @@ class PostgresRunStore final : public IRunStore {
     }
   }
 
-  static void prepare(PGconn* c) {
-    const auto prep = [c](const char* name, const char* sql, int params) {
-      Result r{PQprepare(c, name, sql, params, nullptr)};
-      if (PQresultStatus(r.res) != PGRES_COMMAND_OK) throw StoreError(error_of(c, "prepare"));
-    };
-    prep("insert_run",
-         "INSERT INTO runs (kind, cpu_name, score, threads, user_agent, client) "
-         "VALUES ($1, $2, $3::integer, $4::integer, $5, $6)",
-         6);
-    // The date in the SQLite file's form, so that both stores sort and print it alike.
-    prep("select_scores",
-         "SELECT cpu_name, score, threads,"
-         " to_char(submitted_at AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS.MS\"Z\"'), client"
-         " FROM runs WHERE kind = $1 ORDER BY cpu_name COLLATE \"C\", id",
-         1);
-  }
-
   // The connection broke before the statement left: it cannot have run anywhere.
   struct NotSent {};
-
-  // Sends a prepared statement and waits for its result. Throws NotSent when nothing was sent.
-  static PGresult* send_prepared(PGconn* c, const char* name, int count, const char* const* values) {
-    if (!PQsendQueryPrepared(c, name, count, values, nullptr, nullptr, 0)) throw NotSent{};
-    PGresult* last = nullptr;
-    while (PGresult* r = PQgetResult(c)) {
-      PQclear(last);
-      last = r;
-    }
-    return last;
-  }
 
   // A pooled connection idle while the database restarted looks fine to libpq until it is used;
   // the server's goodbye (or the end of the stream) is already waiting on its socket, though.
@@ -205,7 +495,7 @@ class PostgresRunStore final : public IRunStore {
       PGconn* c = take();
       try {
         if (c && !idle_connection_usable(c)) c = drop(c);
-        if (!c) c = open_prepared();
+        if (!c) c = connect();
         work(c);
         give_back(c);
         return;
@@ -224,17 +514,6 @@ class PostgresRunStore final : public IRunStore {
       give_back(drop(c));
       if (attempt > 0) throw StoreError("postgresql: the connection broke twice in a row");
     }
-  }
-
-  PGconn* open_prepared() {
-    PGconn* c = connect();
-    try {
-      prepare(c);
-    } catch (...) {
-      PQfinish(c);
-      throw;
-    }
-    return c;
   }
 
   PGconn* take() {
@@ -265,14 +544,152 @@ class PostgresRunStore final : public IRunStore {
   }
 
   std::string url_;
-  std::mutex mutex_;
+  StoreOptions options_;
+  std::mutex mutex_;  // guards the pool and ready_checked_
   std::condition_variable cv_;
   std::vector<PGconn*> idle_;
   std::size_t open_ = 1;  // connections in existence, idle or lent
+  std::mutex ping_mutex_;
+  PGconn* pinger_ = nullptr;
+  std::atomic<bool> ready_{false};
+  std::chrono::steady_clock::time_point ready_checked_{};
 };
+
+// Connections of the computation's own, closed however it ends.
+struct OwnConnection {
+  PGconn* c;
+  ~OwnConnection() { PQfinish(c); }
+};
+
+void PostgresRunStore::compute_summaries(const std::function<void(const std::string&)>& progress,
+                                         const std::atomic<bool>& stop) {
+  if (ready_) return;
+  OwnConnection guard{connect()};
+  // One instance computes; the others wait for it to finish (or to stop, then one takes over).
+  for (bool waiting_said = false;;) {
+    Result r{exec_params(guard.c, "summary", PGRES_TUPLES_OK, "SELECT pg_try_advisory_lock($1)", kComputeLock)};
+    if (std::string_view(PQgetvalue(r.res, 0, 0)) == "t") break;
+    if (!waiting_said) progress("summaries: another instance computes them; waiting");
+    waiting_said = true;
+    for (int i = 0; i < 10 && !stop; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    if (stop) return;
+    if (read_ready()) {
+      ready_ = true;
+      return;
+    }
+  }
+  if (read_ready()) {
+    ready_ = true;
+    return;
+  }
+  OwnConnection writer{connect()}, snapshot{connect()};
+  exec(writer.c, "BEGIN");
+  try {
+    for (const char* sql : kSummaryReset) exec(writer.c, sql);
+    // Every insert begun before this point has committed once the lock is ours, and every later
+    // one takes a higher id: the snapshot holds exactly the runs up to `last`.
+    Result{exec_params(snapshot.c, "summary", PGRES_TUPLES_OK, "SELECT pg_advisory_lock($1)", kInsertLock)};
+    exec(snapshot.c, "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
+    long long last = 0, total = 0;
+    {
+      Result r{PQexec(snapshot.c, "SELECT COALESCE(MAX(id), 0), COUNT(*) FROM runs")};
+      const bool ok = PQresultStatus(r.res) == PGRES_TUPLES_OK;
+      Result{exec_params(snapshot.c, "summary", PGRES_TUPLES_OK, "SELECT pg_advisory_unlock($1)", kInsertLock)};
+      if (!ok) throw StoreError(error_of(snapshot.c, "summary"));
+      last = integer_of(r.res, 0, 0);
+      total = integer_of(r.res, 0, 1);
+    }
+    progress("computing the summaries of " + std::to_string(total) + " stored runs");
+    const std::string last_text = std::to_string(last);
+    const char* params[] = {last_text.c_str()};
+    if (!PQsendQueryParams(snapshot.c,
+                           "SELECT kind, cpu_name, client, score, threads,"
+                           " to_char(submitted_at AT TIME ZONE 'UTC', 'YYYY-MM-DD') FROM runs WHERE id <= $1"
+                           " ORDER BY kind, cpu_name COLLATE \"C\", client COLLATE \"C\", id",
+                           1, nullptr, params, nullptr, nullptr, 0) ||
+        !PQsetSingleRowMode(snapshot.c))
+      throw StoreError(error_of(snapshot.c, "summary"));
+
+    CopyBuffer senders{"COPY summary_senders (kind, cpu_name, client, runs) FROM STDIN"};
+    CopyBuffer buckets{"COPY summary_buckets (kind, cpu_name, counted, bucket, runs, sum, lowest, highest) FROM STDIN"};
+    CopyBuffer threads{"COPY summary_threads (kind, cpu_name, threads, runs) FROM STDIN"};
+    CopyBuffer days{"COPY summary_days (kind, cpu_name, day, runs, sum, lowest, highest) FROM STDIN"};
+    CopyBuffer rows{
+        "COPY processor_summaries (kind, cpu_name, runs, avg_score, min, p10, median, p90, max, threads)"
+        " FROM STDIN"};
+    const auto flush = [&] {
+      for (CopyBuffer* b : {&senders, &buckets, &threads, &days, &rows}) b->flush(writer.c);
+    };
+    SummaryBackfill backfill(
+        options_.runs_counted_per_client,
+        {.sender = [&](std::string_view kind, std::string_view cpu, std::string_view client,
+                       std::int64_t n) { senders.add(kind, cpu, client, static_cast<long long>(n)); },
+         .processor =
+             [&](std::string_view kind, const ProcessorSummary& s) {
+               for (int counted = 0; counted < 2; ++counted)
+                 for (const HistogramBucket& b : (counted ? s.counted : s.all).buckets())
+                   buckets.add(kind, s.cpu, counted, b.index, static_cast<long long>(b.runs),
+                               static_cast<long long>(b.sum), b.lowest, b.highest);
+               for (const auto& [t, n] : s.threads) threads.add(kind, s.cpu, t, static_cast<long long>(n));
+               for (const auto& [day, d] : s.days)
+                 days.add(kind, s.cpu, day, static_cast<long long>(d.runs), static_cast<long long>(d.sum), d.lowest,
+                          d.highest);
+               const ProcessorRow row = processor_row(s);
+               rows.add(kind, row.cpu, row.runs, row.avg_score, row.spread.min, row.spread.p10, row.spread.median,
+                        row.spread.p90, row.spread.max, thread_list(row.threads));
+             }});
+    long long reported = 0;
+    bool stopped = false;
+    while (PGresult* r = PQgetResult(snapshot.c)) {
+      Result owned{r};
+      const auto status = PQresultStatus(r);
+      if (status == PGRES_TUPLES_OK) continue;  // the end of the rows
+      if (status != PGRES_SINGLE_TUPLE) throw StoreError(error_of(snapshot.c, "summary"));
+      if (stop) {
+        stopped = true;  // the rest is not read: closing the connection ends the query
+        break;
+      }
+      backfill.add(text_of(r, 0, 0), text_of(r, 0, 1), text_of(r, 0, 2), static_cast<int>(integer_of(r, 0, 3)),
+                   static_cast<int>(integer_of(r, 0, 4)), text_of(r, 0, 5));
+      if (senders.rows + buckets.rows + days.rows >= 50000) flush();
+      if (backfill.runs_seen() - reported >= 1000000) {
+        reported = backfill.runs_seen();
+        progress("summaries: " + std::to_string(reported) + " of " + std::to_string(total) + " runs");
+      }
+    }
+    if (stopped) {
+      Result{PQexec(writer.c, "ROLLBACK")};
+      progress("summaries: stopped; they are computed again at the next start");
+      return;
+    }
+    backfill.finish();
+    flush();
+    exec(snapshot.c, "COMMIT");
+
+    // The runs stored meanwhile, with no insert under way (the lock), and the summaries declared
+    // ready in the same transaction.
+    Result{exec_params(writer.c, "summary", PGRES_TUPLES_OK, "SELECT pg_advisory_xact_lock($1)", kInsertLock)};
+    Result later{exec_params(writer.c, "summary", PGRES_TUPLES_OK,
+                             "SELECT kind, cpu_name, client, score, threads,"
+                             " to_char(submitted_at AT TIME ZONE 'UTC', 'YYYY-MM-DD') FROM runs WHERE id > $1"
+                             " ORDER BY id",
+                             last)};
+    for (int i = 0; i < PQntuples(later.res); ++i)
+      summarise(writer.c, options_.runs_counted_per_client, text_of(later.res, i, 0), text_of(later.res, i, 1),
+                text_of(later.res, i, 2), static_cast<int>(integer_of(later.res, i, 3)),
+                static_cast<int>(integer_of(later.res, i, 4)), text_of(later.res, i, 5));
+    exec(writer.c, "UPDATE summary_state SET ready = 1");
+    exec(writer.c, "COMMIT");
+    ready_ = true;
+    progress("summaries ready: " + std::to_string(total + PQntuples(later.res)) + " runs");
+  } catch (...) {
+    Result{PQexec(writer.c, "ROLLBACK")};
+    throw;
+  }
+}
 
 }  // namespace
 
-std::unique_ptr<IRunStore> open_postgres_store(const std::string& url) {
-  return std::make_unique<PostgresRunStore>(url);
+std::unique_ptr<IRunStore> open_postgres_store(const std::string& url, const StoreOptions& options) {
+  return std::make_unique<PostgresRunStore>(url, options);
 }

@@ -323,15 +323,15 @@ TEST_P(LeaderboardApiTest, RunsSurviveARestartWithTheirTimeAndUserAgent) {
             (std::vector<std::string>{"Strelvik/1.4", "Strelvik/1.4"}));
   EXPECT_EQ(query("SELECT COUNT(*) FROM runs WHERE submitted_at IS NOT NULL AND threads IN (1, 12)"),
             std::vector<std::string>{"2"});
-  // Both databases hand the web page the same UTC date text and the thread count.
+  // Both databases hand the web page the same UTC day text, the day's runs and mean, and the
+  // thread count.
   const auto page = c->Get("/cpu.json?kind=multi&name=Persistent%20CPU");
   ASSERT_TRUE(page) << httplib::to_string(page.error());
   ASSERT_EQ(page->status, 200) << page->body;
-  const json run = json::parse(page->body)["history"].at(0);
-  EXPECT_TRUE(std::regex_match(run[0].get<std::string>(), std::regex(R"(20\d\d-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z)")))
-      << run;
-  EXPECT_EQ(run[1], 9000);
-  EXPECT_EQ(run[2], 12);
+  const json day = json::parse(page->body)["history"].at(0);
+  EXPECT_TRUE(std::regex_match(day[0].get<std::string>(), std::regex(R"(20\d\d-\d\d-\d\d)"))) << day;
+  EXPECT_EQ(day, json::array({day[0], 1, 9000, 9000, 9000}));
+  EXPECT_EQ(json::parse(page->body)["thread_counts"], json::parse(R"([{"threads":12,"runs":1}])"));
 }
 
 TEST_P(LeaderboardApiTest, ConcurrentSubmittersAreAllCountedExactly) {
