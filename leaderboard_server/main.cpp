@@ -39,6 +39,7 @@ int main(int argc, char** argv) {
   unsigned request_timeout = 10;
   std::string address_key;
   std::size_t runs_per_address = kRunsCountedPerClient;
+  std::size_t max_unsent_reply = 1 << 20;
   app.add_option("--listen", listen, "ADDR:PORT to listen on ([::1]:PORT for IPv6; port 0 picks a free one)")
       ->capture_default_str();
   app.add_option("--cert", cert, "TLS certificate chain (PEM); with --key serves HTTPS")->check(CLI::ExistingFile);
@@ -69,6 +70,10 @@ int main(int argc, char** argv) {
   app.add_option("--max-score-per-thread", max_score_per_thread,
                  "highest score a run may claim per thread; raise it only to test small workloads")
       ->check(CLI::Range(1, kMaxScore))
+      ->capture_default_str();
+  app.add_option("--max-unsent-reply", max_unsent_reply,
+                 "bytes of replies one connection may have unsent; its next requests wait beyond it")
+      ->check(CLI::Range(std::size_t{65536}, std::size_t{1} << 30))
       ->capture_default_str();
   app.add_option("--threads", workers, "worker threads answering requests; connections wait for none")
       ->check(CLI::Range(2, 4096))
@@ -133,6 +138,7 @@ int main(int argc, char** argv) {
   front_options.max_connections_per_address = per_address;
   front_options.trust_proxy = trust_proxy;
   front_options.request_timeout = std::chrono::seconds(request_timeout);
+  front_options.max_unsent_reply = max_unsent_reply;
   if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur != RLIM_INFINITY)
     front_options.max_connections = std::min<std::size_t>(front_options.max_connections, files.rlim_cur - 64);
 
@@ -193,7 +199,10 @@ int main(int argc, char** argv) {
       try {
         store->compute_summaries(say, stop_summaries);
       } catch (const StoreError& e) {
-        std::fprintf(stderr, "cannot compute the summaries: %s; restart to try again\n", e.what());
+        if (stop_summaries)
+          say("summaries: stopped; they are computed again at the next start");
+        else
+          std::fprintf(stderr, "cannot compute the summaries: %s; restart to try again\n", e.what());
       }
     });
 

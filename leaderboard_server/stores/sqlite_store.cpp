@@ -456,6 +456,10 @@ void SqliteRunStore::compute_summaries(const std::function<void(const std::strin
   // The runs of one moment, read on a connection of their own while inserts go on; the runs
   // stored after it (ids above `last`) are added one by one at the end.
   Connection snapshot(path_);
+  // Sorting ten million runs takes a while before the first row: a stop interrupts it too.
+  sqlite3_progress_handler(
+      snapshot.get(), 100000, [](void* flag) { return static_cast<const std::atomic<bool>*>(flag)->load() ? 1 : 0; },
+      const_cast<std::atomic<bool>*>(&stop));
   snapshot.exec("BEGIN");
   long long last = 0, total = 0;
   {
