@@ -4,6 +4,19 @@
 
 #include <algorithm>
 
+std::shared_ptr<const std::string> CachedBoard::processor_reply(const std::string& key) const {
+  std::lock_guard lock(kept_mutex_);
+  const auto it = kept_.find(key);
+  return it == kept_.end() ? nullptr : it->second;
+}
+
+void CachedBoard::keep_processor_reply(const std::string& key, std::shared_ptr<const std::string> reply) const {
+  std::lock_guard lock(kept_mutex_);
+  if (kept_bytes_ + reply->size() > kMaxKeptReplyBytes) return;
+  kept_bytes_ += reply->size();
+  kept_.emplace(key, std::move(reply));
+}
+
 LeaderboardCache::LeaderboardCache(IRunStore& store, std::size_t max_rows, Clock::duration max_age)
     : store_(store), max_rows_(max_rows), max_age_(max_age) {}
 

@@ -12,12 +12,25 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 
 // One build of a kind's standings, with the replies that need no query rendered once.
 struct CachedBoard {
   Board board;
   std::string api_reply;   // GET /api.php: the first max_rows entries
   std::string page_reply;  // the web page's rows without a search filter
+
+  // A reply about one processor (its page, its distribution) read from the store while this
+  // build is served, so that a popular processor costs one query per build. Empty when not kept.
+  std::shared_ptr<const std::string> processor_reply(const std::string& key) const;
+  // Keeps it unless the kept replies already hold kMaxKeptReplyBytes.
+  void keep_processor_reply(const std::string& key, std::shared_ptr<const std::string> reply) const;
+  static constexpr std::size_t kMaxKeptReplyBytes = 8 << 20;
+
+ private:
+  mutable std::mutex kept_mutex_;
+  mutable std::unordered_map<std::string, std::shared_ptr<const std::string>> kept_;
+  mutable std::size_t kept_bytes_ = 0;
 };
 
 class LeaderboardCache {

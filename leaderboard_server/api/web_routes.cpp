@@ -108,19 +108,37 @@ void install_web_routes(httplib::Server& server, LeaderboardCache& cache, IRunSt
       set_error_reply(res, 404, "no accepted runs of this processor in this leaderboard");
       return;
     }
-    const auto summary = summary_for(store, *parse_run_kind(req.get_param_value("kind")), name, res);
-    if (summary) res.set_content(processor_reply(board->board, *entry, *summary), kJsonType);
+    const std::string key = "page\n" + name;
+    auto reply = board->processor_reply(key);
+    if (!reply) {
+      const auto summary = summary_for(store, *parse_run_kind(req.get_param_value("kind")), name, res);
+      if (!summary) return;
+      reply = std::make_shared<const std::string>(processor_reply(board->board, *entry, *summary));
+      board->keep_processor_reply(key, reply);
+    }
+    res.set_content(*reply, kJsonType);
   });
 
   // One processor's distribution, for a client placing its own score among the runs.
-  server.Get("/distribution.json", [&store, cache_control](const httplib::Request& req, httplib::Response& res) {
-    set_page_headers(res, cache_control);
-    const std::optional<RunKind> kind = parse_run_kind(req.get_param_value("kind"));
-    if (!kind) {
-      set_error_reply(res, 400, "query parameter kind must be " + run_kind_choices());
-      return;
-    }
-    const auto summary = summary_for(store, *kind, req.get_param_value("name"), res);
-    if (summary) res.set_content(distribution_reply(*kind, *summary), kJsonType);
-  });
+  server.Get("/distribution.json",
+             [&cache, &store, cache_control](const httplib::Request& req, httplib::Response& res) {
+               set_page_headers(res, cache_control);
+               const auto board = board_for(cache, req, res);
+               if (!board) return;
+               const std::string name = req.get_param_value("name");
+               if (!find_processor(board->board, name)) {
+                 set_error_reply(res, 404, "no accepted runs of this processor in this leaderboard");
+                 return;
+               }
+               const std::string key = "distribution\n" + name;
+               auto reply = board->processor_reply(key);
+               if (!reply) {
+                 const RunKind kind = *parse_run_kind(req.get_param_value("kind"));
+                 const auto summary = summary_for(store, kind, name, res);
+                 if (!summary) return;
+                 reply = std::make_shared<const std::string>(distribution_reply(kind, *summary));
+                 board->keep_processor_reply(key, reply);
+               }
+               res.set_content(*reply, kJsonType);
+             });
 }
