@@ -16,6 +16,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <thread>
@@ -187,7 +188,7 @@ int main(int argc, char** argv) {
 
   // The summaries of runs stored before an upgrade are computed while the server answers:
   // boards answer 503 "migrating" until they are ready, /healthz and submissions meanwhile work.
-  std::atomic<bool> stop_summaries{false};
+  std::atomic<bool> stop_summaries{false}, summaries_done{false};
   std::thread summaries;
   if (!store->summaries_ready())
     summaries = std::thread([&] {
@@ -204,11 +205,24 @@ int main(int argc, char** argv) {
         else
           std::fprintf(stderr, "cannot compute the summaries: %s; restart to try again\n", e.what());
       }
+      summaries_done = true;
     });
 
   front.run();
   stop_summaries = true;
-  if (summaries.joinable()) summaries.join();
+  if (summaries.joinable()) {
+    // The computation stops at its next row; a database still sorting the runs for it is not
+    // waited for past the stop's promise: its transaction only reads, and ends with the process.
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    while (!summaries_done && std::chrono::steady_clock::now() < give_up)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    if (!summaries_done) {
+      std::fprintf(stderr, "summaries: stopped; they are computed again at the next start\n");
+      std::fflush(nullptr);
+      std::_Exit(0);
+    }
+    summaries.join();
+  }
   // Wake the waiter if serving ended by itself rather than by a signal.
   pthread_kill(stopper.native_handle(), SIGTERM);
   stopper.join();

@@ -7,7 +7,9 @@ void ProcessorSummary::add(int score, int thread_count, std::string_view day, bo
   all.add(score);
   if (counts) counted.add(score);
   ++threads[thread_count];
-  auto [it, fresh] = days.try_emplace(std::string(day), DayRuns{0, 0, score, score});
+  // Looked up by the view first: most runs fall on a day already there, and need no new string.
+  auto it = days.find(day);
+  if (it == days.end()) it = days.emplace(std::string(day), DayRuns{0, 0, score, score}).first;
   DayRuns& d = it->second;
   ++d.runs;
   d.sum += score;

@@ -29,7 +29,7 @@ struct ProcessorSummary {
   ScoreHistogram all;                   // every accepted run: the spread, the page's histogram, the distribution
   ScoreHistogram counted;               // the runs the average counts (at most N of each sender)
   std::map<int, std::int64_t> threads;  // runs per thread count
-  std::map<std::string, DayRuns> days;  // "2026-01-31" -> that day's runs
+  std::map<std::string, DayRuns, std::less<>> days;  // "2026-01-31" -> that day's runs
 
   // Adds one run; `day` is the date part of its UTC time.
   void add(int score, int threads, std::string_view day, bool counts);
