@@ -95,9 +95,11 @@ void LeaderboardCache::apply(RunKind kind, const ProcessorRow& row) {
   if (!body) return;  // the first read builds it from the store, this run included
   std::vector<ProcessorRow> rows = board_rows(body->board);
   const auto same = std::find_if(rows.begin(), rows.end(), [&](const ProcessorRow& r) { return r.cpu == row.cpu; });
-  if (same != rows.end())
+  if (same != rows.end()) {
+    // Two runs of one processor stored at once may come back in either order: keep the later row.
+    if (same->runs > row.runs) return;
     *same = row;
-  else
+  } else
     rows.push_back(row);
   publish(s, build_board(std::move(rows)), built_at);
 }
