@@ -3,6 +3,8 @@
 // the summaries' computation), the reader (boards and processor pages, which WAL lets read while
 // the writer writes) and one for the health check alone.
 #include "leaderboard_server/stores/run_store.h"
+#include "leaderboard_server/stores/sqlite_connection.h"
+#include "leaderboard_server/stores/sqlite_summaries.h"
 #include "leaderboard_server/stores/summary_backfill.h"
 #include "leaderboard_server/stores/summary_schema.h"
 
@@ -13,6 +15,8 @@
 #include <type_traits>
 
 namespace {
+
+using namespace sqlite;
 
 // Each entry moves the schema one version up; entries are never edited once released.
 constexpr const char* kMigrations[] = {
@@ -34,191 +38,6 @@ constexpr const char* kMigrations[] = {
     )sql",
     kSqliteSummaryTables,
 };
-
-class Statement {
- public:
-  Statement(sqlite3* db, const char* sql) : db_(db) {
-    if (sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, &stmt_, nullptr) != SQLITE_OK)
-      throw StoreError(std::string("sqlite: ") + sqlite3_errmsg(db));
-  }
-  ~Statement() { sqlite3_finalize(stmt_); }
-  Statement(const Statement&) = delete;
-  Statement& operator=(const Statement&) = delete;
-  sqlite3_stmt* get() const { return stmt_; }
-
-  // Binds in order from parameter 1.
-  template <class... Values>
-  Statement& bind(const Values&... values) {
-    sqlite3_reset(stmt_);
-    sqlite3_clear_bindings(stmt_);
-    int i = 0;
-    (bind_one(++i, values), ...);
-    return *this;
-  }
-  // One step; true for a row.
-  bool step(const char* what) {
-    const int rc = sqlite3_step(stmt_);
-    if (rc == SQLITE_ROW) return true;
-    if (rc != SQLITE_DONE) throw StoreError(std::string("sqlite ") + what + ": " + sqlite3_errmsg(db_));
-    return false;
-  }
-  // Runs a statement that returns nothing (or ignores it) and resets it.
-  void run(const char* what) {
-    step(what);
-    sqlite3_reset(stmt_);
-  }
-  long long integer(int column) const { return sqlite3_column_int64(stmt_, column); }
-  std::string_view text(int column) const {
-    const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
-    return {p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column))};
-  }
-
- private:
-  template <class Integer>
-  requires std::is_integral_v<Integer>
-  void bind_one(int i, Integer v) { sqlite3_bind_int64(stmt_, i, static_cast<sqlite3_int64>(v)); }
-  void bind_one(int i, std::string_view v) {
-    sqlite3_bind_text(stmt_, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
-  }
-  void bind_one(int i, const std::string& v) { bind_one(i, std::string_view(v)); }
-  void bind_one(int i, const char* v) { bind_one(i, std::string_view(v)); }
-
-  sqlite3* db_;
-  sqlite3_stmt* stmt_ = nullptr;
-};
-
-// Resets a statement however the step ends, so the next use starts clean and no read
-// transaction stays open.
-struct ResetOnExit {
-  sqlite3_stmt* stmt;
-  ~ResetOnExit() {
-    sqlite3_reset(stmt);
-    sqlite3_clear_bindings(stmt);
-  }
-};
-
-// One open database file, closed with its statements.
-class Connection {
- public:
-  explicit Connection(const std::string& path) {
-    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX;
-    if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
-      std::string msg = db_ ? sqlite3_errmsg(db_) : "out of memory";
-      sqlite3_close(db_);
-      throw StoreError("sqlite: cannot open " + path + ": " + msg);
-    }
-    // Another instance, a backup tool or our own writer may hold the lock briefly; wait instead of failing.
-    sqlite3_busy_timeout(db_, 5000);
-  }
-  ~Connection() { sqlite3_close_v2(db_); }
-  Connection(const Connection&) = delete;
-  Connection& operator=(const Connection&) = delete;
-  sqlite3* get() const { return db_; }
-
-  void exec(const char* sql) {
-    char* err = nullptr;
-    if (sqlite3_exec(db_, sql, nullptr, nullptr, &err) != SQLITE_OK) {
-      std::string msg = err ? err : sqlite3_errmsg(db_);
-      sqlite3_free(err);
-      throw StoreError("sqlite: " + msg);
-    }
-  }
-  void rollback() { sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr); }
-
- private:
-  sqlite3* db_ = nullptr;
-};
-
-// The statements that keep one processor's summary, on the writer connection.
-struct SummaryStatements {
-  explicit SummaryStatements(sqlite3* db)
-      : state(db, "SELECT ready, runs_counted_per_client FROM summary_state"),
-        count_run(
-            db,
-            "INSERT INTO processor_summaries (kind, cpu_name, runs, avg_score, min, p10, median, p90, max, threads)"
-            " VALUES (?1, ?2, 1, 0, 0, 0, 0, 0, 0, '')"
-            " ON CONFLICT (kind, cpu_name) DO UPDATE SET runs = runs + 1"),
-        count_sender(db,
-                     "INSERT INTO summary_senders (kind, cpu_name, client, runs) VALUES (?1, ?2, ?3, 1)"
-                     " ON CONFLICT (kind, cpu_name, client) DO UPDATE SET runs = runs + 1 RETURNING runs"),
-        add_bucket(db,
-                   "INSERT INTO summary_buckets (kind, cpu_name, counted, bucket, runs, sum, lowest, highest)"
-                   " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8) ON CONFLICT (kind, cpu_name, counted, bucket) DO UPDATE"
-                   " SET runs = runs + excluded.runs, sum = sum + excluded.sum,"
-                   " lowest = min(lowest, excluded.lowest), highest = max(highest, excluded.highest)"),
-        add_threads(db,
-                    "INSERT INTO summary_threads (kind, cpu_name, threads, runs) VALUES (?1, ?2, ?3, ?4)"
-                    " ON CONFLICT (kind, cpu_name, threads) DO UPDATE SET runs = runs + excluded.runs"),
-        add_day(db,
-                "INSERT INTO summary_days (kind, cpu_name, day, runs, sum, lowest, highest)"
-                " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7) ON CONFLICT (kind, cpu_name, day) DO UPDATE"
-                " SET runs = runs + excluded.runs, sum = sum + excluded.sum,"
-                " lowest = min(lowest, excluded.lowest), highest = max(highest, excluded.highest)"),
-        put_sender(db, "INSERT INTO summary_senders (kind, cpu_name, client, runs) VALUES (?1, ?2, ?3, ?4)"),
-        put_row(db,
-                "INSERT OR REPLACE INTO processor_summaries"
-                " (kind, cpu_name, runs, avg_score, min, p10, median, p90, max, threads)"
-                " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)") {}
-  Statement state, count_run, count_sender, add_bucket, add_threads, add_day, put_sender, put_row;
-};
-
-// The statements of the summary reads, on the reader connection (and the writer's, for the row
-// it recomputes after an insert).
-struct ReadStatements {
-  explicit ReadStatements(sqlite3* db)
-      : rows(db,
-             "SELECT cpu_name, runs, avg_score, min, p10, median, p90, max, threads FROM processor_summaries"
-             " WHERE kind = ?1"),
-        buckets(db,
-                "SELECT counted, bucket, runs, sum, lowest, highest FROM summary_buckets"
-                " WHERE kind = ?1 AND cpu_name = ?2 ORDER BY counted, bucket"),
-        threads(db, "SELECT threads, runs FROM summary_threads WHERE kind = ?1 AND cpu_name = ?2 ORDER BY threads"),
-        days(
-            db,
-            "SELECT day, runs, sum, lowest, highest FROM summary_days WHERE kind = ?1 AND cpu_name = ?2 ORDER BY day") {
-  }
-  Statement rows, buckets, threads, days;
-};
-
-// A processor's histograms and thread counts (and days when asked), or nothing without runs.
-std::optional<ProcessorSummary> read_summary(ReadStatements& r, std::string_view kind, std::string_view cpu,
-                                             bool with_days) {
-  ProcessorSummary s;
-  s.cpu = cpu;
-  std::vector<HistogramBucket> all, counted;
-  {
-    ResetOnExit reset{r.buckets.get()};
-    r.buckets.bind(kind, cpu);
-    while (r.buckets.step("summary")) {
-      HistogramBucket b{.index = static_cast<int>(r.buckets.integer(1)),
-                        .runs = r.buckets.integer(2),
-                        .sum = r.buckets.integer(3),
-                        .lowest = static_cast<int>(r.buckets.integer(4)),
-                        .highest = static_cast<int>(r.buckets.integer(5))};
-      (r.buckets.integer(0) ? counted : all).push_back(b);
-    }
-  }
-  if (all.empty()) return std::nullopt;
-  try {
-    s.all = ScoreHistogram::from_buckets(std::move(all));
-    s.counted = ScoreHistogram::from_buckets(std::move(counted));
-  } catch (const std::invalid_argument& e) {
-    throw StoreError(std::string("sqlite: damaged summary of ") + std::string(cpu) + ": " + e.what());
-  }
-  {
-    ResetOnExit reset{r.threads.get()};
-    r.threads.bind(kind, cpu);
-    while (r.threads.step("summary")) s.threads[static_cast<int>(r.threads.integer(0))] = r.threads.integer(1);
-  }
-  if (with_days) {
-    ResetOnExit reset{r.days.get()};
-    r.days.bind(kind, cpu);
-    while (r.days.step("summary"))
-      s.days[std::string(r.days.text(0))] = {r.days.integer(1), r.days.integer(2), static_cast<int>(r.days.integer(3)),
-                                             static_cast<int>(r.days.integer(4))};
-  }
-  return s;
-}
 
 class SqliteRunStore final : public IRunStore {
  public:
