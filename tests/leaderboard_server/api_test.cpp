@@ -334,6 +334,26 @@ TEST_P(LeaderboardApiTest, RunsSurviveARestartWithTheirTimeAndUserAgent) {
   EXPECT_EQ(json::parse(page->body)["thread_counts"], json::parse(R"([{"threads":12,"runs":1}])"));
 }
 
+TEST_P(LeaderboardApiTest, AProcessorsDistributionAddsUpToItsRunsAndAnUnknownNameIs404) {
+  auto server = start();
+  auto c = client(*server);
+  for (int i = 0; i < 12; ++i) post_ok(*c, submission("Spread CPU", 2400 + 25 * i, 8, "multi"));
+  const auto res = c->Get("/distribution.json?kind=multi&name=Spread%20CPU");
+  ASSERT_TRUE(res);
+  ASSERT_EQ(res->status, 200) << res->body;
+  const json d = json::parse(res->body);
+  EXPECT_EQ(d["kind"], "multi");
+  EXPECT_EQ(d["cpu"], "Spread CPU");
+  EXPECT_EQ(d["runs"], 12);
+  long long total = 0;
+  for (const json& b : d["buckets"]) total += b[2].get<long long>();
+  EXPECT_EQ(total, 12);
+  const auto unknown = c->Get("/distribution.json?kind=single&name=Spread%20CPU");  // no runs of that kind
+  ASSERT_TRUE(unknown);
+  EXPECT_EQ(unknown->status, 404);
+  EXPECT_TRUE(json::parse(unknown->body).contains("error"));
+}
+
 TEST_P(LeaderboardApiTest, ConcurrentSubmittersAreAllCountedExactly) {
   auto server = start();
   constexpr int kClients = 8, kEach = 25;
