@@ -49,6 +49,7 @@ FrontServer::~FrontServer() {
     quit_ = true;
   }
   work_ready_.notify_all();
+  health_check_ready_.notify_all();
   for (auto& w : workers_)
     if (w.joinable()) w.join();
   connections_.clear();
@@ -117,8 +118,9 @@ void FrontServer::stop() {
 }
 
 void FrontServer::run() {
-  for (std::size_t i = 0; i < options_.workers; ++i) workers_.emplace_back([this] { worker_loop(ready_); });
-  workers_.emplace_back([this] { worker_loop(health_checks_); });
+  for (std::size_t i = 0; i < options_.workers; ++i)
+    workers_.emplace_back([this] { worker_loop(ready_, work_ready_); });
+  workers_.emplace_back([this] { worker_loop(health_checks_, health_check_ready_); });
   FrontClock::time_point stop_by{};
   auto next_sweep = FrontClock::now();
   epoll_event events[256];
@@ -154,6 +156,7 @@ void FrontServer::run() {
     quit_ = true;
   }
   work_ready_.notify_all();
+  health_check_ready_.notify_all();
   for (auto& w : workers_) w.join();
   workers_.clear();
   connections_.clear();
@@ -290,7 +293,7 @@ void FrontServer::frame_and_dispatch(FrontConnection& c) {
     std::lock_guard lock(mutex_);
     (health_check ? health_checks_ : ready_).push_back(&c);
   }
-  work_ready_.notify_all();
+  (health_check ? health_check_ready_ : work_ready_).notify_one();
   arm(c);  // replies still being sent go on while the worker answers
 }
 
@@ -317,12 +320,12 @@ void FrontServer::refuse(FrontConnection& c, int status, const std::string& reas
   arm(c);
 }
 
-void FrontServer::worker_loop(std::deque<FrontConnection*>& queue) {
+void FrontServer::worker_loop(std::deque<FrontConnection*>& queue, std::condition_variable& ready) {
   for (;;) {
     FrontConnection* c = nullptr;
     {
       std::unique_lock lock(mutex_);
-      work_ready_.wait(lock, [&] { return quit_ || !queue.empty(); });
+      ready.wait(lock, [&] { return quit_ || !queue.empty(); });
       // Requests still queued when the grace time ends are not answered: their connections close.
       if (quit_) return;
       c = queue.front();

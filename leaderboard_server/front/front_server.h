@@ -78,7 +78,7 @@ class FrontServer {
   void take_back_finished();
   void sweep(FrontClock::time_point now);
   void begin_stopping();
-  void worker_loop(std::deque<FrontConnection*>& queue);
+  void worker_loop(std::deque<FrontConnection*>& queue, std::condition_variable& ready);
   void answer(FrontConnection& c);
 
   RoutedServer& routes_;
@@ -91,7 +91,7 @@ class FrontServer {
   bool stopping_ = false;
 
   std::mutex mutex_;  // guards the queues and quit_
-  std::condition_variable work_ready_;
+  std::condition_variable work_ready_, health_check_ready_;
   // Health checks have a worker of their own: they answer at once however busy the others are.
   std::deque<FrontConnection*> ready_, health_checks_, finished_;
   bool quit_ = false;
