@@ -19,6 +19,7 @@
 #include "backends/imgui_impl_glfw.h"
 #include "backends/imgui_impl_opengl3.h"
 #include "state/app.h"
+#include "state/run_monitoring.h"
 #include "ui/fonts.h"
 
 // The one preview texture; it lives as long as the program, its GL name is released at
@@ -121,6 +122,8 @@ int run_program(const ProgramOptions& options) {
   app.gpu = &g_preview_texture;
   load_fonts(app, dpi_scale_from_content_scale(window_content_scale(window)), find_font_files());
   start_app_services(app);
+  // The program's one sensor sampler, made once and kept for every run.
+  attach_run_monitor(app, make_platform_run_monitor(options.machine_root));
 
   {
     GlfwHost host(window, app.dpi_scale);

@@ -23,6 +23,7 @@
 #include "backends/imgui_impl_dx11.h"
 #include "backends/imgui_impl_win32.h"
 #include "state/app.h"
+#include "state/run_monitoring.h"
 #include "ui/fonts.h"
 #include "ui/main_window.h"
 
@@ -108,6 +109,8 @@ int run_program(const ProgramOptions& options) {
   set_minimum_client_size(window, static_cast<int>(std::ceil(kMinimumWindowWidth * app.dpi_scale)),
                           static_cast<int>(std::ceil(kMinimumWindowHeight * app.dpi_scale)));
   start_app_services(app);
+  // The program's one sensor sampler, made once and kept for every run.
+  attach_run_monitor(app, make_platform_run_monitor(options.machine_root));
 
   Win32Host host(window);
   run_frame_loop(host, app, options);

@@ -5,6 +5,7 @@
 #include <variant>
 
 #include "cli/run_options.h"
+#include "cli/stress_command.h"
 #include "engine/run_kind.h"
 
 struct InfoRequest {
@@ -27,7 +28,7 @@ struct EarlyExit {
   std::string text;
 };
 
-using Command = std::variant<RunOptions, InfoRequest, HistoryRequest, LeaderboardRequest, EarlyExit>;
+using Command = std::variant<RunOptions, StressOptions, InfoRequest, HistoryRequest, LeaderboardRequest, EarlyExit>;
 
 // Bad usage gives an EarlyExit with code 2 and one clear message; nothing runs.
 Command parse_command_line(int argc, const char* const* argv);

@@ -4,17 +4,23 @@
 #include <cctype>
 #include <cstdio>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
 #include "history/best_scores.h"
+#include "history/stress_entry.h"
 
 namespace {
 
 using Json = nlohmann::ordered_json;
 
 // A type that names no kind (a hand-edited file) is listed as multi-core, as the window shows it.
-const char* abbreviation(const HistoryEntry& e) { return run_kind_abbreviation(e.kind().value_or(RunKind::multi)); }
+const char* abbreviation(const HistoryEntry& e) {
+  if (e.type == kStressEntryType) return "STR";
+  return run_kind_abbreviation(e.kind().value_or(RunKind::multi));
+}
 
 Json run_json(const HistoryEntry& e, std::size_t number) {
   Json j;
@@ -50,7 +56,7 @@ void report_notices(ResultsHistory& history, std::ostream& err) {
 int delete_entry(ResultsHistory& history, int number, bool json, std::ostream& out, std::ostream& err) {
   if (number < 1 || static_cast<std::size_t>(number) > history.size()) {
     err << "strelvik-cli: there is no result #" << number << " (the history holds " << history.size() << ")\n";
-    return 1;
+    return 2;  // bad usage: 1 is kept for a history that cannot be read or saved
   }
   const std::size_t index = static_cast<std::size_t>(number) - 1;
   const HistoryEntry removed = history[index];
@@ -106,11 +112,19 @@ int run_history_command(ResultsHistory& history, std::optional<int> delete_numbe
   }
   out << "   #  Type    Score        Time  Date\n";
   for (std::size_t i = entries.size(); i-- > 0;) out << row(entries[i], i + 1) << '\n';
+  // The SMT line only once there is an SMT result: most processors' histories never hold one.
+  std::vector<std::pair<std::string, std::int32_t>> lines;
+  std::size_t width = 0;
   for (const RunKind kind : kRunKinds) {
+    if (kind == RunKind::smt && best.of(kind) < 1) continue;
     std::string label = std::string("Best ") + run_kind_title(kind) + ":";
     label[5] = static_cast<char>(std::tolower(static_cast<unsigned char>(label[5])));
-    label.resize(std::max<std::size_t>(label.size(), 18), ' ');  // the scores line up
-    out << label << best_text(best.of(kind)) << '\n';
+    width = std::max(width, label.size() + 1);
+    lines.emplace_back(std::move(label), best.of(kind));
+  }
+  for (auto& [label, score] : lines) {
+    label.resize(width, ' ');  // the scores line up
+    out << label << best_text(score) << '\n';
   }
   return 0;
 }

@@ -103,9 +103,9 @@ void print_system_info(const SystemInfo& info, bool json, std::ostream& out,
   }
 }
 
-int run_info_command(bool json, std::ostream& out) {
+int run_info_command(bool json, std::ostream& out, const std::string& machine_root) {
   SystemInfo info = collect_system_info();
   query_graphics_adapter(info);
-  print_system_info(info, json, out, make_platform_sensor_source()->offer());
+  print_system_info(info, json, out, make_platform_sensor_source(machine_root)->offer());
   return 0;
 }

@@ -9,7 +9,8 @@
 #include "leaderboard_client/leaderboard_client.h"
 
 // The table as printed: "#", CPU, score and runs; rows whose name equals `cpu_name` byte for
-// byte are marked with "*". An empty list prints "No data yet".
+// byte are marked with "*", rows whose average counts fewer than kConfidentRuns runs with "~",
+// each mark with its legend line. An empty list prints "No data yet".
 std::string leaderboard_table_text(const std::vector<LeaderboardRow>& rows, const std::string& cpu_name);
 
 // Fetches the asked kind (every kind when none is given, single first) one after the other, so that

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <initializer_list>
+#include <optional>
 
 #include "cli/terminal_size.h"
 
@@ -20,12 +21,14 @@ int columns_of(const std::string& text) {
 }
 
 struct Shown {
-  bool label, elapsed, remaining;
+  bool label, elapsed, remaining, sensors = false;
 };
 
 std::string compose(const std::string& label, const ProgressSnapshot& s, const std::string& remaining, int bar_width,
-                    Shown shown) {
-  const double fraction = s.tile_count > 0 ? static_cast<double>(s.tiles_done) / s.tile_count : 0.0;
+                    Shown shown, const std::string& sensors = {}) {
+  const double fraction = s.done_share >= 0.0 ? s.done_share
+                          : s.tile_count > 0  ? static_cast<double>(s.tiles_done) / s.tile_count
+                                              : 0.0;
   std::string line;
   if (shown.label) line = label + " ";
   if (bar_width > 0) {
@@ -40,30 +43,35 @@ std::string compose(const std::string& label, const ProgressSnapshot& s, const s
   line += counts;
   if (shown.elapsed) line += "  elapsed " + format_duration(s.elapsed_seconds);
   if (shown.remaining && !remaining.empty()) line += "  remaining " + remaining;
+  if (shown.sensors && !sensors.empty()) line += "  " + sensors;
   return line;
 }
 
 }  // namespace
 
-std::string format_duration(double seconds) {
-  const long total = seconds > 0.0 ? std::lround(seconds) : 0;
-  char text[32];
-  if (total >= 3600) {
-    std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", total / 3600, total / 60 % 60, total % 60);
-  } else {
-    std::snprintf(text, sizeof text, "%ld:%02ld", total / 60, total % 60);
+std::string sensor_progress_text(std::optional<double> clock_mhz, std::optional<double> temp_c) {
+  char text[64] = "";
+  if (clock_mhz && temp_c) {
+    std::snprintf(text, sizeof text, "%.2f GHz  %.0f \u00B0C", *clock_mhz / 1000.0, *temp_c);
+  } else if (clock_mhz) {
+    std::snprintf(text, sizeof text, "%.2f GHz", *clock_mhz / 1000.0);
+  } else if (temp_c) {
+    std::snprintf(text, sizeof text, "%.0f \u00B0C", *temp_c);
   }
   return text;
 }
 
 std::string format_progress_line(const std::string& label, const ProgressSnapshot& snapshot,
-                                 const std::string& remaining, int columns) {
+                                 const std::string& remaining, int columns, const std::string& sensors) {
   constexpr Shown kAll{true, true, true};
-  if (columns <= 0) return compose(label, snapshot, remaining, 0, kAll);
+  constexpr Shown kAllAndSensors{true, true, true, true};
+  if (columns <= 0) return compose(label, snapshot, remaining, 0, kAllAndSensors, sensors);
   const int limit = columns - 1;
-  for (int bar = kFullBar; bar >= kShortestBar; --bar) {
-    std::string line = compose(label, snapshot, remaining, bar, kAll);
-    if (columns_of(line) <= limit) return line;
+  for (const Shown shown : {kAllAndSensors, kAll}) {
+    for (int bar = kFullBar; bar >= kShortestBar; --bar) {
+      std::string line = compose(label, snapshot, remaining, bar, shown, sensors);
+      if (columns_of(line) <= limit) return line;
+    }
   }
   for (Shown shown : {kAll, Shown{true, false, true}, Shown{false, false, true}, Shown{false, false, false}}) {
     std::string line = compose(label, snapshot, remaining, 0, shown);
@@ -92,25 +100,34 @@ void ProgressReporter::draw(const ProgressSnapshot& snapshot) {
   }
   // \r and erase-to-end redraw the one line in place; the line never reaches the last column,
   // so it never wraps onto a second row that \r could not return to.
-  const std::string line = format_progress_line(label_, snapshot, remaining_text(estimator_, snapshot), columns_);
+  const std::string line =
+      format_progress_line(label_, snapshot, remaining_text(estimator_, snapshot), columns_, sensors_);
   std::fprintf(out_, "\r\033[K%s", line.c_str());
   std::fflush(out_);
   drew_ = true;
 }
 
-void ProgressReporter::update(const ProgressSnapshot& snapshot) {
+ProgressSnapshot ProgressReporter::weighed(ProgressSnapshot snapshot) const {
+  snapshot.done_share = estimator_.done_share(snapshot.tiles_done, snapshot.tile_count);
+  return snapshot;
+}
+
+void ProgressReporter::update(const ProgressSnapshot& counted) {
+  const ProgressSnapshot snapshot = weighed(counted);
   if (interactive_) {
     draw(snapshot);
     return;
   }
   if (snapshot.elapsed_seconds >= next_plain_line_) {
-    std::fprintf(out_, "%s\n", format_progress_line(label_, snapshot, remaining_text(estimator_, snapshot), 0).c_str());
+    std::fprintf(out_, "%s\n",
+                 format_progress_line(label_, snapshot, remaining_text(estimator_, snapshot), 0, sensors_).c_str());
     std::fflush(out_);
     next_plain_line_ = snapshot.elapsed_seconds + kPlainLineInterval;
   }
 }
 
-void ProgressReporter::finish(const ProgressSnapshot* last) {
+void ProgressReporter::finish(const ProgressSnapshot* counted) {
+  const std::optional<ProgressSnapshot> last = counted ? std::optional(weighed(*counted)) : std::nullopt;
   if (interactive_) {
     if (last) draw(*last);
     if (drew_) {
@@ -120,7 +137,12 @@ void ProgressReporter::finish(const ProgressSnapshot* last) {
     return;
   }
   if (last) {
-    std::fprintf(out_, "%s\n", format_progress_line(label_, *last, remaining_text(estimator_, *last), 0).c_str());
+    std::fprintf(out_, "%s\n",
+                 format_progress_line(label_, *last, remaining_text(estimator_, *last), 0, sensors_).c_str());
     std::fflush(out_);
   }
+}
+
+void ProgressReporter::set_sensors(std::optional<double> clock_mhz, std::optional<double> temp_c) {
+  sensors_ = sensor_progress_text(clock_mhz, temp_c);
 }

@@ -8,11 +8,15 @@
 #include <thread>
 
 #include "cli/progress_reporter.h"
+#include "cli/run_comparison.h"
 #include "cli/terminal_size.h"
 #include "engine/benchmark_engine.h"
+#include "engine/run_estimate.h"
 #include "engine/tile_order.h"
+#include "system/core_placement.h"
 #include "system/machine_threads.h"
 #include "system/png_writer.h"
+#include "system/sensor_series_copy.h"
 #include "system/stop_signal.h"
 #include "verify/run_verdict.h"
 #include "verify/sha256.h"
@@ -26,8 +30,23 @@ std::string run_label(const RunRequest& run) {
          (run.threads == 1 ? " thread)" : " threads)");
 }
 
+// The sampler's latest clock and temperature for the progress line; none without a sampler.
+void show_sensors(ProgressReporter& progress, SensorSeriesCopy& sensors, const RunMonitor* monitor) {
+  if (monitor == nullptr) return;
+  sensors.update(monitor->sampler());
+  progress.set_sensors(sensors.latest().clock_mhz, sensors.latest().temp_c);
+}
+
+// What runs and for how long, before it starts: "multi (2 threads), standard workload (...):
+// about 23 min; Ctrl-C cancels".
+std::string start_of_run_line(const RunRequest& run, double estimate_seconds) {
+  return run_label(run) + ", " + describe_workload(run.workload) + ": " + format_estimate(estimate_seconds) +
+         "; Ctrl-C cancels";
+}
+
 // Polls the engine until the run ends, showing progress; cancels it on Ctrl-C.
-void wait_for_run(BenchmarkEngine& engine, ProgressReporter& progress) {
+void wait_for_run(BenchmarkEngine& engine, ProgressReporter& progress, const RunMonitor* monitor) {
+  SensorSeriesCopy sensors;
   bool cancelled = false;
   while (engine.running.load()) {
     if (!cancelled && received_stop_signal() != 0) {
@@ -36,6 +55,7 @@ void wait_for_run(BenchmarkEngine& engine, ProgressReporter& progress) {
     }
     // Until the measured phase begins the counters may still hold the previous run's values.
     if (const std::int64_t start = engine.start_time.load(); start != 0) {
+      show_sensors(progress, sensors, monitor);
       progress.update(ProgressSnapshot{engine.tiles_done.load(), engine.tile_count.load(),
                                        (BenchmarkEngine::steady_now_ns() - start) * 1e-9});
     }
@@ -46,6 +66,7 @@ void wait_for_run(BenchmarkEngine& engine, ProgressReporter& progress) {
   if (const std::int64_t start = engine.start_time.load(); start != 0) {
     const double elapsed =
         engine.result_ready.load() ? engine.result.time_seconds : (BenchmarkEngine::steady_now_ns() - start) * 1e-9;
+    show_sensors(progress, sensors, monitor);
     const ProgressSnapshot last{engine.tiles_done.load(), engine.tile_count.load(), elapsed};
     progress.finish(&last);
   } else {
@@ -53,18 +74,37 @@ void wait_for_run(BenchmarkEngine& engine, ProgressReporter& progress) {
   }
 }
 
+// `smt` alone on a machine without SMT runs nothing and says why; `all` leaves the kind out.
+std::string unavailable_run_reason(const RunOptions& options, const MachineThreads& machine) {
+  if (machine.smt > 0 || options.kinds != std::vector<RunKind>{RunKind::smt}) return {};
+  return this_machine_smt_placement().unavailable_reason;
+}
+
 }  // namespace
 
 int run_benchmarks(const RunOptions& options, const WorkerPlacement& placement, const RunRecorder& recorder,
-                   const RunSubmitter& submitter) {
+                   const RunSubmitter& submitter, const RunComparer& comparer, RunMonitor* monitor) {
+  // A name that could never be written is refused before the run, not after it.
+  if (!options.image_path.empty()) {
+    if (const std::string problem = png_target_problem(options.image_path); !problem.empty()) {
+      std::fprintf(stderr, "strelvik-cli: --image %s cannot be written: %s\n", options.image_path.c_str(),
+                   problem.c_str());
+      return 2;
+    }
+  }
   install_stop_signal_handlers();
   std::FILE* human = options.json ? stderr : stdout;
   const bool interactive = isatty(STDERR_FILENO) != 0;
   if (interactive) watch_terminal_size();
   // A multi-core run uses the processors this process may use, not every one the machine has.
   const MachineThreads machine = this_machine_threads();
+  if (const std::string refused = unavailable_run_reason(options, machine); !refused.empty()) {
+    std::fprintf(stderr, "strelvik-cli: %s\n", refused.c_str());
+    return 2;
+  }
 
   BenchmarkEngine engine(placement);
+  if (monitor != nullptr) engine.set_phase_hooks(monitor->phase_hooks());
   std::vector<RunReport> reports;
   std::vector<std::uint8_t> last_image;
   int exit_code = 0;
@@ -74,8 +114,9 @@ int run_benchmarks(const RunOptions& options, const WorkerPlacement& placement, 
     // counted (the standard workload); a custom run waits for a tenth of its tiles instead.
     const std::vector<double> costs = queued_tile_costs(run.workload);
     ProgressReporter progress(stderr, interactive, run_label(run), RemainingTimeEstimator(costs));
+    std::fprintf(stderr, "%s\n", start_of_run_line(run, estimate_run_seconds(run)).c_str());
     engine.start(run);
-    wait_for_run(engine, progress);
+    wait_for_run(engine, progress, monitor);
 
     if (const int signal_number = received_stop_signal(); signal_number != 0) {
       std::fprintf(stderr, "Cancelled; no result.\n");
@@ -95,11 +136,24 @@ int run_benchmarks(const RunOptions& options, const WorkerPlacement& placement, 
     report.workload = run.workload;
     last_image = engine.pixels.snapshot();
     report.image_sha256 = sha256_hex(last_image);
-    report.verdict = judge_run(ReferenceWorkload::standard(), run, machine, report.image_sha256);
+    report.verdict = judge_run(options.reference, run, machine, report.image_sha256);
+    if (monitor != nullptr) {
+      // The engine published the result after the sampler's end read, so the record is complete.
+      if (const auto conditions = monitor->finished_run(report.result.score)) {
+        report.sensors = conditions->sensors;
+        report.warnings = conditions->warnings;
+        hold_back_for_warnings(report.verdict, report.warnings);
+      }
+    }
     if (recorder && report.verdict.may_record) {
       report.recorded = recorder(report);
     }
-    // A series is submitted once, by its median run, after the last run.
+    // A series is compared and submitted once, by its median run, after the last run.
+    if (comparer && options.repeat == 1 && report.verdict.may_compare) {
+      report.comparison = comparer(report);
+    } else {
+      report.not_compared_reason = not_compared_reason(report.verdict, options.repeat > 1);
+    }
     if (submitter && options.repeat == 1 && report.verdict.may_submit) {
       report.submit_status = submitter(report);
     } else if (!report.verdict.not_submitted_reason.empty()) {
@@ -118,14 +172,24 @@ int run_benchmarks(const RunOptions& options, const WorkerPlacement& placement, 
   }
 
   if (!options.image_path.empty() && !last_image.empty()) {
-    if (!write_png(options.image_path, engine.width, engine.height, last_image)) {
-      std::fprintf(stderr, "strelvik-cli: could not write the image to %s\n", options.image_path.c_str());
+    if (const std::string problem = write_png(options.image_path, engine.width, engine.height, last_image);
+        !problem.empty()) {
+      std::fprintf(stderr, "strelvik-cli: could not write the image to %s: %s\n", options.image_path.c_str(),
+                   problem.c_str());
       exit_code = exit_code == 0 ? 1 : exit_code;
     }
   }
   if (options.repeat > 1 && exit_code == 0) {
     for (RunSummary& summary : summarize(reports)) {
-      if (const auto median = median_run(reports, summary.kind); submitter && median) {
+      const auto compared = median_run(reports, summary.kind, MedianOf::ComparableRuns);
+      if (comparer && compared) {
+        summary.comparison = comparer(reports[*compared]);
+        summary.compared_warnings = reports[*compared].warnings;
+      } else {
+        summary.not_compared_reason = "no run of the series may be compared";
+      }
+      const auto median = median_run(reports, summary.kind);
+      if (submitter && median) {
         summary.submit_status = submitter(reports[*median]);
       } else {
         for (const RunReport& report : reports) {
@@ -140,5 +204,6 @@ int run_benchmarks(const RunOptions& options, const WorkerPlacement& placement, 
       }
     }
   }
+  std::fputs(smt_uplift_line(reports).c_str(), human);
   return exit_code;
 }

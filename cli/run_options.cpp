@@ -9,6 +9,7 @@ std::vector<RunRequest> planned_runs(const RunOptions& options, const MachineThr
     // The parser accepts --threads for `multi` alone.
     const std::int32_t threads =
         kind == RunKind::multi && options.threads ? *options.threads : standard_threads(kind, machine);
+    if (threads < 1) continue;
     for (std::int32_t i = 0; i < options.repeat; ++i) {
       runs.push_back(RunRequest{.workload = options.workload, .kind = kind, .threads = threads});
     }

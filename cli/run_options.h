@@ -11,7 +11,8 @@
 #include "verify/run_verdict.h"
 
 struct RunOptions {
-  // The kinds to run, in order: `single`, `multi`, or `both` (single, then multi).
+  // The kinds to run, in order: `single`, `smt`, `multi`, `both` (single, then multi) or `all`
+  // (single, smt, multi).
   std::vector<RunKind> kinds{RunKind::multi};
   std::optional<std::int32_t> threads;  // --threads (multi only): workers of the multi-core runs
   std::int32_t repeat = 1;
@@ -20,10 +21,14 @@ struct RunOptions {
   bool json = false;
   bool record_history = true;  // --no-history turns it off
   bool submit = true;          // --no-submit turns it off
+  // What a run's image is checked against: always the standard workload's, but tests put a small
+  // workload with its own hash here to run it as the standard one.
+  ReferenceWorkload reference = ReferenceWorkload::standard();
 };
 
 // The runs to carry out, in order: each kind's, repeated. A kind's thread count is its standard
-// one on this machine (verify/run_verdict.h), or --threads for a multi-core run.
+// one on this machine (verify/run_verdict.h), or --threads for a multi-core run. A kind with no
+// standard run here (SMT without SMT) is left out.
 std::vector<RunRequest> planned_runs(const RunOptions& options, const MachineThreads& machine);
 
 // Parses "WxH"; nullopt when malformed, not positive, or when the image's bytes overflow 32 bits.

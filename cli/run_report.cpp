@@ -3,12 +3,17 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "cli/run_comparison.h"
+#include "engine/smt_uplift.h"
+#include "system/sensor_summary.h"
+
 nlohmann::ordered_json run_report_json(const RunReport& report) {
   nlohmann::ordered_json object;
   object["type"] = run_kind_text(report.result.kind);
   object["score"] = report.result.score;
   object["time_seconds"] = report.result.time_seconds;
   object["threads"] = report.result.threads;
+  if (report.result.core_type) object["core_type"] = *report.result.core_type;
   object["date"] = report.result.date;
   object["width"] = report.workload.width;
   object["height"] = report.workload.height;
@@ -22,6 +27,9 @@ nlohmann::ordered_json run_report_json(const RunReport& report) {
   object["recorded"] = report.recorded;
   object["submit_status"] =
       report.submit_status ? nlohmann::ordered_json(*report.submit_status) : nlohmann::ordered_json();
+  if (report.sensors) object["sensors"] = sensors_json(*report.sensors);
+  object["warnings"] = warnings_json(report.warnings);
+  put_comparison_json(object, report.comparison, report.not_compared_reason);
   return object;
 }
 
@@ -32,6 +40,7 @@ std::string run_report_text(const RunReport& report) {
                 report.verdict.custom ? " (custom)" : "", r.score, r.time_seconds, r.threads, r.threads == 1 ? "" : "s",
                 r.date.c_str());
   std::string text = head;
+  if (r.core_type) text += "  core type " + *r.core_type + "\n";
   text += "  image " + std::to_string(report.workload.width) + "x" + std::to_string(report.workload.height) + ", " +
           std::to_string(report.workload.samples_per_pixel) + " spp, SHA-256 " + report.image_sha256 + "\n";
   if (!report.verdict.image_verified) {
@@ -43,16 +52,24 @@ std::string run_report_text(const RunReport& report) {
         "  NOT VERIFIED: this machine computed a wrong image (unstable overclock or broken build?).\n"
         "  The score is meaningless and is not recorded.\n";
   }
+  if (report.sensors) {
+    if (const std::string line = sensor_summary_line(*report.sensors); !line.empty()) text += "  " + line + "\n";
+  }
+  for (const RunWarning& warning : report.warnings) text += "  warning: " + warning.text + "\n";
   if (report.submit_status) {
     text += "  leaderboard: " + *report.submit_status + "\n";
   }
+  if (report.comparison) text += comparison_lines(*report.comparison, report.warnings);
   return text;
 }
 
 std::optional<std::size_t> median_run(const std::vector<RunReport>& reports, RunKind kind, MedianOf among) {
   std::vector<std::size_t> runs;
   for (std::size_t i = 0; i < reports.size(); ++i) {
-    if (reports[i].result.kind == kind && (among == MedianOf::AllRuns || reports[i].verdict.may_submit)) {
+    const RunVerdict& verdict = reports[i].verdict;
+    const bool counted =
+        among == MedianOf::AllRuns || (among == MedianOf::ComparableRuns ? verdict.may_compare : verdict.may_submit);
+    if (reports[i].result.kind == kind && counted) {
       runs.push_back(i);
     }
   }
@@ -92,6 +109,21 @@ std::vector<RunSummary> summarize(const std::vector<RunReport>& reports) {
   return summaries;
 }
 
+std::string smt_uplift_line(const std::vector<RunReport>& reports) {
+  std::vector<RunReport> verified;
+  for (const RunReport& report : reports)
+    if (report.verdict.image_verified != false) verified.push_back(report);
+  const auto single = median_run(verified, RunKind::single, MedianOf::AllRuns);
+  const auto smt = median_run(verified, RunKind::smt, MedianOf::AllRuns);
+  if (!single || !smt) return {};
+  const std::int32_t single_score = verified[*single].result.score;
+  const std::int32_t smt_score = verified[*smt].result.score;
+  const std::string uplift = smt_uplift_text(single_score, smt_score);
+  if (uplift.empty()) return {};
+  return "SMT uplift: " + uplift + " (smt " + std::to_string(smt_score) + " over single " +
+         std::to_string(single_score) + ")\n";
+}
+
 nlohmann::ordered_json run_summary_json(const RunSummary& s) {
   nlohmann::ordered_json object;
   object["type"] = "summary";
@@ -105,6 +137,7 @@ nlohmann::ordered_json run_summary_json(const RunSummary& s) {
   object["max_time_seconds"] = s.max_time;
   object["spread_percent"] = s.spread_percent;
   object["submit_status"] = s.submit_status ? nlohmann::ordered_json(*s.submit_status) : nlohmann::ordered_json();
+  put_comparison_json(object, s.comparison, s.not_compared_reason);
   return object;
 }
 
@@ -113,8 +146,8 @@ std::string run_summary_text(const RunSummary& s) {
   std::snprintf(
       text, sizeof text, "%s over %d runs: median score %d (min %d, max %d), median time %.3f s, spread %.2f%%\n",
       run_kind_text(s.kind), s.runs, s.median_score, s.min_score, s.max_score, s.median_time, s.spread_percent);
-  if (s.submit_status) {
-    return text + ("  leaderboard (median run): " + *s.submit_status + "\n");
-  }
-  return text;
+  std::string lines = text;
+  if (s.submit_status) lines += "  leaderboard (median run): " + *s.submit_status + "\n";
+  if (s.comparison) lines += comparison_lines(*s.comparison, s.compared_warnings);
+  return lines;
 }

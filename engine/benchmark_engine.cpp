@@ -102,11 +102,14 @@ void BenchmarkEngine::run_internal(RunRequest run) {
     tiles_done.exchange(0);
     const std::vector<std::int32_t> order = tile_queue_order(workload, tile_count.load());
 
+    if (hooks_.before_measured_phase) hooks_.before_measured_phase(run, cancel_requested);
+
     // The measured phase: creating the workers, queuing, rendering, and joining the workers.
     const std::int64_t begin = steady_now_ns();
     start_time.exchange(begin);
+    if (hooks_.measured_phase_started) hooks_.measured_phase_started();
     {
-      ThreadPool pool(run.threads, placement_.on_worker_start);
+      ThreadPool pool(run.threads, placement_.worker_start(run.kind));
       for (std::size_t k = 0; k < order.size() && !cancel_requested.load(); ++k) {
         const std::int32_t i = order[k];
         pool.enqueue([this, i, &workload] { render_tile_task(i, workload); });
@@ -114,6 +117,7 @@ void BenchmarkEngine::run_internal(RunRequest run) {
       pool.wait_idle();
     }
     const std::int64_t end = steady_now_ns();
+    if (hooks_.measured_phase_ended) hooks_.measured_phase_ended(!cancel_requested.load());
 
     if (cancel_requested.load()) {
       running.exchange(false);
@@ -122,13 +126,17 @@ void BenchmarkEngine::run_internal(RunRequest run) {
     const double time_seconds = static_cast<double>(end - begin) * 1e-9;
     result.kind = run.kind;
     result.score = compute_score(time_seconds);
-    result.time_seconds = time_seconds;
+    // Kept to the microsecond: the digits beyond it are the double's, not the clock's.
+    // Integer rounding: the engine calls no maths-library function (see its imports test).
+    result.time_seconds = static_cast<double>((end - begin + 500) / 1000) / 1e6;
     result.threads = run.threads;
     result.date = format_result_date(std::chrono::system_clock::now());
+    result.core_type = placement_.core_type(run.kind);
     result_ready.exchange(true);
     running.exchange(false);
   } catch (const std::exception& e) {
     // A worker the system refused: the pool has joined what it created; end without a result.
+    if (hooks_.measured_phase_ended) hooks_.measured_phase_ended(false);
     publish_failure(std::string("the benchmark could not run: ") + e.what());
   }
 }

@@ -10,11 +10,13 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "engine/benchmark_run.h"
 #include "engine/benchmark_scene.h"
 #include "engine/preview_image.h"
+#include "engine/run_phase_hooks.h"
 #include "engine/tiles.h"
 #include "engine/worker_placement.h"
 
@@ -42,6 +44,8 @@ class BenchmarkEngine {
   std::optional<std::string> take_failure();
 
   const WorkerPlacement& placement() const { return placement_; }
+  // Set while no run is in progress; every later run calls them.
+  void set_phase_hooks(RunPhaseHooks hooks) { hooks_ = std::move(hooks); }
 
   // The steady clock in nanoseconds, the clock `start_time` is read from.
   static std::int64_t steady_now_ns();
@@ -70,5 +74,6 @@ class BenchmarkEngine {
   std::mutex state_mutex_;  // guards `tiles_` and each tile's state
   std::string failure_;     // readable once run_failed is true
   BenchmarkScene scene_;
+  RunPhaseHooks hooks_;
   std::jthread run_thread_;  // last: destroyed (joined) before the members the run uses
 };

@@ -1,6 +1,7 @@
 #pragma once
 // The two records that cross the engine's boundary: the run asked for, and what it produced.
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "engine/run_kind.h"
@@ -20,4 +21,6 @@ struct BenchmarkResult {
   double time_seconds = 0.0;
   std::int32_t threads = 0;
   std::string date;  // local time, "%Y-%m-%dT%H:%M:%S"
+  // The core type a single-core or SMT run ran on, on a machine that mixes types; else absent.
+  std::optional<std::string> core_type{};
 };

@@ -5,6 +5,7 @@
 std::int32_t& BestScores::of(RunKind kind) {
   switch (kind) {
     case RunKind::single: return single;
+    case RunKind::smt: return smt;
     case RunKind::multi: return multi;
   }
   return multi;  // unreachable: every kind is listed above

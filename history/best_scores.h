@@ -10,6 +10,7 @@
 
 struct BestScores {
   std::int32_t single = 0;
+  std::int32_t smt = 0;
   std::int32_t multi = 0;
 
   std::int32_t& of(RunKind kind);

@@ -90,6 +90,39 @@ json sensors_object(const SensorSummary& s) {
   return j;
 }
 
+// The readable part of a stress test's keys; nothing when `passes` is not a list. Unreadable
+// passes are left out here and kept whole in the raw copy.
+std::optional<HistoryStress> read_stress(const json& run) {
+  const auto passes = run.find("passes");
+  if (passes == run.end() || !passes->is_array()) return std::nullopt;
+  HistoryStress stress;
+  for (const json& p : *passes) {
+    const auto score = p.is_object() ? p.find("score") : p.end();
+    const auto time = p.is_object() ? p.find("time_seconds") : p.end();
+    if (score == p.end() || time == p.end() || !score->is_number() || !time->is_number()) continue;
+    StressPass pass{.score = read_int(*score), .time_seconds = time->get<double>(), .image_sha256 = {}, .sensors = {}};
+    if (const auto sensors = p.find("sensors"); sensors != p.end())
+      pass.sensors = read_sensors(*sensors).value_or(SensorSummary{});
+    stress.passes.push_back(pass);
+  }
+  if (const auto it = run.find("stability_percent"); it != run.end())
+    stress.stability_percent = read_finite(*it).value_or(0.0);
+  if (const auto it = run.find("verdict"); it != run.end() && it->is_string()) stress.verdict = it->get<std::string>();
+  return stress;
+}
+
+void write_stress(const HistoryStress& stress, json& run) {
+  json passes = json::array();
+  for (const StressPass& pass : stress.passes) {
+    passes.push_back({{"score", pass.score},
+                      {"time_seconds", std::isfinite(pass.time_seconds) ? pass.time_seconds : 0.0},
+                      {"sensors", sensors_object(pass.sensors)}});
+  }
+  run["passes"] = std::move(passes);
+  run["stability_percent"] = std::isfinite(stress.stability_percent) ? stress.stability_percent : 0.0;
+  run["verdict"] = stress.verdict;
+}
+
 constexpr const char* kEntryKeys[] = {"date",    "cpu",          "type",         "score",  "time_seconds",
                                       "threads", "resolution_w", "resolution_h", "samples"};
 
@@ -117,6 +150,8 @@ HistoryEntry read_entry(const json& run) {
   take("samples", e.samples, read_int);
   if (auto it = run.find("sensors"); it != run.end()) e.sensors = read_sensors(*it);
   if (auto it = run.find("warnings"); it != run.end()) e.warnings = read_warnings(*it);
+  e.stress = read_stress(run);
+  if (auto it = run.find("core_type"); it != run.end() && it->is_string()) e.core_type = it->get<std::string>();
   for (const auto& [key, value] : run.items()) {
     if (!is_entry_key(key)) e.unknown_json[key] = value.dump(-1, ' ', false, json::error_handler_t::replace);
   }
@@ -170,6 +205,8 @@ std::string serialize_history(const std::vector<HistoryEntry>& entries) {
       for (const HistoryWarning& w : e.warnings) warnings.push_back({{"code", w.code}, {"text", w.text}});
       run["warnings"] = std::move(warnings);
     }
+    if (e.stress && !run.contains("passes")) write_stress(*e.stress, run);
+    if (e.core_type && !run.contains("core_type")) run["core_type"] = *e.core_type;
     run["cpu"] = e.cpu;
     run["date"] = e.date;
     run["resolution_h"] = e.resolution_h;

@@ -8,15 +8,30 @@ HistoryEntry entry_from_result(const BenchmarkResult& result, const std::string&
   e.score = result.score;
   e.time_seconds = result.time_seconds;
   e.threads = result.threads;
+  e.core_type = result.core_type;
   return e;
 }
 
-RecordOutcome record_result(ResultsHistory& history, const BenchmarkResult& result, const std::string& cpu_name) {
+namespace {
+
+RecordOutcome add_entry(ResultsHistory& history, const HistoryEntry& entry) {
   RecordOutcome out;
   out.path = history.path();
-  out.recorded = history.add(entry_from_result(result, cpu_name));
+  out.recorded = history.add(entry);
   out.messages = history.take_notices();
   return out;
+}
+
+}  // namespace
+
+RecordOutcome record_result(ResultsHistory& history, const BenchmarkResult& result, const std::string& cpu_name) {
+  return add_entry(history, entry_from_result(result, cpu_name));
+}
+
+RecordOutcome record_entry(const HistoryEntry& entry) {
+  ResultsHistory history;
+  history.load();
+  return add_entry(history, entry);
 }
 
 RecordOutcome record_result(const BenchmarkResult& result, const std::string& cpu_name) {

@@ -21,3 +21,5 @@ struct RecordOutcome {
 // decides which runs count: verified standard runs only.
 RecordOutcome record_result(const BenchmarkResult& result, const std::string& cpu_name);
 RecordOutcome record_result(ResultsHistory& history, const BenchmarkResult& result, const std::string& cpu_name);
+// The same for an entry the caller completed (the run's sensors and warnings).
+RecordOutcome record_entry(const HistoryEntry& entry);

@@ -2,14 +2,14 @@
 // agent "Strelvik/1.4", Content-Type on POST, the body byte for byte, HTTP/1.1, TLS with
 // certificate and host checks, no cache, the system's proxy settings (libcurl's proxy variables).
 //
-// Failure mapping (the texts are those the window has always shown):
+// Failure mapping (the first three are the texts the window has always shown):
 //   curl_easy_init fails                                  -> "InternetOpen failed"
 //   setting the address, TLS or time-out options fails    -> "InternetConnect failed"
 //   setting the verb, headers or body fails               -> "HttpOpenRequest failed"
-//   curl_easy_perform fails before the reply's headers are complete: refused connection,
-//     unresolved name, TLS or certificate failure, connect time-out, nothing received for the
-//     receive time-out, connection dropped before or within the headers
-//                                                         -> "HttpSendRequest failed"
+//   curl_easy_perform fails before the reply's headers are complete: the reason in words a
+//     user can act on (failed_request_text), where the Windows transport says only
+//     "HttpSendRequest failed": an untrusted certificate, libcurl's text for a refused
+//     connection, an unresolved name or a proxy, or that nothing came within the time-out
 //   headers complete with a status other than 200 (body not read) -> "HTTP " + status
 //   status 200, then the body's transfer fails (drop, stall) -> the body received so far is
 //     returned, as a failing read does; the JSON reading then reports it
@@ -25,6 +25,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
@@ -128,6 +129,27 @@ bool all_ok(std::initializer_list<CURLcode> codes) {
   return true;
 }
 
+// Why a request ended before its reply's headers were complete.
+std::string failed_request_text(CURLcode code, const char* detail, long os_error, const LeaderboardSettings& settings) {
+  std::string what = detail[0] != '\0' ? detail : curl_easy_strerror(code);
+  // libcurl's text for a refused connection ends in "Couldn't connect to server"; the system's
+  // reason says which of the refusals it was.
+  if (os_error != 0) {
+    const std::string reason = std::strerror(static_cast<int>(os_error));
+    if (what.find(reason) == std::string::npos) what += " (" + reason + ")";
+  }
+  switch (code) {
+    case CURLE_PEER_FAILED_VERIFICATION:
+      return "The leaderboard's certificate is not trusted (" + what +
+             "); STRELVIK_LEADERBOARD_CA can name the authority that signed it";
+    case CURLE_ABORTED_BY_CALLBACK:  // on_progress: the receive time-out
+      return "No reply from the leaderboard within " + std::to_string(settings.receive_timeout.count()) + " s";
+    case CURLE_OK:  // libcurl's success for a connection closed within the headers
+    case CURLE_GOT_NOTHING: return "The leaderboard closed the connection before its reply";
+    default: return "Could not reach the leaderboard: " + what;
+  }
+}
+
 // A GET when `body` is null, else a POST of it.
 std::string request(const LeaderboardSettings& settings, const std::string& path, const std::string* body) {
   if (!settings.unusable_reason.empty()) throw std::runtime_error(settings.unusable_reason);
@@ -175,10 +197,16 @@ std::string request(const LeaderboardSettings& settings, const std::string& path
     throw std::runtime_error("HttpOpenRequest failed");
   }
 
-  // The result itself is not needed: libcurl reports success for a connection closed within the
-  // headers, so only complete headers count; after them a failed transfer returns what was read.
-  curl_easy_perform(h);
-  if (!transfer.headers_complete) throw std::runtime_error("HttpSendRequest failed");
+  // libcurl reports success for a connection closed within the headers, so only complete
+  // headers count; after them a failed transfer returns what was read.
+  char detail[CURL_ERROR_SIZE] = {};
+  curl_easy_setopt(h, CURLOPT_ERRORBUFFER, detail);
+  const CURLcode code = curl_easy_perform(h);
+  if (!transfer.headers_complete) {
+    long os_error = 0;
+    if (curl_easy_getinfo(h, CURLINFO_OS_ERRNO, &os_error) != CURLE_OK) os_error = 0;
+    throw std::runtime_error(failed_request_text(code, detail, os_error, settings));
+  }
   if (transfer.status != 200) throw std::runtime_error("HTTP " + std::to_string(transfer.status));
   if (transfer.too_large) {
     throw std::runtime_error("Leaderboard reply larger than " + std::to_string(settings.max_reply_bytes >> 20) +

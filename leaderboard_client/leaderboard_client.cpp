@@ -10,6 +10,15 @@ namespace {
 
 std::string leaderboard_path(RunKind kind) { return std::string("/api.php?type=") + run_kind_text(kind); }
 
+// A server of the version before the SMT board refuses the kind (a fetch with 400, a submission
+// with its reason about the type) and keeps the other two: say so, not the bare refusal.
+std::string request_error_text(RunKind kind, const std::string& error) {
+  const bool refused_type = error == "HTTP 400" || (error.rfind("Server rejected: ", 0) == 0 &&
+                                                    error.find("type must be") != std::string::npos);
+  if (kind == RunKind::smt && refused_type) return kNoSmtBoardText;
+  return error;
+}
+
 }  // namespace
 
 LeaderboardClient::LeaderboardClient() : LeaderboardClient(leaderboard_settings_from_environment()) {}
@@ -68,6 +77,7 @@ std::size_t LeaderboardClient::request_thread_count() {
 std::vector<LeaderboardRow>& LeaderboardClient::rows_slot(RunKind kind) {
   switch (kind) {
     case RunKind::single: return single_rows;
+    case RunKind::smt: return smt_rows;
     case RunKind::multi: return multi_rows;
   }
   return multi_rows;  // unreachable: every kind is listed above
@@ -95,7 +105,7 @@ void LeaderboardClient::fetch_worker(RunKind kind) {
     fetch_error.clear();
   } catch (const std::exception& e) {
     std::lock_guard lock(status_mutex);
-    fetch_error = e.what();
+    fetch_error = request_error_text(kind, e.what());
   }
   pending.fetch_sub(1);
 }
@@ -121,11 +131,57 @@ void LeaderboardClient::submit_worker(const std::string& cpu, RunKind kind, std:
     store_rows(kind, std::move(rows));
     std::lock_guard lock(status_mutex);
     submit_status = std::string("Submitted OK (") + run_kind_text(kind) + " " + std::to_string(score) + ")";
+    fetch_error.clear();  // the board was just fetched with it: an older fetch's failure is past
   } catch (const std::exception& e) {
     std::lock_guard lock(status_mutex);
-    submit_status = std::string("Submit error: ") + e.what();
+    submit_status = "Submit error: " + request_error_text(kind, e.what());
   }
   pending.fetch_sub(1);
+}
+
+void LeaderboardClient::compare_then_submit(const std::string& cpu, RunKind kind, std::int32_t score,
+                                            std::int32_t threads, bool submit) {
+  submit = submit && settings_.submissions_enabled;
+  if (!settings_.unusable_reason.empty()) {
+    if (settings_.unusable_reason != kNotConfigured) store_comparison(kind, {std::nullopt, settings_.unusable_reason});
+    if (submit) this->submit(cpu, kind, score, threads);  // publishes the same reason as its status
+    return;
+  }
+  store_comparison(kind, {std::nullopt, std::string(kComparing)});
+  start_request(
+      [this, cpu, kind, score, threads, submit] {
+        compare_worker(cpu, kind, score);
+        if (submit) submit_worker(cpu, kind, score, threads);
+      },
+      [this, kind, submit](const std::string& message) {
+        store_comparison(kind, {std::nullopt, "No comparison: " + message});
+        if (!submit) return;
+        std::lock_guard lock(status_mutex);
+        submit_status = "Submit error: " + message;
+      });
+}
+
+void LeaderboardClient::compare_worker(const std::string& cpu, RunKind kind, std::int32_t score) {
+  pending.fetch_add(1);
+  store_comparison(kind, fetch_comparison(settings_, kind, cpu, score));  // never raises
+  pending.fetch_sub(1);
+}
+
+void LeaderboardClient::store_comparison(RunKind kind, ComparisonOutcome outcome) {
+  std::lock_guard lock(data_mutex);
+  comparisons[kind] = std::move(outcome);
+}
+
+std::optional<ComparisonOutcome> LeaderboardClient::comparison(RunKind kind) {
+  std::lock_guard lock(data_mutex);
+  const auto it = comparisons.find(kind);
+  if (it == comparisons.end()) return std::nullopt;
+  return it->second;
+}
+
+void LeaderboardClient::clear_comparison(RunKind kind) {
+  std::lock_guard lock(data_mutex);
+  comparisons.erase(kind);
 }
 
 std::vector<LeaderboardRow> LeaderboardClient::rows(RunKind kind) {

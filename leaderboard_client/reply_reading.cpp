@@ -45,6 +45,7 @@ std::vector<LeaderboardRow> read_rows(const std::string& reply) {
     row.cpu = element["cpu"].get<std::string>();
     row.avg_score = to_int32(element["avg_score"]);
     row.runs = to_int32(element["runs"]);
+    if (element.contains("counted_runs")) row.counted_runs = to_int32(element["counted_runs"]);
     rows.push_back(std::move(row));
   }
   return rows;

@@ -122,8 +122,10 @@ ScoreComparison compare_score(const ScoreDistribution& distribution, std::int32_
   c.percentile = percentile;
   if (percentile < 10) {
     c.verdict = ComparisonVerdict::low;
-    const std::int64_t gap = std::max<std::int64_t>(0, static_cast<std::int64_t>(distribution.median) - score);
-    c.below_median_percent = static_cast<int>((200 * gap + distribution.median) / (2 * distribution.median));
+    // In 64 bits: twice a median near the top of the score range does not fit an int.
+    const std::int64_t median = distribution.median;
+    const std::int64_t gap = std::max<std::int64_t>(0, median - score);
+    c.below_median_percent = static_cast<int>((200 * gap + median) / (2 * median));
   } else if (percentile > 90) {
     c.verdict = ComparisonVerdict::high;
   } else {

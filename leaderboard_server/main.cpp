@@ -24,7 +24,8 @@
 int main(int argc, char** argv) {
   CLI::App app{
       "Leaderboard server for the Strelvik CPU benchmark.\n"
-      "Serves GET/POST /api.php and GET /healthz; one access-log line per request on stdout."};
+      "Serves the standings as a web page at / (open http://ADDR:PORT/ in a browser, https:// with\n"
+      "--cert), GET/POST /api.php and GET /healthz; one access-log line per request on stdout."};
   std::string listen = "127.0.0.1:8080";
   std::string cert, key;
   std::string database = "strelvik-leaderboard.sqlite";

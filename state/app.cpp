@@ -36,6 +36,7 @@ void set_initial_scores(App& app) {
 std::int32_t& shown_score(App& app, RunKind kind) {
   switch (kind) {
     case RunKind::single: return app.single_score;
+    case RunKind::smt: return app.smt_score;
     case RunKind::multi: return app.multi_score;
   }
   return app.multi_score;  // unreachable: every kind is listed above

@@ -3,17 +3,24 @@
 // each frame. Created on the entry function's stack after the window and the GUI context exist,
 // destroyed after both are gone (app/program_linux.cpp and program_windows.cpp give the order).
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/benchmark_engine.h"
 #include "engine/benchmark_run.h"
+#include "engine/remaining_time.h"
 #include "engine/run_kind.h"
 #include "history/results_history.h"
 #include "leaderboard_client/leaderboard_client.h"
+#include "state/score_trust.h"
+#include "state/stress_state.h"
 #include "system/cpu_usage_monitor.h"
 #include "system/processor_groups.h"
+#include "system/run_monitor.h"
+#include "system/sensor_series_copy.h"
 #include "system/system_info.h"
 #include "verify/run_verdict.h"
 
@@ -34,10 +41,14 @@ struct App {
   explicit App(ReferenceWorkload reference, WorkerPlacement placement = platform_worker_placement());
 
   SystemInfo system_info;
+  // The program's one sensor sampler and load check (state/run_monitoring.h); null: no sensors.
+  // Before the engine, whose run thread calls it until the engine is gone.
+  std::unique_ptr<RunMonitor> run_monitor;
   BenchmarkEngine engine;
   ResultsHistory history;
   IGpuBackend* gpu = nullptr;     // not owned; null means no preview texture
   std::int32_t single_score = 0;  // below 1: no score of that kind yet
+  std::int32_t smt_score = 0;
   std::int32_t multi_score = 0;
   bool run_both = false;
   bool run_both_single_done = false;  // only meaningful while run_both is set
@@ -48,6 +59,9 @@ struct App {
   ImFont* font_heading = nullptr;
   float dpi_scale = 1.0f;
   CpuUsageMonitor cpu_monitor;
+  SensorSeriesCopy sensor_samples;  // the current or last run's, for the CPU graph
+  // The sensors and warnings of the runs finished since the last start (both of Run Both).
+  std::vector<std::pair<RunKind, RunConditions>> finished_conditions;
 
   // What the window's runs render. The program always uses the standard workload; tests
   // substitute a smaller one with its own reference hash.
@@ -55,6 +69,10 @@ struct App {
   // The seconds the progress line shows once no run is in progress: the last run's measured
   // time, or how far a cancelled run got.
   double shown_run_seconds = 0.0;
+  // The run under way, said before it starts ("Multi-core, 2 threads, standard workload: about
+  // 23 min"), and the tile costs its percentage and remaining time are weighed by.
+  std::string run_estimate;
+  RemainingTimeEstimator run_progress;
   // The preview texture was last updated while a run was in progress; the first frame after the
   // run uploads the finished image once more.
   bool preview_follows_run = false;
@@ -70,8 +88,13 @@ struct App {
   std::optional<RunKind> finished_kind;
   std::string finished_date;
   ImageViewerState viewer;
+  StressWindowState stress;
+  // Beside each score of this session: verified or not, and its submission's outcome.
+  std::vector<ScoreTrust> score_trust;
   // Why the last run could not be carried out (the system refused a thread); cleared likewise.
   std::string run_failure;
+  // The result whose delete button was pressed, until the user confirms or keeps it.
+  std::optional<HistoryEntry> history_delete_pending;
   // Messages from the history file for the user (a file kept aside, a failed save).
   std::vector<std::string> history_notices;
   // Last: destroyed first, its destructor joining any request still in flight.

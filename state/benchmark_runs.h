@@ -7,6 +7,7 @@
 
 #include "engine/benchmark_run.h"
 #include "engine/run_kind.h"
+#include "system/run_monitor.h"
 #include "verify/run_verdict.h"
 
 struct App;
@@ -20,9 +21,10 @@ std::int32_t run_threads(const App& app, RunKind kind);
 // caller has checked that no run is in progress.
 void start_run(App& app, RunKind kind, std::optional<std::int32_t> threads = std::nullopt);
 
-// Stores a taken result in the history and submits it to the leaderboard, as far as its verdict
-// allows.
-void record_and_submit(App& app, const BenchmarkResult& result, const RunVerdict& verdict);
+// Stores a taken result in the history (with its sensors and warnings, when measured) and
+// submits it to the leaderboard, as far as its verdict allows.
+void record_and_submit(App& app, const BenchmarkResult& result, const RunVerdict& verdict,
+                       const RunConditions* conditions = nullptr);
 
 // What became of a finished run taken from the engine.
 struct FinishedRun {
@@ -32,5 +34,7 @@ struct FinishedRun {
 
 // Takes the engine's result, checks the finished image against the reference before anything
 // can overwrite it, shows the score, and records and submits the run only when the image is
-// right; otherwise marks the kind unverified. The engine must be idle with result_ready set.
+// right; otherwise marks the kind unverified. A run the sensors' warnings keep back
+// (system/run_conditions.h) is recorded but not submitted. The engine must be idle with
+// result_ready set.
 FinishedRun take_finished_run(App& app);

@@ -103,3 +103,20 @@ std::function<void(std::int32_t)> worker_binding(std::vector<ProcessorSet> per_w
     if (!set.empty()) bind_this_thread(set);
   };
 }
+
+WorkerPlacement with_one_core_placement(WorkerPlacement placement, const SinglePlacement& single,
+                                        const SmtPlacement& smt) {
+  if (!single.processors.empty()) placement.single.on_worker_start = worker_binding({single.processors});
+  placement.single.core_type = single.core_type;
+  std::vector<ProcessorSet> smt_threads;
+  for (const unsigned id : smt.processors) smt_threads.push_back({id});
+  if (!smt_threads.empty()) placement.smt.on_worker_start = worker_binding(std::move(smt_threads));
+  placement.smt.core_type = smt.core_type;
+  return placement;
+}
+
+void describe_one_core_runs(SystemInfo& info, const SinglePlacement& single, const SmtPlacement& smt) {
+  info.smt_threads = static_cast<std::uint32_t>(smt.processors.size());
+  info.smt_unavailable_reason = smt.unavailable_reason;
+  info.one_core_not_standard_reason = single.not_standard_reason;
+}

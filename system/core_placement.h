@@ -12,7 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "engine/worker_placement.h"
 #include "system/cpu_topology.h"
+#include "system/system_info.h"
 
 enum class SingleBinding {
   favoured_processor,  // Linux
@@ -49,3 +51,11 @@ SmtPlacement this_machine_smt_placement();
 // nothing is bound when the list is empty or a set is. A refused binding leaves the worker where
 // it is: slower, never wrong. Single run: {processors}; SMT run: one set per processor.
 std::function<void(std::int32_t worker_index)> worker_binding(std::vector<ProcessorSet> per_worker);
+
+// `placement` with the single-core and SMT runs bound as these placements say: the one worker
+// to its processors, each SMT worker to one thread of the core, and the core type named.
+WorkerPlacement with_one_core_placement(WorkerPlacement placement, const SinglePlacement& single,
+                                        const SmtPlacement& smt);
+
+// The facts the window's buttons and the record/submit rule need about the one-core runs.
+void describe_one_core_runs(SystemInfo& info, const SinglePlacement& single, const SmtPlacement& smt);

@@ -2,8 +2,8 @@
 
 void CpuUsageMonitor::update(bool running, ICpuTimesSource& source) {
   if (running && !sampling) {
-    usage_history.fill(0.0f);
-    write_index = 0;
+    usage_history.clear();
+    sample_times.clear();
     stored = 0;
     sampling = true;
     first_sample = true;
@@ -37,12 +37,14 @@ void CpuUsageMonitor::update(bool running, ICpuTimesSource& source) {
     }
     if (usage >= 100.0f) usage = 100.0f;
     if (usage < 0.0f) usage = 0.0f;
+    // The first value starts the smoothing where the load is, not at 0: a run at full load
+    // would otherwise climb from 15 % over several seconds.
+    smoothed = sample_count == 0 ? usage : usage * 0.15f + smoothed * 0.85f;
     sample_count += 1;
     total += static_cast<double>(usage);
-    smoothed = usage * 0.15f + smoothed * 0.85f;
-    usage_history[static_cast<std::size_t>(write_index)] = smoothed;
-    write_index = (write_index + 1) % kCapacity;
-    if (stored < kCapacity) stored += 1;
+    usage_history.push_back(smoothed);
+    sample_times.push_back(now);
+    stored = static_cast<std::int32_t>(usage_history.size());
   }
   prev_idle = times->idle;
   prev_kernel = times->kernel;
@@ -56,8 +58,3 @@ void CpuUsageMonitor::update(bool running) {
 }
 
 float CpuUsageMonitor::display_value() const { return sampling ? smoothed : static_cast<float>(average()); }
-
-float CpuUsageMonitor::value_oldest_first(std::int32_t i) const {
-  const std::int32_t oldest = stored < kCapacity ? 0 : write_index;
-  return usage_history[static_cast<std::size_t>((oldest + i) % kCapacity)];
-}

@@ -1,11 +1,11 @@
 #pragma once
 // Machine-wide processor utilisation while a benchmark runs: sampled twice a second, smoothed,
-// and kept in a ring of 300 values for the graph under the render preview. The drawing lives
-// with the panels; this is the sampling state and its rules.
-#include <array>
+// and kept for the whole run, with each value's time, for the graph under the render preview.
+// The drawing lives with the panels; this is the sampling state and its rules.
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <vector>
 
 // Cumulative times of the whole machine, all in one unit; kernel includes idle.
 struct SystemTimes {
@@ -29,12 +29,12 @@ class ICpuTimesSource {
 std::unique_ptr<ICpuTimesSource> make_platform_cpu_times_source();
 
 struct CpuUsageMonitor {
-  static constexpr int kCapacity = 300;
   static constexpr double kInterval = 0.5;
 
-  std::array<float, kCapacity> usage_history{};  // smoothed percentages, a ring
-  std::int32_t write_index = 0;                  // slot the next value goes to
-  std::int32_t stored = 0;                       // valid values, at most kCapacity
+  // The whole run, oldest first: a long run is drawn whole after it, not only its end.
+  std::vector<float> usage_history;  // smoothed percentages
+  std::vector<double> sample_times;  // the source's seconds of each value
+  std::int32_t stored = 0;           // values kept, usage_history.size()
   bool sampling = false;
   bool first_sample = true;  // the next sample only sets the baseline
   float smoothed = 0.0f;
@@ -55,5 +55,5 @@ struct CpuUsageMonitor {
   // Mean of the unsmoothed samples of the current or last run; 0 before the first.
   double average() const { return sample_count > 0 ? total / sample_count : 0.0; }
   // The i-th stored value, oldest first (i < stored).
-  float value_oldest_first(std::int32_t i) const;
+  float value_oldest_first(std::int32_t i) const { return usage_history[static_cast<std::size_t>(i)]; }
 };

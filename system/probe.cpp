@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "system/core_placement.h"
 #include "system/cpu_topology.h"
 
 namespace {
@@ -126,7 +127,9 @@ void query_graphics_adapter(SystemInfo& info, ISystemSources& sources) {
 
 SystemInfo collect_system_info() {
   const auto sources = make_platform_system_sources();
-  return collect_system_info(*sources);
+  SystemInfo info = collect_system_info(*sources);
+  describe_one_core_runs(info, this_machine_single_placement(), this_machine_smt_placement());
+  return info;
 }
 
 void query_graphics_adapter(SystemInfo& info) {

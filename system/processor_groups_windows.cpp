@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "system/core_placement.h"
 #include "system/processor_groups.h"
 
 namespace {
@@ -32,9 +33,10 @@ WorkerPlacement platform_worker_placement() {
   std::vector<std::uint32_t> sizes;
   for (const GROUP_AFFINITY& group : groups)
     sizes.push_back(static_cast<std::uint32_t>(__builtin_popcountll(group.Mask)));
-  return placement_over_groups(sizes, [groups](std::uint32_t group) {
+  WorkerPlacement placement = placement_over_groups(sizes, [groups](std::uint32_t group) {
     const GROUP_AFFINITY affinity = groups[group];
     // A refusal leaves the worker where it is: slower, never wrong.
     SetThreadGroupAffinity(GetCurrentThread(), &affinity, nullptr);
   });
+  return with_one_core_placement(std::move(placement), this_machine_single_placement(), this_machine_smt_placement());
 }

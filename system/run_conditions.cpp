@@ -64,6 +64,15 @@ std::string submission_block_reason(const std::vector<RunWarning>& warnings) {
   return {};
 }
 
+void hold_back_for_warnings(RunVerdict& verdict, const std::vector<RunWarning>& warnings) {
+  std::string reason = submission_block_reason(warnings);
+  if (!verdict.may_submit || reason.empty()) return;
+  // The sentence follows "not submitted: ", as the restricted run's reason does.
+  if (reason[0] >= 'A' && reason[0] <= 'Z') reason[0] = static_cast<char>(reason[0] - 'A' + 'a');
+  verdict.may_submit = false;
+  verdict.not_submitted_reason = "not submitted: " + reason;
+}
+
 std::optional<double> background_load_share(const SystemTimes& before, const SystemTimes& after,
                                             std::uint64_t own_before, std::uint64_t own_after) {
   if (after.idle < before.idle || after.kernel < before.kernel || after.user < before.user || own_after < own_before) {

@@ -13,6 +13,7 @@
 #include "system/cpu_usage_monitor.h"
 #include "system/sensor_recorder.h"
 #include "system/sensor_sample.h"
+#include "verify/run_verdict.h"
 
 enum class RunWarningCode { Battery, BackgroundLoad, Throttling };
 
@@ -32,6 +33,10 @@ nlohmann::ordered_json warnings_json(const std::vector<RunWarning>& warnings);
 bool warnings_forbid_submission(const std::vector<RunWarning>& warnings);
 // The first warning that keeps the run back, as the submission status shows it; empty if none.
 std::string submission_block_reason(const std::vector<RunWarning>& warnings);
+// A run the warnings keep back is still recorded but not submitted, and says why in the words a
+// restricted run uses ("not submitted: ..."); a verdict that already forbids it is left alone.
+// Such a run is still compared (may_compare stays).
+void hold_back_for_warnings(RunVerdict& verdict, const std::vector<RunWarning>& warnings);
 
 // The machine's busy time not spent by this process, as a share of all processors' time,
 // between two reads of the machine's and this process's counters (both in the unit of

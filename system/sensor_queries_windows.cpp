@@ -161,6 +161,6 @@ SensorQueries windows_sensor_queries() {
   };
 }
 
-std::unique_ptr<ISensorSource> make_platform_sensor_source() {
+std::unique_ptr<ISensorSource> make_platform_sensor_source(const std::string& /*machine_root*/) {
   return make_query_sensor_source(windows_sensor_queries());
 }

@@ -33,4 +33,6 @@ class ISensorSource {
 };
 
 // This machine's sensors: /sys and /proc on Linux, PDH, WMI and the power status on Windows.
-std::unique_ptr<ISensorSource> make_platform_sensor_source();
+// On Linux a non-empty `machine_root` reads a captured machine's tree instead (a testing aid);
+// Windows has no such tree and ignores it.
+std::unique_ptr<ISensorSource> make_platform_sensor_source(const std::string& machine_root = {});

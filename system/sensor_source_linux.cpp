@@ -241,4 +241,6 @@ std::unique_ptr<ISensorSource> make_linux_sensor_source(const std::string& root,
   return std::make_unique<LinuxSensorSource>(root, std::move(reader));
 }
 
-std::unique_ptr<ISensorSource> make_platform_sensor_source() { return make_linux_sensor_source("/"); }
+std::unique_ptr<ISensorSource> make_platform_sensor_source(const std::string& machine_root) {
+  return make_linux_sensor_source(machine_root.empty() ? "/" : machine_root);
+}

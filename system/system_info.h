@@ -30,6 +30,13 @@ struct SystemInfo {
   std::uint64_t ram_available_mb = 0;  // at start-up; not shown
   std::string os_name;
   std::string computer_name;
+  // The one-core SMT run's workers, the threads of the core the single-core run uses; 0 when
+  // this machine has no SMT run, with the reason for people.
+  std::uint32_t smt_threads = 0;
+  std::string smt_unavailable_reason;
+  // Why the single-core and SMT runs here are not the standard ones (the fastest core type lies
+  // outside this process's affinity mask); empty when they are.
+  std::string one_core_not_standard_reason;
 };
 
 // Every fact but the graphics adapter, from this machine. Best-effort: a failed query leaves

@@ -1,24 +1,28 @@
 // The "History" tab: every stored result, newest first, each with a button that deletes it from
-// the history and its file.
+// the history and its file once the user confirms it.
 #include <imgui.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <optional>
 #include <string>
-#include <string_view>
 
 #include "state/app.h"
+#include "state/result_deletion.h"
 #include "ui/item_rects.h"
 #include "ui/palette.h"
 #include "ui/panel_parts.h"
 #include "ui/panels.h"
+#include "ui/run_conditions_text.h"
+#include "ui/stress_panel_parts.h"
 
 namespace {
 
 const ImVec4 kDeleteButton{0.4f, 0.1f, 0.1f, 1.0f};
-constexpr float kTableHeight = 200.0f;   // times the DPI scale: as many rows at every scale
-constexpr std::size_t kDateLength = 10;  // "YYYY-MM-DD" of the stored "YYYY-MM-DDTHH:MM:SS"
+constexpr float kTableHeight = 200.0f;  // times the DPI scale: as many rows at every scale
+// "YYYY-MM-DD HH:MM" of the stored "YYYY-MM-DDTHH:MM:SS": two runs of one day differ.
+constexpr std::size_t kDateLength = 16;
+const char* const kConfirmTitle = "Delete this result?##history";
 
 void draw_error_text(const char* text) {
   ImGui::PushStyleColor(ImGuiCol_Text, kErrorRed);
@@ -37,14 +41,16 @@ void draw_file_messages(const App& app) {
   for (const std::string& notice : app.history_notices) draw_error_text(notice.c_str());
 }
 
-// The day part of the date. A hand-edited file may hold other text: the cut never splits a
-// UTF-8 character, which would show as a replacement glyph.
-std::string_view day_of(const std::string& date) {
+// The day and minute of the date, local time as stored. A hand-edited file may hold other text:
+// the cut never splits a UTF-8 character, which would show as a replacement glyph.
+std::string shown_date(const std::string& date) {
   std::size_t length = std::min(date.size(), kDateLength);
   if (length < date.size()) {
     while (length > 0 && (static_cast<unsigned char>(date[length]) & 0xC0) == 0x80) --length;
   }
-  return std::string_view(date).substr(0, length);
+  std::string shown = date.substr(0, length);
+  if (shown.size() > 10 && shown[10] == 'T') shown[10] = ' ';
+  return shown;
 }
 
 // One row; true when its delete button was pressed.
@@ -54,24 +60,63 @@ bool draw_row(const HistoryEntry& entry, std::size_t index) {
   ImGui::TableNextColumn();
   ImGui::Text("%d", i + 1);
   ImGui::TableNextColumn();
-  // A type that names no kind (a hand-edited file) shows as multi-core, as it always has.
-  const KindBadge badge = kind_badge(entry.kind().value_or(RunKind::multi));
+  const KindBadge badge = history_badge(entry);
   ImGui::TextColored(badge.colour, "%s", badge.label);
   ImGui::TableNextColumn();
-  ImGui::Text("%d", entry.score);
+  if (entry.stress) {
+    ImGui::Text("%d (%.1f%%)", entry.score, entry.stress->stability_percent);  // the median pass, the stability
+  } else {
+    ImGui::Text("%d", entry.score);
+  }
+  // What the run ran under, where it was measured.
+  if (ImGui::IsItemHovered()) {
+    if (const std::string conditions = history_entry_conditions(entry); !conditions.empty()) {
+      ImGui::SetTooltip("%s", conditions.c_str());
+    }
+  }
+  ImGui::TableNextColumn();
+  ImGui::Text("%d", entry.threads);
   ImGui::TableNextColumn();
   ImGui::Text("%.1fs", entry.time_seconds);
   ImGui::TableNextColumn();
-  const std::string_view day = day_of(entry.date);
-  ImGui::TextUnformatted(day.data(), day.data() + day.size());
+  ImGui::TextUnformatted(shown_date(entry.date).c_str());
   ImGui::TableNextColumn();
   char label[32];
   std::snprintf(label, sizeof label, "X##del%d", i);
   ImGui::PushStyleColor(ImGuiCol_Button, kDeleteButton);
   const bool pressed = ImGui::SmallButton(label);
   ImGui::PopStyleColor();
+  if (ImGui::IsItemHovered()) ImGui::SetTooltip("Delete this result from the history (asks first)");
   record_item_rect("history delete " + std::to_string(index));
   return pressed;
+}
+
+// The question before a delete: a result may stand for a run of an hour.
+void draw_delete_confirmation(App& app) {
+  const ImGuiViewport* viewport = ImGui::GetMainViewport();
+  ImGui::SetNextWindowPos(
+      ImVec2(viewport->WorkPos.x + viewport->WorkSize.x * 0.5f, viewport->WorkPos.y + viewport->WorkSize.y * 0.5f),
+      ImGuiCond_Appearing, ImVec2(0.5f, 0.5f));
+  if (!ImGui::BeginPopupModal(kConfirmTitle, nullptr, ImGuiWindowFlags_AlwaysAutoResize)) return;
+  if (app.history_delete_pending) {
+    const HistoryEntry& entry = *app.history_delete_pending;
+    ImGui::Text("%s %d, %.1fs, %s", kind_badge(entry.kind().value_or(RunKind::multi)).label, entry.score,
+                entry.time_seconds, shown_date(entry.date).c_str());
+    ImGui::TextUnformatted("It is removed from history.json for good.");
+  }
+  ImGui::PushStyleColor(ImGuiCol_Button, kDeleteButton);
+  const bool confirmed = ImGui::Button("Delete");
+  ImGui::PopStyleColor();
+  record_item_rect("confirm delete");
+  ImGui::SameLine();
+  const bool kept = ImGui::Button("Keep") || ImGui::IsKeyPressed(ImGuiKey_Escape);
+  record_item_rect("keep result");
+  if (confirmed && app.history_delete_pending) delete_result(app, *app.history_delete_pending);
+  if (confirmed || kept) {
+    app.history_delete_pending.reset();
+    ImGui::CloseCurrentPopup();
+  }
+  ImGui::EndPopup();
 }
 
 }  // namespace
@@ -85,7 +130,7 @@ void draw_history_panel(App& app) {
   }
 
   const ImGuiTableFlags flags = ImGuiTableFlags_ScrollY | ImGuiTableFlags_RowBg | ImGuiTableFlags_Borders;
-  if (!ImGui::BeginTable("##history", 6, flags, ImVec2(0, kTableHeight * app.dpi_scale), 0.0f)) return;
+  if (!ImGui::BeginTable("##history", 7, flags, ImVec2(0, kTableHeight * app.dpi_scale), 0.0f)) return;
   // The fixed columns fit their contents. The delete button has a column of its own, sized to
   // the button: beside the date, in the stretching column, a wide time or the scrollbar of a
   // long table squeezed it to a sliver. Only the date gives way (it is clipped) when the
@@ -95,6 +140,7 @@ void draw_history_panel(App& app) {
   ImGui::TableSetupColumn("#", ImGuiTableColumnFlags_WidthFixed);
   ImGui::TableSetupColumn("Type", ImGuiTableColumnFlags_WidthFixed);
   ImGui::TableSetupColumn("Score", ImGuiTableColumnFlags_WidthFixed);
+  ImGui::TableSetupColumn("Thr", ImGuiTableColumnFlags_WidthFixed);
   ImGui::TableSetupColumn("Time", ImGuiTableColumnFlags_WidthFixed);
   ImGui::TableSetupColumn("Date", ImGuiTableColumnFlags_WidthStretch);
   ImGui::TableSetupColumn("", ImGuiTableColumnFlags_WidthFixed | ImGuiTableColumnFlags_NoResize, button_width);
@@ -108,7 +154,8 @@ void draw_history_panel(App& app) {
   ImGui::EndTable();
 
   if (clicked) {
-    app.history.remove(*clicked);
-    collect_history_notices(app);  // a failed save says so
+    app.history_delete_pending = app.history[*clicked];
+    ImGui::OpenPopup(kConfirmTitle);
   }
+  draw_delete_confirmation(app);
 }

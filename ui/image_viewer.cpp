@@ -34,9 +34,13 @@ void open_image_viewer(App& app) {
 
 static void save_image(App& app) {
   ImageViewerState& viewer = app.viewer;
-  const bool saved = write_png(viewer.path, app.engine.width, app.engine.height, app.engine.pixels.snapshot());
-  viewer.save_failed = !saved;
-  viewer.message = (saved ? "Saved " : "Could not save ") + viewer.path;
+  // The runner's rule: the name says PNG, or nothing is written.
+  std::string problem = has_png_name(viewer.path) ? std::string() : "the name must end in .png";
+  if (problem.empty()) {
+    problem = write_png(viewer.path, app.engine.width, app.engine.height, app.engine.pixels.snapshot());
+  }
+  viewer.save_failed = !problem.empty();
+  viewer.message = problem.empty() ? "Saved " + viewer.path : "Could not save " + viewer.path + ": " + problem;
 }
 
 void draw_image_viewer(App& app) {

@@ -26,6 +26,7 @@ constexpr float kRunsWidth = 40.0f;
 const char* tab_label(RunKind kind) {
   switch (kind) {
     case RunKind::single: return "Single-Core";
+    case RunKind::smt: return "SMT";
     case RunKind::multi: return "Multi-Core";
   }
   return "Multi-Core";  // unreachable: every kind is listed above
@@ -39,6 +40,13 @@ void draw_rows_of(App& app, const std::vector<LeaderboardRow>& published, const 
     rows = published;
   }
   draw_leaderboard_table(rows, app, id);
+}
+
+void few_runs_tooltip(const LeaderboardRow& row) {
+  if (!ImGui::IsItemHovered()) return;
+  const int counted = row.counted_runs.value_or(row.runs);
+  ImGui::SetTooltip("Average of %d counted run%s: fewer than %d, so it may still change a lot", counted,
+                    counted == 1 ? "" : "s", kConfidentRuns);
 }
 
 }  // namespace
@@ -78,12 +86,14 @@ void draw_status_text(const StatusLine& status, float width) {
 StatusLine leaderboard_status_line(std::int32_t pending, const std::string& submit_status, bool submissions_enabled,
                                    const std::string& fetch_error) {
   if (pending > 0) return {"Loading...", kTeal};
+  // A fetch error is always the latest fetch's (a fetch that works clears it), and every
+  // submission is followed by a fetch: shown first, it is never hidden behind an older
+  // "Submitted OK" or the note that submissions are off. The submission's outcome stays beside
+  // the score.
+  if (!fetch_error.empty()) return {fetch_error, kFetchErrorRed};
   if (!submit_status.empty()) {
     return {submit_status, submit_status.find("error") != std::string::npos ? kErrorRed : kLabelGrey};
   }
-  // A failed fetch comes before the note that submissions are off: it is the one the user can
-  // do something about, and with submissions off it would never be seen.
-  if (!fetch_error.empty()) return {fetch_error, kFetchErrorRed};
   if (!submissions_enabled) return {"Submissions off (STRELVIK_NO_SUBMIT=1)", kLabelGrey};
   return {};
 }
@@ -107,20 +117,29 @@ void draw_leaderboard_table(const std::vector<LeaderboardRow>& rows, App& app, c
   for (std::size_t i = 0; i < rows.size(); ++i) {
     const LeaderboardRow& row = rows[i];
     const bool own = row.cpu == own_cpu;
+    // An average of a few runs can be far off: the row is dimmed (this machine's name keeps its
+    // colour, its row being marked already) and says why under the pointer.
+    const bool few = has_few_runs(row);
+    if (few) ImGui::PushStyleColor(ImGuiCol_Text, kDimGrey);
     ImGui::TableNextRow();
     if (own) ImGui::TableSetBgColor(ImGuiTableBgTarget_RowBg1, kOwnRowBg);
     ImGui::TableNextColumn();
     ImGui::Text("%d", static_cast<int>(i) + 1);
+    if (few) few_runs_tooltip(row);
     ImGui::TableNextColumn();
     // This machine's name wraps like the others: cut off at the column's edge it would be the
     // one name the user cannot read whole.
     if (own) ImGui::PushStyleColor(ImGuiCol_Text, kTeal);
     ImGui::TextWrapped("%s", row.cpu.c_str());
     if (own) ImGui::PopStyleColor();
+    if (few) few_runs_tooltip(row);
     ImGui::TableNextColumn();
     ImGui::Text("%d", row.avg_score);
+    if (few) few_runs_tooltip(row);
     ImGui::TableNextColumn();
-    ImGui::TextColored(kLabelGrey, "%d", row.runs);
+    ImGui::TextColored(few ? kDimGrey : kLabelGrey, "%d", row.runs);
+    if (few) few_runs_tooltip(row);
+    if (few) ImGui::PopStyleColor();
   }
   ImGui::EndTable();
 }

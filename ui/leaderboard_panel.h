@@ -17,8 +17,8 @@ struct StatusLine {
   ImVec4 colour{1.0f, 1.0f, 1.0f, 1.0f};
 };
 
-// The first that applies: requests in flight; the latest submission's state (red when it
-// reports an error); the latest fetch failure; submissions turned off.
+// The first that applies: requests in flight; the latest fetch's failure; the latest
+// submission's state (red when it reports an error); submissions turned off.
 StatusLine leaderboard_status_line(std::int32_t pending, const std::string& submit_status, bool submissions_enabled,
                                    const std::string& fetch_error);
 

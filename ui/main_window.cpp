@@ -13,9 +13,6 @@
 static constexpr float kLeftWidth = 280.0f;
 static constexpr float kRightWidth = 320.0f;
 static constexpr float kColumnSpacing = 24.0f;
-// "RUNNING..." sits this far left of the main window's right edge (not scaled, as the title
-// line's other offsets are not).
-static constexpr float kRunningOffsetFromRight = 200.0f;
 
 ColumnWidths column_widths(float available_width, float dpi_scale) {
   const float left = kLeftWidth * dpi_scale;
@@ -30,9 +27,12 @@ static void draw_title_line(App& app) {
   ImGui::TextColored(kDimGrey, "v1.4");
   if (app.font_heading != nullptr) ImGui::PopFont();
 
-  ImGui::SameLine(ImGui::GetWindowWidth() - kRunningOffsetFromRight);
+  // "RUNNING..." ends where the columns below end, at the window's right padding.
+  const char* running_text = "RUNNING...";
+  ImGui::SameLine(ImGui::GetWindowContentRegionMax().x - ImGui::CalcTextSize(running_text).x);
   if (app.engine.running.load()) {
-    ImGui::TextColored(kTeal, "RUNNING...");
+    ImGui::TextColored(kTeal, "%s", running_text);
+    record_item_rect("running mark");
   } else {
     // Ends the title line without drawing: the separator below would otherwise be placed on it.
     ImGui::NewLine();

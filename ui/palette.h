@@ -8,6 +8,7 @@
 inline const ImVec4 kTeal{kTealRgb.r, kTealRgb.g, kTealRgb.b, 1.0f};  // titles, single-core figures, live bar, graph
 inline const ImVec4 kOrange{kOrangeRgb.r, kOrangeRgb.g, kOrangeRgb.b,
                             1.0f};                       // "BENCHMARK", history, multi-core figures
+inline const ImVec4 kViolet{0.62f, 0.52f, 1.0f, 1.0f};   // SMT figures
 inline const ImVec4 kLabelGrey{0.5f, 0.5f, 0.5f, 1.0f};  // labels and secondary figures
 inline const ImVec4 kDimGrey{0.4f, 0.4f, 0.4f, 1.0f};    // "no data" texts, the version
 inline const ImVec4 kErrorRed{0.8f, 0.2f, 0.2f, 1.0f};   // failures the user must see

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <optional>
+#include <string>
 
 #include "state/app.h"
 #include "state/gpu_backend.h"
@@ -11,6 +13,7 @@
 #include "ui/item_rects.h"
 #include "ui/palette.h"
 #include "ui/panels.h"
+#include "ui/stress_panel_parts.h"
 
 namespace {
 
@@ -99,20 +102,37 @@ void draw_progress_line(App& app, ImFont* font) {
   const bool running = app.engine.running.load();
   const std::int32_t done = app.engine.tiles_done.load();
   const std::int32_t count = app.engine.tile_count.load();
-  const float fraction = count != 0 ? static_cast<float>(done) / static_cast<float>(count) : 0.0f;
+  // Weighted by the tiles' costs where they were counted: half the time is about half the bar.
+  const auto fraction = static_cast<float>(app.run_progress.done_share(done, count));
   const double seconds = progress_seconds(app, running);
 
   const bool cancelled = !running && app.run_cancelled;
+  if (!app.run_estimate.empty()) {
+    // What runs and about how long, said as it starts; it stays after the run, beside its time.
+    ImGui::TextColored(ImVec4(0.7f, 0.7f, 0.7f, 1.0f), "%s", app.run_estimate.c_str());
+    record_item_rect("run estimate");
+  }
   if (running || fraction > 0 || cancelled) {
     if (font != nullptr) ImGui::PushFont(font);
-    char text[128];
-    std::snprintf(text, sizeof text, "%d / %d tiles  |  %.1f%%  |  %.1fs", done, count, fraction * 100.0f, seconds);
+    char text[160];
+    const int length = std::snprintf(text, sizeof text, "%s%d / %d tiles  |  %.1f%%  |  %.1fs",
+                                     stress_progress_prefix(app).c_str(), done, count, fraction * 100.0f, seconds);
+    if (running && done < count && length > 0 && static_cast<std::size_t>(length) < sizeof text) {
+      const std::optional<double> remaining = app.run_progress.remaining_seconds(done, count, seconds);
+      std::snprintf(text + length, sizeof text - static_cast<std::size_t>(length), "  |  %s",
+                    remaining ? (format_duration(*remaining) + " left").c_str() : "estimating...");
+    }
     ImGui::TextColored(ImVec4(0.7f, 0.7f, 0.7f, 1.0f), "%s", text);
     if (font != nullptr) ImGui::PopFont();
     // Without it a cancelled run's bar just looks paused.
     if (cancelled) {
       ImGui::SameLine();
       ImGui::TextColored(kOrange, "Cancelled");
+    }
+    // Nothing else shows that the preview opens at full size, with Save PNG.
+    if (!running && app.finished_kind) {
+      ImGui::SameLine();
+      ImGui::TextColored(kDimGrey, "  click the image to view or save it");
     }
   }
 

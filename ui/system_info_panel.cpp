@@ -12,11 +12,35 @@
 
 namespace {
 
+// The value in lines broken at spaces only: the library's wrapping also breaks after a full
+// stop, which split "6.1.0-28-amd64" across lines. A word wider than the column stays whole.
+void draw_wrapped_at_spaces(const std::string& value) {
+  const float width = ImGui::GetContentRegionAvail().x;
+  std::string line;
+  std::size_t start = 0;
+  while (start <= value.size()) {
+    std::size_t end = value.find(' ', start);
+    if (end == std::string::npos) end = value.size();
+    const std::string word = value.substr(start, end - start);
+    const std::string longer = line.empty() ? word : line + " " + word;
+    if (!line.empty() && ImGui::CalcTextSize(longer.c_str()).x > width) {
+      ImGui::TextUnformatted(line.c_str());
+      line = word;
+    } else {
+      line = longer;
+    }
+    start = end + 1;
+  }
+  ImGui::TextUnformatted(line.c_str());
+}
+
 void draw_row(const char* label, const char* value, float value_x, ImFont* font) {
   ImGui::TextColored(kLabelGrey, "%s", label);
   ImGui::SameLine(value_x);
   if (font != nullptr) ImGui::PushFont(font);
-  ImGui::TextWrapped("%s", value);
+  ImGui::BeginGroup();  // the lines after the first start at the value column too
+  draw_wrapped_at_spaces(value);
+  ImGui::EndGroup();
   if (font != nullptr) ImGui::PopFont();
 }
 

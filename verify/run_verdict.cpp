@@ -7,6 +7,7 @@ ReferenceWorkload ReferenceWorkload::standard() { return ReferenceWorkload{kStan
 std::int32_t standard_threads(RunKind kind, const MachineThreads& machine) {
   switch (kind) {
     case RunKind::single: return 1;
+    case RunKind::smt: return machine.smt;
     case RunKind::multi: return machine.usable;
   }
   return machine.usable;  // unreachable: every kind is listed above
@@ -14,13 +15,18 @@ std::int32_t standard_threads(RunKind kind, const MachineThreads& machine) {
 
 namespace {
 
-// Only a multi-core run can be refused part of the machine: it is meant to use all of it.
-bool uses_whole_machine(RunKind kind) {
+// A multi-core run is meant to use the whole machine, a one-core run its fastest core: each is
+// not the standard run when this process may not use those processors.
+std::string restriction_reason(RunKind kind, const MachineThreads& machine) {
   switch (kind) {
-    case RunKind::single: return false;
-    case RunKind::multi: return true;
+    case RunKind::single:
+    case RunKind::smt: return machine.one_core_not_standard_reason;
+    case RunKind::multi:
+      if (machine.usable >= machine.logical) return {};
+      return "not submitted: this process may use only " + std::to_string(machine.usable) + " of the machine's " +
+             std::to_string(machine.logical) + " logical processors";
   }
-  return true;  // unreachable: every kind is listed above
+  return {};  // unreachable: every kind is listed above
 }
 
 }  // namespace
@@ -33,11 +39,9 @@ RunVerdict judge_run(const ReferenceWorkload& reference, const RunRequest& run, 
   if (reference_image && !reference.sha256.empty()) verdict.image_verified = image_sha256 == reference.sha256;
   verdict.custom = !reference_image || run.threads != standard_threads(run.kind, machine);
   verdict.may_record = !verdict.custom && verdict.image_verified == true;
-  const bool restricted = uses_whole_machine(run.kind) && machine.usable < machine.logical;
-  verdict.may_submit = verdict.may_record && !restricted;
-  if (verdict.may_record && restricted) {
-    verdict.not_submitted_reason = "not submitted: this process may use only " + std::to_string(machine.usable) +
-                                   " of the machine's " + std::to_string(machine.logical) + " logical processors";
-  }
+  const std::string restricted = restriction_reason(run.kind, machine);
+  verdict.may_submit = verdict.may_record && restricted.empty();
+  if (verdict.may_record) verdict.not_submitted_reason = restricted;
+  verdict.may_compare = verdict.may_submit;
   return verdict;
 }

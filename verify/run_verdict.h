@@ -4,7 +4,8 @@
 // thread count (standard_threads) may be recorded in the history; any other thread count makes
 // it a custom run of its kind, which is neither recorded nor submitted. A multi-core run that could not use every
 // logical processor of the machine (an affinity mask, a container's quota) is recorded but never submitted: the
-// leaderboard ranks processors, and it would rank this one by a part of it.
+// leaderboard ranks processors, and it would rank this one by a part of it. Likewise a single-core
+// or SMT run kept off the fastest core type by the affinity mask.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -25,10 +26,15 @@ struct ReferenceWorkload {
 struct MachineThreads {
   std::int32_t logical = 1;  // the machine's logical processors
   std::int32_t usable = 1;   // those this process may use (the multi-core thread count)
+  std::int32_t smt = 0;      // the SMT run's workers: one core's hardware threads; 0: no SMT run
+  // Why the single-core and SMT runs are not the standard ones here (the fastest core type lies
+  // outside the affinity mask): they are recorded, not submitted. Empty when they are.
+  std::string one_core_not_standard_reason{};
 };
 
-// The workers of a kind's standard run: 1 for single-core, every processor this process may use
-// for multi-core. The window's buttons, the runner and the verdict all ask here.
+// The workers of a kind's standard run: 1 for single-core, one core's hardware threads for SMT,
+// every processor this process may use for multi-core. The window's buttons, the runner and the
+// verdict all ask here.
 std::int32_t standard_threads(RunKind kind, const MachineThreads& machine);
 
 struct RunVerdict {
@@ -38,6 +44,10 @@ struct RunVerdict {
   std::optional<bool> image_verified;
   bool may_record = false;
   bool may_submit = false;
+  // Placed among its processor's runs on the leaderboard: a run that may be submitted, or one
+  // kept back only by the conditions it ran under (system/run_conditions.h), since viewing is
+  // allowed and a low score's likely cause is then named.
+  bool may_compare = false;
   // Why a recordable run is not submitted; empty otherwise.
   std::string not_submitted_reason;
 };

@@ -15,8 +15,11 @@ std::string dump(const json& doc) {
 }
 
 json row_json(const BoardEntry& e) {
-  return {{"cpu", e.row.cpu},    {"avg_score", e.row.avg_score}, {"runs", e.row.runs},  {"median", e.spread.median},
-          {"p10", e.spread.p10}, {"p90", e.spread.p90},          {"min", e.spread.min}, {"max", e.spread.max}};
+  json row = {{"cpu", e.row.cpu},    {"avg_score", e.row.avg_score}, {"runs", e.row.runs},  {"median", e.spread.median},
+              {"p10", e.spread.p10}, {"p90", e.spread.p90},          {"min", e.spread.min}, {"max", e.spread.max}};
+  // The runs behind the average: fewer than 5 and the row is marked as uncertain.
+  row["counted_runs"] = e.counted_runs;
+  return row;
 }
 
 unsigned char lower(char c) {
@@ -58,11 +61,12 @@ std::string api_reply(const Board& board, std::size_t max_rows) {
   return dump({{"leaderboard", std::move(rows)}});
 }
 
-std::string page_rows_reply(const Board& board, std::string_view filter, std::size_t max_rows) {
+std::string page_rows_reply(const Board& board, std::string_view filter, std::size_t max_rows, long long min_runs) {
   json rows = json::array();
   long long matches = 0;
   for (const auto& e : board.entries) {
     if (!filter.empty() && !contains_ignoring_case(e.row.cpu, filter)) continue;
+    if (e.counted_runs < min_runs) continue;
     if (static_cast<std::size_t>(matches++) >= max_rows) continue;
     json row = row_json(e);
     row["rank"] = e.rank;

@@ -20,8 +20,9 @@ inline constexpr long long kHistogramBins = 20;
 std::string api_reply(const Board& board, std::size_t max_rows);
 
 // {"processors":N,"matches":M,"rows":[...]}: the entries whose name holds `filter` (ASCII
-// letters compared without case), at most max_rows of them, each with its rank among all.
-std::string page_rows_reply(const Board& board, std::string_view filter, std::size_t max_rows);
+// letters compared without case) and whose average counts at least `min_runs` runs, at most
+// max_rows of them, each with its rank among all.
+std::string page_rows_reply(const Board& board, std::string_view filter, std::size_t max_rows, long long min_runs = 0);
 
 // One processor: its row, rank, spread, runs per thread count, histogram and its latest days
 // ("history": [day, runs, mean, lowest, highest], oldest first), from its summary.

@@ -57,6 +57,14 @@ void method_not_allowed_or_not_found(const httplib::Request& req, httplib::Respo
   } else if (req.path == "/healthz") {
     res.set_header("Allow", "GET, HEAD");
     set_error_reply(res, 405, req.method + " is not allowed on /healthz; use GET");
+  } else if (req.method == "GET" && req.get_header_value("Accept").find("text/html") != std::string::npos) {
+    // A browser that followed a stale link gets a page with the way back, not JSON.
+    res.status = 404;
+    res.set_content(
+        "<!DOCTYPE html><html lang=\"en\"><head><meta charset=\"utf-8\"><title>Not found - Strelvik "
+        "leaderboard</title><link rel=\"stylesheet\" href=\"/style.css\"></head><body><main><h1>Not found</h1>"
+        "<p>There is no page at this address. <a href=\"/\">The leaderboard</a> is at /.</p></main></body></html>\n",
+        "text/html; charset=utf-8");
   } else {
     set_error_reply(res, 404, default_reason(404));
   }

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 namespace {
@@ -72,6 +73,17 @@ std::optional<ProcessorSummary> summary_for(IRunStore& store, RunKind kind, cons
   return std::nullopt;
 }
 
+// The page's "at least 5 runs" filter: rows whose average counts fewer runs are left out. Absent
+// means 0; anything but up to seven digits is refused.
+std::optional<long long> min_runs_of(const httplib::Request& req) {
+  if (!req.has_param("min_runs")) return 0;
+  const std::string text = req.get_param_value("min_runs");
+  if (text.empty() || text.size() > 7 || text.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
+  const long long value = std::stoll(text);
+  if (value > 1'000'000) return std::nullopt;
+  return value;
+}
+
 }  // namespace
 
 void install_web_routes(httplib::Server& server, LeaderboardCache& cache, IRunStore& store, std::size_t max_rows) {
@@ -92,12 +104,20 @@ void install_web_routes(httplib::Server& server, LeaderboardCache& cache, IRunSt
     if (!board) return;
     // The filter's length is bounded by the request line's; each name is at most 128 bytes.
     const std::string filter = req.get_param_value("q");
-    if (filter.empty())
+    const std::optional<long long> min_runs = min_runs_of(req);
+    if (!min_runs) {
+      set_error_reply(res, 400, "query parameter min_runs must be a whole number from 0 to 1000000");
+      return;
+    }
+    if (filter.empty() && *min_runs == 0)
       res.set_content(board->page_reply, kJsonType);
     else
-      res.set_content(page_rows_reply(board->board, filter, max_rows), kJsonType);
+      res.set_content(page_rows_reply(board->board, filter, max_rows, *min_runs), kJsonType);
   });
 
+  // One processor's page, or with distribution=1 its distribution: the one route a client asks
+  // to place its own score among the runs (an older server answers it with the page, which has
+  // no buckets, and the client says so).
   server.Get("/cpu.json", [&cache, &store, cache_control](const httplib::Request& req, httplib::Response& res) {
     set_page_headers(res, cache_control);
     const auto board = board_for(cache, req, res);
@@ -108,37 +128,17 @@ void install_web_routes(httplib::Server& server, LeaderboardCache& cache, IRunSt
       set_error_reply(res, 404, "no accepted runs of this processor in this leaderboard");
       return;
     }
-    const std::string key = "page\n" + name;
+    const bool distribution = req.get_param_value("distribution") == "1";
+    const std::string key = (distribution ? "distribution\n" : "page\n") + name;
     auto reply = board->processor_reply(key);
     if (!reply) {
-      const auto summary = summary_for(store, *parse_run_kind(req.get_param_value("kind")), name, res);
+      const RunKind kind = *parse_run_kind(req.get_param_value("kind"));
+      const auto summary = summary_for(store, kind, name, res);
       if (!summary) return;
-      reply = std::make_shared<const std::string>(processor_reply(board->board, *entry, *summary));
+      reply = std::make_shared<const std::string>(distribution ? distribution_reply(kind, *summary)
+                                                               : processor_reply(board->board, *entry, *summary));
       board->keep_processor_reply(key, reply);
     }
     res.set_content(*reply, kJsonType);
   });
-
-  // One processor's distribution, for a client placing its own score among the runs.
-  server.Get("/distribution.json",
-             [&cache, &store, cache_control](const httplib::Request& req, httplib::Response& res) {
-               set_page_headers(res, cache_control);
-               const auto board = board_for(cache, req, res);
-               if (!board) return;
-               const std::string name = req.get_param_value("name");
-               if (!find_processor(board->board, name)) {
-                 set_error_reply(res, 404, "no accepted runs of this processor in this leaderboard");
-                 return;
-               }
-               const std::string key = "distribution\n" + name;
-               auto reply = board->processor_reply(key);
-               if (!reply) {
-                 const RunKind kind = *parse_run_kind(req.get_param_value("kind"));
-                 const auto summary = summary_for(store, kind, name, res);
-                 if (!summary) return;
-                 reply = std::make_shared<const std::string>(distribution_reply(kind, *summary));
-                 board->keep_processor_reply(key, reply);
-               }
-               res.set_content(*reply, kJsonType);
-             });
 }

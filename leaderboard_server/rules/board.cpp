@@ -8,8 +8,10 @@ Board build_board(std::vector<ProcessorRow> rows) {
   auto& entries = board.entries;
   entries.reserve(rows.size());
   for (ProcessorRow& r : rows)
-    entries.push_back(
-        {.row = {std::move(r.cpu), r.avg_score, r.runs}, .spread = r.spread, .threads = std::move(r.threads)});
+    entries.push_back({.row = {std::move(r.cpu), r.avg_score, r.runs},
+                       .counted_runs = r.counted_runs,
+                       .spread = r.spread,
+                       .threads = std::move(r.threads)});
   std::sort(entries.begin(), entries.end(),
             [](const BoardEntry& a, const BoardEntry& b) { return ranks_before(a.row, b.row); });
   for (std::size_t i = 0; i < entries.size(); ++i)
@@ -26,8 +28,12 @@ std::vector<ProcessorRow> board_rows(const Board& board) {
   std::vector<ProcessorRow> rows;
   rows.reserve(board.entries.size());
   for (const BoardEntry& e : board.entries)
-    rows.push_back(
-        {.cpu = e.row.cpu, .runs = e.row.runs, .avg_score = e.row.avg_score, .spread = e.spread, .threads = e.threads});
+    rows.push_back({.cpu = e.row.cpu,
+                    .runs = e.row.runs,
+                    .counted_runs = e.counted_runs,
+                    .avg_score = e.row.avg_score,
+                    .spread = e.spread,
+                    .threads = e.threads});
   return rows;
 }
 

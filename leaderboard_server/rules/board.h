@@ -14,7 +14,8 @@
 
 struct BoardEntry {
   RankedRow row;
-  long long rank = 0;  // competition ranking: tied averages share a rank (1, 2, 2, 4)
+  long long rank = 0;          // competition ranking: tied averages share a rank (1, 2, 2, 4)
+  long long counted_runs = 0;  // the runs its average counts (counted_run_count); row.runs counts all
   ScoreSpread spread;
   std::vector<int> threads;  // distinct, ascending
 };

@@ -20,6 +20,7 @@ void ProcessorSummary::add(int score, int thread_count, std::string_view day, bo
 ProcessorRow processor_row(const ProcessorSummary& summary) {
   ProcessorRow row{.cpu = summary.cpu,
                    .runs = summary.all.runs(),
+                   .counted_runs = summary.counted.runs(),
                    .avg_score = histogram_average(summary.counted),
                    .spread = histogram_spread(summary.all),
                    .threads = {}};

@@ -40,6 +40,7 @@ struct ProcessorSummary {
 struct ProcessorRow {
   std::string cpu;
   long long runs = 0;
+  long long counted_runs = 0;  // the runs the average counts (the counted histogram's)
   long long avg_score = 0;
   ScoreSpread spread;
   std::vector<int> threads;  // distinct, ascending

@@ -70,11 +70,23 @@ long long average_without_outliers(const std::vector<int>& scores) {
   return twice >= 0 ? (twice + count) / (2 * count) : -((-twice + count) / (2 * count));
 }
 
-long long counted_average(std::span<const StoredScore> runs, std::size_t per_client) {
+namespace {
+
+std::vector<int> counted_scores(std::span<const StoredScore> runs, std::size_t per_client) {
   std::vector<int> counted;
   counted.reserve(runs.size());
   std::unordered_map<std::string_view, std::size_t> seen;
   for (const StoredScore& run : runs)
     if (per_client == 0 || run.client.empty() || ++seen[run.client] <= per_client) counted.push_back(run.score);
-  return average_without_outliers(counted);
+  return counted;
+}
+
+}  // namespace
+
+long long counted_average(std::span<const StoredScore> runs, std::size_t per_client) {
+  return average_without_outliers(counted_scores(runs, per_client));
+}
+
+long long counted_run_count(std::span<const StoredScore> runs, std::size_t per_client) {
+  return static_cast<long long>(counted_scores(runs, per_client).size());
 }

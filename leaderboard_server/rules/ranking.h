@@ -41,3 +41,7 @@ long long average_without_outliers(const std::vector<int>& scores);
 // Average of one processor's runs over those that count: at most `per_client` of one sender (its
 // earliest), every run when `per_client` is 0 (a LAN event, where everyone shares one address).
 long long counted_average(std::span<const StoredScore> runs, std::size_t per_client);
+
+// How many of one processor's runs count in its average, by the same rule: a row built on few of
+// them is marked as uncertain wherever a board is shown.
+long long counted_run_count(std::span<const StoredScore> runs, std::size_t per_client);

@@ -75,6 +75,10 @@ std::string check_threads(RunKind kind, std::optional<std::int64_t> threads) {
     case RunKind::single:
       if (!threads || *threads != 1) return "threads must be 1 for a single-core run";
       return {};
+    case RunKind::smt:
+      if (!threads || *threads < 2 || *threads > kMaxSmtThreads)
+        return "threads must be an integer from 2 to " + std::to_string(kMaxSmtThreads) + " for an SMT run";
+      return {};
     case RunKind::multi:
       if (!threads || *threads < 2 || *threads > kMaxThreads)
         return "threads must be an integer from 2 to " + std::to_string(kMaxThreads) + " for a multi-core run";

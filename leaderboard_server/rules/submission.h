@@ -35,9 +35,11 @@ inline constexpr int kMaxScorePerThread = 17'507;
 // Only tests of small workloads (which score far higher) raise `per_thread`.
 int max_score_for_threads(int threads, int per_thread = kMaxScorePerThread);
 inline constexpr int kMaxThreads = 4096;
+// An SMT run uses the hardware threads of one core: 2 on x86, up to 8 on SMT8 servers.
+inline constexpr int kMaxSmtThreads = 8;
 inline constexpr std::size_t kMaxCpuNameBytes = 128;
 
-// The kinds a request may name, quoted, for its refusals: "single" or "multi".
+// The kinds a request may name, quoted, for its refusals: "single", "smt" or "multi".
 std::string run_kind_choices();
 
 SubmissionCheck validate_submission(std::string_view body, int max_score_per_thread = kMaxScorePerThread);

@@ -42,6 +42,11 @@ constexpr const char* kMigrations[] = {
     R"sql(
     ALTER TABLE runs ADD COLUMN client TEXT NOT NULL DEFAULT '';
     )sql",
+    // The one-core SMT board: a third kind (the constraint keeps the name PostgreSQL gave it).
+    R"sql(
+    ALTER TABLE runs DROP CONSTRAINT IF EXISTS runs_kind_check;
+    ALTER TABLE runs ADD CONSTRAINT runs_kind_check CHECK (kind IN ('single', 'smt', 'multi'));
+    )sql",
     kPostgresSummaryTables,
 };
 
@@ -126,7 +131,7 @@ class PostgresRunStore final : public IRunStore {
     std::vector<ProcessorRow> out;
     with_connection(Retry::IfConnectionLost, [&](PGconn* c) {
       Result r{exec_params(c, "select", PGRES_TUPLES_OK,
-                           "SELECT cpu_name, runs, avg_score, min, p10, median, p90, max, threads"
+                           "SELECT cpu_name, runs, avg_score, min, p10, median, p90, max, threads, counted_runs"
                            " FROM processor_summaries WHERE kind = $1",
                            run_kind_text(kind))};
       out.clear();
@@ -134,6 +139,7 @@ class PostgresRunStore final : public IRunStore {
       for (int i = 0; i < PQntuples(r.res); ++i)
         out.push_back({.cpu = std::string(text_of(r.res, i, 0)),
                        .runs = integer_of(r.res, i, 1),
+                       .counted_runs = integer_of(r.res, i, 9),
                        .avg_score = integer_of(r.res, i, 2),
                        .spread = {static_cast<int>(integer_of(r.res, i, 3)), static_cast<int>(integer_of(r.res, i, 4)),
                                   static_cast<int>(integer_of(r.res, i, 5)), static_cast<int>(integer_of(r.res, i, 6)),
@@ -425,8 +431,8 @@ void PostgresRunStore::compute_summaries(const std::function<void(const std::str
     CopyBuffer threads{"COPY summary_threads (kind, cpu_name, threads, runs) FROM STDIN"};
     CopyBuffer days{"COPY summary_days (kind, cpu_name, day, runs, sum, lowest, highest) FROM STDIN"};
     CopyBuffer rows{
-        "COPY processor_summaries (kind, cpu_name, runs, avg_score, min, p10, median, p90, max, threads)"
-        " FROM STDIN"};
+        "COPY processor_summaries (kind, cpu_name, runs, avg_score, min, p10, median, p90, max, threads,"
+        " counted_runs) FROM STDIN"};
     const auto flush = [&] {
       for (CopyBuffer* b : {&senders, &buckets, &threads, &days, &rows}) b->flush(writer.c);
     };
@@ -446,7 +452,7 @@ void PostgresRunStore::compute_summaries(const std::function<void(const std::str
                           d.highest);
                const ProcessorRow row = processor_row(s);
                rows.add(kind, row.cpu, row.runs, row.avg_score, row.spread.min, row.spread.p10, row.spread.median,
-                        row.spread.p90, row.spread.max, thread_list(row.threads));
+                        row.spread.p90, row.spread.max, thread_list(row.threads), row.counted_runs);
              }});
     long long reported = 0;
     bool stopped = false;

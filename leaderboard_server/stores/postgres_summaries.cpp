@@ -62,14 +62,16 @@ std::optional<ProcessorSummary> read_summary(PGconn* c, std::string_view kind, s
 }
 
 void put_row(PGconn* c, std::string_view kind, const ProcessorRow& row) {
-  Result r{exec_params(c, "summary", PGRES_COMMAND_OK,
-                       "INSERT INTO processor_summaries"
-                       " (kind, cpu_name, runs, avg_score, min, p10, median, p90, max, threads)"
-                       " VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10) ON CONFLICT (kind, cpu_name) DO UPDATE SET"
-                       " runs = EXCLUDED.runs, avg_score = EXCLUDED.avg_score, min = EXCLUDED.min, p10 = EXCLUDED.p10,"
-                       " median = EXCLUDED.median, p90 = EXCLUDED.p90, max = EXCLUDED.max, threads = EXCLUDED.threads",
-                       kind, row.cpu, row.runs, row.avg_score, row.spread.min, row.spread.p10, row.spread.median,
-                       row.spread.p90, row.spread.max, thread_list(row.threads))};
+  Result r{
+      exec_params(c, "summary", PGRES_COMMAND_OK,
+                  "INSERT INTO processor_summaries"
+                  " (kind, cpu_name, runs, avg_score, min, p10, median, p90, max, threads, counted_runs)"
+                  " VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11) ON CONFLICT (kind, cpu_name) DO UPDATE SET"
+                  " runs = EXCLUDED.runs, avg_score = EXCLUDED.avg_score, min = EXCLUDED.min, p10 = EXCLUDED.p10,"
+                  " median = EXCLUDED.median, p90 = EXCLUDED.p90, max = EXCLUDED.max, threads = EXCLUDED.threads,"
+                  " counted_runs = EXCLUDED.counted_runs",
+                  kind, row.cpu, row.runs, row.avg_score, row.spread.min, row.spread.p10, row.spread.median,
+                  row.spread.p90, row.spread.max, thread_list(row.threads), row.counted_runs)};
 }
 
 // Adds one stored run to its processor's summary within the insert's transaction and returns
@@ -78,11 +80,12 @@ ProcessorRow summarise(PGconn* c, std::size_t per_client, std::string_view kind,
                        std::string_view client, int score, int threads, std::string_view day) {
   // The caller holds the processor's lock, and the row lock taken here makes the runs added by
   // the summaries' computation take turns with inserts too: each reads what the one before left.
-  Result{exec_params(c, "summary", PGRES_COMMAND_OK,
-                     "INSERT INTO processor_summaries (kind, cpu_name, runs, avg_score, min, p10, median, p90, max,"
-                     " threads) VALUES ($1, $2, 1, 0, 0, 0, 0, 0, 0, '') ON CONFLICT (kind, cpu_name) DO UPDATE"
-                     " SET runs = processor_summaries.runs + 1",
-                     kind, cpu)};
+  Result{exec_params(
+      c, "summary", PGRES_COMMAND_OK,
+      "INSERT INTO processor_summaries (kind, cpu_name, runs, avg_score, min, p10, median, p90, max,"
+      " threads, counted_runs) VALUES ($1, $2, 1, 0, 0, 0, 0, 0, 0, '', 0) ON CONFLICT (kind, cpu_name) DO UPDATE"
+      " SET runs = processor_summaries.runs + 1",
+      kind, cpu)};
   bool counts = per_client == 0 || client.empty();
   if (!client.empty()) {
     Result r{exec_params(c, "summary", PGRES_TUPLES_OK,

@@ -40,6 +40,25 @@ constexpr const char* kMigrations[] = {
     R"sql(
     ALTER TABLE runs ADD COLUMN client TEXT NOT NULL DEFAULT '';
     )sql",
+    // The one-core SMT board: a third kind. SQLite cannot change a CHECK constraint in place, so
+    // the table is copied into one that allows it, keeping every run and its id.
+    R"sql(
+    CREATE TABLE runs_with_smt (
+        id           INTEGER PRIMARY KEY,
+        kind         TEXT    NOT NULL CHECK (kind IN ('single', 'smt', 'multi')),
+        cpu_name     TEXT    NOT NULL,
+        score        INTEGER NOT NULL,
+        threads      INTEGER NOT NULL,
+        user_agent   TEXT    NOT NULL,
+        submitted_at TEXT    NOT NULL,
+        client       TEXT    NOT NULL DEFAULT ''
+    );
+    INSERT INTO runs_with_smt (id, kind, cpu_name, score, threads, user_agent, submitted_at, client)
+        SELECT id, kind, cpu_name, score, threads, user_agent, submitted_at, client FROM runs;
+    DROP TABLE runs;
+    ALTER TABLE runs_with_smt RENAME TO runs;
+    CREATE INDEX runs_by_kind ON runs (kind, cpu_name);
+    )sql",
     kSqliteSummaryTables,
 };
 
@@ -121,6 +140,7 @@ class SqliteRunStore final : public IRunStore {
       ProcessorRow r{
           .cpu = std::string(s.text(0)),
           .runs = s.integer(1),
+          .counted_runs = s.integer(9),
           .avg_score = s.integer(2),
           .spread = {static_cast<int>(s.integer(3)), static_cast<int>(s.integer(4)), static_cast<int>(s.integer(5)),
                      static_cast<int>(s.integer(6)), static_cast<int>(s.integer(7))},
@@ -258,7 +278,7 @@ class SqliteRunStore final : public IRunStore {
   void put_row(std::string_view kind, const ProcessorRow& row) {
     summary_->put_row
         .bind(kind, row.cpu, row.runs, row.avg_score, row.spread.min, row.spread.p10, row.spread.median, row.spread.p90,
-              row.spread.max, thread_list(row.threads))
+              row.spread.max, thread_list(row.threads), row.counted_runs)
         .run("summary");
   }
 

@@ -13,11 +13,11 @@ namespace sqlite {
 struct SummaryStatements {
   explicit SummaryStatements(sqlite3* db)
       : state(db, "SELECT ready, runs_counted_per_client FROM summary_state"),
-        count_run(
-            db,
-            "INSERT INTO processor_summaries (kind, cpu_name, runs, avg_score, min, p10, median, p90, max, threads)"
-            " VALUES (?1, ?2, 1, 0, 0, 0, 0, 0, 0, '')"
-            " ON CONFLICT (kind, cpu_name) DO UPDATE SET runs = runs + 1"),
+        count_run(db,
+                  "INSERT INTO processor_summaries"
+                  " (kind, cpu_name, runs, avg_score, min, p10, median, p90, max, threads, counted_runs)"
+                  " VALUES (?1, ?2, 1, 0, 0, 0, 0, 0, 0, '', 0)"
+                  " ON CONFLICT (kind, cpu_name) DO UPDATE SET runs = runs + 1"),
         count_sender(db,
                      "INSERT INTO summary_senders (kind, cpu_name, client, runs) VALUES (?1, ?2, ?3, 1)"
                      " ON CONFLICT (kind, cpu_name, client) DO UPDATE SET runs = runs + 1 RETURNING runs"),
@@ -37,8 +37,8 @@ struct SummaryStatements {
         put_sender(db, "INSERT INTO summary_senders (kind, cpu_name, client, runs) VALUES (?1, ?2, ?3, ?4)"),
         put_row(db,
                 "INSERT OR REPLACE INTO processor_summaries"
-                " (kind, cpu_name, runs, avg_score, min, p10, median, p90, max, threads)"
-                " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)") {}
+                " (kind, cpu_name, runs, avg_score, min, p10, median, p90, max, threads, counted_runs)"
+                " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)") {}
   Statement state, count_run, count_sender, add_bucket, add_threads, add_day, put_sender, put_row;
 };
 
@@ -47,7 +47,8 @@ struct SummaryStatements {
 struct ReadStatements {
   explicit ReadStatements(sqlite3* db)
       : rows(db,
-             "SELECT cpu_name, runs, avg_score, min, p10, median, p90, max, threads FROM processor_summaries"
+             "SELECT cpu_name, runs, avg_score, min, p10, median, p90, max, threads, counted_runs"
+             " FROM processor_summaries"
              " WHERE kind = ?1"),
         buckets(db,
                 "SELECT counted, bucket, runs, sum, lowest, highest FROM summary_buckets"

@@ -23,7 +23,7 @@ inline constexpr const char* kSqliteSummaryTables = R"sql(
     CREATE TABLE processor_summaries (
         kind TEXT NOT NULL, cpu_name TEXT NOT NULL, runs INTEGER NOT NULL, avg_score INTEGER NOT NULL,
         min INTEGER NOT NULL, p10 INTEGER NOT NULL, median INTEGER NOT NULL, p90 INTEGER NOT NULL,
-        max INTEGER NOT NULL, threads TEXT NOT NULL,
+        max INTEGER NOT NULL, threads TEXT NOT NULL, counted_runs INTEGER NOT NULL,
         PRIMARY KEY (kind, cpu_name)
     ) WITHOUT ROWID;
     CREATE TABLE summary_senders (
@@ -57,7 +57,7 @@ inline constexpr const char* kPostgresSummaryTables = R"sql(
     CREATE TABLE processor_summaries (
         kind TEXT NOT NULL, cpu_name TEXT COLLATE "C" NOT NULL, runs BIGINT NOT NULL, avg_score BIGINT NOT NULL,
         min INTEGER NOT NULL, p10 INTEGER NOT NULL, median INTEGER NOT NULL, p90 INTEGER NOT NULL,
-        max INTEGER NOT NULL, threads TEXT NOT NULL,
+        max INTEGER NOT NULL, threads TEXT NOT NULL, counted_runs INTEGER NOT NULL,
         PRIMARY KEY (kind, cpu_name)
     );
     CREATE TABLE summary_senders (

@@ -351,6 +351,10 @@ TEST_F(WindowInteraction, HistoryDeleteButtonRemovesThatRunFromTheFile) {
   EXPECT_FALSE(rects().count("history delete 3"));
 
   ASSERT_NO_FATAL_FAILURE(click("history delete 1"));
+  ASSERT_TRUE(wait_for_rects([](const Rects& r) { return r.count("confirm delete") > 0; }, std::chrono::seconds(10)))
+      << "no question before the delete:\n"
+      << read_file(path("rects.txt"));
+  ASSERT_NO_FATAL_FAILURE(click("confirm delete"));
   // The file is rewritten with the two other runs, in their order.
   std::optional<std::vector<HistoryRun>> runs;
   const auto deadline = Clock::now() + std::chrono::seconds(10);

@@ -6,9 +6,10 @@
 
 #include "cli/command_line.h"
 #include "cli/progress_reporter.h"
-#include "cli/remaining_time.h"
 #include "cli/run_options.h"
 #include "cli/run_report.h"
+#include "engine/remaining_time.h"
+#include "engine/smt_uplift.h"
 
 namespace {
 
@@ -39,6 +40,23 @@ TEST(CommandLine, StandardRunsUseThePanelsConfiguration) {
     EXPECT_EQ(run.workload,
               (Workload{.width = 1920, .height = 1080, .samples_per_pixel = 128, .max_depth = 50, .tile_size = 32}));
   }
+}
+
+TEST(CommandLine, AllRunsSingleSmtAndMultiAndLeavesSmtOutWithoutSmt) {
+  const RunOptions options = std::get<RunOptions>(parse({"all"}));
+  EXPECT_EQ(options.kinds, (std::vector<RunKind>{RunKind::single, RunKind::smt, RunKind::multi}));
+  const auto planned = [&](const MachineThreads& machine) {
+    std::vector<std::pair<RunKind, std::int32_t>> runs;
+    for (const RunRequest& run : planned_runs(options, machine)) runs.emplace_back(run.kind, run.threads);
+    return runs;
+  };
+  const MachineThreads smt_machine{16, 16, 2, ""};
+  EXPECT_EQ(planned(smt_machine), (std::vector<std::pair<RunKind, std::int32_t>>{
+                                      {RunKind::single, 1}, {RunKind::smt, 2}, {RunKind::multi, 16}}));
+  const MachineThreads no_smt{4, 4};
+  EXPECT_EQ(planned(no_smt),
+            (std::vector<std::pair<RunKind, std::int32_t>>{{RunKind::single, 1}, {RunKind::multi, 4}}));
+  EXPECT_EQ(std::get<RunOptions>(parse({"smt"})).kinds, std::vector<RunKind>{RunKind::smt});
 }
 
 TEST(CommandLine, CustomOptionsAndRepeats) {
@@ -86,8 +104,12 @@ TEST(CommandLine, RefusalsSayPlainlyWhatIsWrong) {
       {{"multi", "--threads", "2.5"}, "'2.5' is not a number"},
       {{"single", "--threads", "3"}, "--threads applies to 'multi' only"},
       {{"both", "--threads", "2", "--repeat", "2"}, "--threads applies to 'multi' only"},
+      {{"smt", "--threads", "4"}, "--threads applies to 'multi' only"},
       {{"multi", "--image", "x.jpg"}, "must end in .png, got 'x.jpg'"},
       {{"multi", "--image", ""}, "--image needs a file name"},
+      // A near miss names the option meant; a hidden one never is (single refuses --threads).
+      {{"multi", "2", "--thread"}, "; did you mean --threads?"},
+      {{"multi", "--jsn"}, "did you mean --json?"},
   };
   for (const auto& [args, message] : cases) {
     const Command command = parse(args);
@@ -110,6 +132,18 @@ TEST(CommandLine, HelpShowsTheStandardWorkloadAndTheExitCodes) {
         std::string("130 cancelled")})
     EXPECT_NE(text.find(expected), std::string::npos) << expected;
   EXPECT_EQ(text.find('{'), std::string::npos) << text;  // no "--no-history{false}"
+  EXPECT_NE(text.find("--image FILE.png"), std::string::npos) << text;
+  EXPECT_NE(text.find("--size WxH"), std::string::npos) << text;
+  // Each command lists only the exit codes it can end with.
+  const std::string info = std::get<EarlyExit>(parse({"info", "--help"})).text;
+  EXPECT_NE(info.find("Exit codes: 0 done; 2 bad usage."), std::string::npos) << info;
+  EXPECT_EQ(info.find("130"), std::string::npos) << info;
+  const std::string history = std::get<EarlyExit>(parse({"history", "--help"})).text;
+  EXPECT_NE(history.find("1 the history could not be read"), std::string::npos) << history;
+  EXPECT_EQ(history.find("reference"), std::string::npos) << history;
+  const EarlyExit version = std::get<EarlyExit>(parse({"--version"}));
+  EXPECT_EQ(version.code, 0);
+  EXPECT_EQ(version.text.substr(0, 13), "strelvik-cli ");
 }
 
 TEST(ImageSize, AcceptsOnlyPositiveSizesThatFitThe32BitImage) {
@@ -136,6 +170,10 @@ TEST(ProgressLine, ShowsCountsPercentAndRemainingTime) {
   EXPECT_EQ(format_progress_line("single (1 thread)", {2040, 2040, 75.0}, "", 0),
             "single (1 thread) 2040/2040  100.0%  elapsed 1:15");
   EXPECT_EQ(format_duration(3725.0), "1:02:05");
+  // The percentage is the work's share when the reporter knows it, not the tiles'.
+  EXPECT_EQ(format_progress_line(
+                "multi", {.tiles_done = 510, .tile_count = 2040, .elapsed_seconds = 12.0, .done_share = 0.5}, "", 0),
+            "multi 510/2040   50.0%  elapsed 0:12");
 }
 
 TEST(ProgressLine, FitsTheTerminalShorteningTheBarFirst) {
@@ -181,19 +219,35 @@ TEST(RunReport, JsonHasTheDocumentedKeysInOrder) {
   report.result = BenchmarkResult{RunKind::multi, 1234, 97.25, 8, "2026-12-07T10:00:00"};
   report.workload = kStandardWorkload;
   report.image_sha256 = "ab";
+  report.sensors = SensorSummary{};
   const auto custom = run_report_json(report);
   std::vector<std::string> keys;
   for (const auto& item : custom.items()) {
     keys.push_back(item.key());
   }
-  EXPECT_EQ(keys, (std::vector<std::string>{"type", "score", "time_seconds", "threads", "date", "width", "height",
-                                            "samples", "max_depth", "tile_size", "image_sha256", "verified", "custom",
-                                            "recorded", "submit_status"}));
+  EXPECT_EQ(keys,
+            (std::vector<std::string>{"type", "score", "time_seconds", "threads", "date", "width", "height", "samples",
+                                      "max_depth", "tile_size", "image_sha256", "verified", "custom", "recorded",
+                                      "submit_status", "sensors", "warnings", "comparison", "comparison_reason"}));
   EXPECT_TRUE(custom["verified"].is_null());
   EXPECT_TRUE(custom["submit_status"].is_null());
   report.verdict.image_verified = false;
   EXPECT_EQ(run_report_json(report)["verified"], false);
   EXPECT_NE(run_report_text(report).find("NOT VERIFIED"), std::string::npos);
+}
+
+TEST(RunSummary, TheSmtUpliftComparesTheMedianRunsOfBothKindsInWholePercent) {
+  EXPECT_EQ(smt_uplift_text(1000, 1310), "+31 %");
+  EXPECT_EQ(smt_uplift_text(1000, 965), "-4 %") << "half away from zero";
+  EXPECT_EQ(smt_uplift_text(1000, 1004), "+0 %");
+  EXPECT_EQ(smt_uplift_text(0, 1310), "");
+  std::vector<RunReport> reports(4);
+  const std::pair<RunKind, std::int32_t> runs[] = {
+      {RunKind::single, 1000}, {RunKind::smt, 1400}, {RunKind::smt, 1320}, {RunKind::smt, 1300}};
+  for (std::size_t i = 0; i < 4; ++i) reports[i].result = BenchmarkResult{runs[i].first, runs[i].second, 1.0, 2, ""};
+  EXPECT_EQ(smt_uplift_line(reports), "SMT uplift: +32 % (smt 1320 over single 1000)\n");
+  reports[0].verdict.image_verified = false;
+  EXPECT_EQ(smt_uplift_line(reports), "") << "a wrong image compares with nothing";
 }
 
 TEST(RunSummary, MedianMinMaxAndSpreadPerKind) {

@@ -7,6 +7,7 @@
 
 #include "cli/command_line.h"
 #include "cli/leaderboard_command.h"
+#include "cli/run_comparison.h"
 #include "cli/run_report.h"
 
 namespace {
@@ -56,15 +57,35 @@ TEST(SeriesSubmission, TheMedianVerifiedStandardRunOfEachKind) {
   EXPECT_FALSE(median_run({run(RunKind::single, 5, false), run(RunKind::single, 6, true, true)}, RunKind::single));
 }
 
+TEST(SeriesSubmission, ARunKeptBackByItsWarningsIsComparedAndALowScoreNamesThem) {
+  const RunWarning battery{RunWarningCode::Battery, "The machine ran on battery."};
+  RunReport kept = run(RunKind::multi, 700);
+  kept.verdict.may_compare = true;
+  hold_back_for_warnings(kept.verdict, {battery});
+  kept.warnings = {battery};
+  const std::vector<RunReport> reports{kept};
+  EXPECT_FALSE(median_run(reports, RunKind::multi));
+  EXPECT_EQ(median_run(reports, RunKind::multi, MedianOf::ComparableRuns), 0u);
+  // In a series it waits for the median like any other run, not for a submission it cannot have.
+  EXPECT_EQ(not_compared_reason(kept.verdict, true), "only the series' median run is compared");
+
+  kept.comparison = ComparisonOutcome{ScoreComparison{ComparisonVerdict::low, 40, 1000, 2, 30}, ""};
+  const std::string text = run_report_text(kept);
+  EXPECT_NE(text.find("Likely cause: The machine ran on battery."), std::string::npos) << text;
+}
+
 TEST(LeaderboardTable, MarksOnlyThisMachinesExactName) {
-  const std::vector<LeaderboardRow> rows{{"Example CPU", 8123, 2}, {"example cpu", 8000, 1}, {"Example CPU ", 7000, 3}};
+  // Runs beyond those counted (more than 3 of one sender) do not lift the "~" mark.
+  const std::vector<LeaderboardRow> rows{
+      {"Example CPU", 8123, 9, 5}, {"example cpu", 8000, 9, 4}, {"Example CPU ", 7000, 3}};
   const std::string text = leaderboard_table_text(rows, "Example CPU");
   EXPECT_EQ(text,
             "     #  CPU                                                  Score   Runs\n"
-            "*    1  Example CPU                                           8123      2\n"
-            "     2  example cpu                                           8000      1\n"
-            "     3  Example CPU                                           7000      3\n"
-            "* this machine\n");
+            "*    1  Example CPU                                           8123      9\n"
+            " ~   2  example cpu                                           8000      9\n"
+            " ~   3  Example CPU                                           7000      3\n"
+            "* this machine\n"
+            "~ fewer than 5 runs counted in the average\n");
   EXPECT_EQ(leaderboard_table_text(rows, "Other").find('*'), std::string::npos);
   EXPECT_EQ(leaderboard_table_text({}, "Example CPU"), "No data yet\n");
 }
@@ -91,6 +112,17 @@ TEST(RunReportSubmission, StatusInTextAndJson) {
   EXPECT_TRUE(run_summary_json(summary)["submit_status"].is_null());
   summary.submit_status = "Submit error: HTTP 429";
   EXPECT_EQ(run_summary_json(summary)["submit_status"], "Submit error: HTTP 429");
+
+  // The comparison follows the submission line; a low one names the usual causes below it.
+  report.comparison = ComparisonOutcome{ScoreComparison{ComparisonVerdict::low, 40, 9000, 3, 10}, ""};
+  EXPECT_NE(run_report_text(report).find("  leaderboard: Submitted OK (multi 8123)\n"
+                                         "  comparison: Low for this processor: 3rd percentile of 40 runs, 10 % below "
+                                         "the median 9000\n  Usual causes: cooling, power plan, memory settings\n"),
+            std::string::npos);
+  // Without a leaderboard only the JSON says why there is none.
+  report.comparison = ComparisonOutcome{std::nullopt, std::string(kNotConfigured)};
+  EXPECT_EQ(run_report_text(report).find("comparison"), std::string::npos);
+  EXPECT_EQ(run_report_json(report)["comparison_reason"], "Leaderboard not configured");
 }
 
 }  // namespace

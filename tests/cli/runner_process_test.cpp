@@ -15,6 +15,7 @@
 #include <string>
 #include <thread>
 
+#include "system/png_writer.h"
 #include "tests/support/test_processes.h"
 
 namespace {
@@ -98,9 +99,19 @@ TEST(Runner, WritesThePngImage) {
   ASSERT_GT(bytes.size(), 8u);
   EXPECT_EQ(bytes.substr(1, 3), "PNG");
 
+  // A name that cannot be written is refused before the run, with the reason.
   const Outcome unwritable = run("single --size 8x8 --spp 1 --depth 1 --no-history --image /nonexistent/dir/x.png");
-  EXPECT_EQ(unwritable.exit_code, 1);
-  EXPECT_NE(unwritable.err.find("could not write"), std::string::npos);
+  EXPECT_EQ(unwritable.exit_code, 2);
+  EXPECT_NE(unwritable.err.find("the folder /nonexistent/dir does not exist"), std::string::npos) << unwritable.err;
+  EXPECT_EQ(unwritable.err.find("single (1 thread)"), std::string::npos) << "a run began";
+  // The check leaves an existing file as it was.
+  { std::ofstream(png) << "kept"; }
+  const Outcome folder = run("single --size 8x8 --spp 1 --depth 1 --no-history --image " +
+                             std::filesystem::temp_directory_path().string() + "/.png");
+  EXPECT_EQ(folder.exit_code, 2);
+  EXPECT_EQ(png_target_problem(png.string()), "");
+  EXPECT_EQ(slurp(png), "kept");
+  std::filesystem::remove(png);
 }
 
 TEST(Runner, InterruptCancelsTheRunAndExitsWith130) {
@@ -132,4 +143,33 @@ TEST(Runner, MultiUsesOnlyTheProcessorsItsAffinityMaskAllows) {
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_EQ(lines[0]["threads"], 1);
   EXPECT_EQ(lines[0]["type"], "multi");  // one worker, still the kind that was asked for
+}
+
+// One processor is never a whole core of two threads, on any machine: the SMT run has nowhere to
+// go, `smt` says why and runs nothing, and `all` leaves it out.
+TEST(Runner, SmtWithoutAWholeSmtCoreExits2WithTheReasonAndAllSkipsIt) {
+  const std::string taskset = "taskset -c 0 " + runner().string();
+  const Outcome smt = run_command(taskset + " smt --size 32x32 --spp 1 --depth 2 --json --no-history --no-submit");
+  EXPECT_EQ(smt.exit_code, 2);
+  EXPECT_EQ(smt.out, "");
+  EXPECT_EQ(smt.err.rfind("strelvik-cli: No SMT run: ", 0), 0u) << smt.err;
+
+  const Outcome all = run_command(taskset + " all --size 32x32 --spp 1 --depth 2 --json --no-history --no-submit");
+  ASSERT_EQ(all.exit_code, 0) << all.err;
+  const auto lines = json_lines(all.out);
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0]["type"], "single");
+  EXPECT_EQ(lines[1]["type"], "multi");
+
+  // Unmasked, a machine with SMT runs one core's threads (this one has none: exit 2 again).
+  const Outcome here = run("smt --size 32x32 --spp 1 --depth 2 --json --no-history --no-submit");
+  if (here.exit_code == 0) {
+    const auto runs = json_lines(here.out);
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0]["type"], "smt");
+    EXPECT_GE(runs[0]["threads"], 2);
+    EXPECT_LE(runs[0]["threads"], 8);
+  } else {
+    EXPECT_EQ(here.exit_code, 2) << here.err;
+  }
 }

@@ -61,6 +61,9 @@ TEST(BenchmarkEngine, AResultCarriesItsRunsKindWhateverItsThreadCount) {
   EXPECT_EQ(single.threads, 1);
   EXPECT_GT(single.score, 0);
   EXPECT_GT(single.time_seconds, 0.0);
+  // Kept to the microsecond the clock resolves, so that it prints as a short decimal.
+  const double microseconds = single.time_seconds * 1e6;
+  EXPECT_NEAR(microseconds, static_cast<double>(static_cast<long long>(microseconds + 0.5)), 1e-3);
   EXPECT_FALSE(engine.result_ready.load());  // taken exactly once
 
   const BenchmarkResult multi = run_to_end(engine, small(3));

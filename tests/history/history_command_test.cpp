@@ -39,6 +39,15 @@ TEST(BestScores, OnlyTheExactKindsCountEachFromZero) {
   EXPECT_EQ(b.single, 9);
   EXPECT_EQ(b.multi, 500);
   EXPECT_EQ(best_scores({run(-3, "single")}).single, 0);
+  EXPECT_EQ(best_scores({run(1300, "smt"), run(900, "single"), run(1400, "SMT")}).smt, 1300);
+}
+
+TEST(HistoryCommand, AStressTestIsListedAsStrAndIsNoMultiCoreBest) {
+  TempDir dir;
+  write_file(dir.file("history.json"), serialize_history({run(300, "multi"), run(900, "stress")}));
+  const auto r = history_command(dir.file("history.json"), std::nullopt, false);
+  EXPECT_NE(r.out.find("   2  STR       900"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Best multi-core:  300"), std::string::npos) << r.out;
 }
 
 TEST(HistoryCommand, ListsNewestFirstNumberedFromTheOldestWithTheBestOfEachKind) {
@@ -70,6 +79,8 @@ TEST(HistoryCommand, AnEmptyHistorySaysSoAndShowsNoBest) {
   const auto j = nlohmann::json::parse(history_command(dir.file("history.json"), std::nullopt, true).out);
   EXPECT_TRUE(j["runs"].empty());
   EXPECT_TRUE(j["best"]["single"].is_null());
+  // Deleting from it is bad usage (2), not an unreadable history (1).
+  EXPECT_EQ(history_command(dir.file("history.json"), 1, false).code, 2);
 }
 
 TEST(HistoryCommand, DeletesTheEntryByItsShownNumberAndRefusesNumbersThatDoNotExist) {
@@ -86,7 +97,7 @@ TEST(HistoryCommand, DeletesTheEntryByItsShownNumberAndRefusesNumbersThatDoNotEx
 
   for (int bad : {0, 3, -1}) {
     r = history_command(path, bad, false);
-    EXPECT_EQ(r.code, 1) << bad;
+    EXPECT_EQ(r.code, 2) << bad;
     EXPECT_NE(r.err.find("no result #"), std::string::npos);
   }
   EXPECT_EQ(parse_history(read_file(path)).entries.size(), 2u);

@@ -105,6 +105,21 @@ TEST(HistoryFormat, ARewriteKeepsEveryKeyOfARunItDoesNotKnowAndWritesSensorsOfNe
   EXPECT_EQ(text.find("clock_mhz_min"), std::string::npos) << "keys of sensors not measured stay absent";
 }
 
+TEST(HistoryFormat, TheCoreTypeOfAOneCoreRunIsWrittenAndKeptAsReadOnRewrite) {
+  HistoryEntry p_core;
+  p_core.type = "smt";
+  p_core.core_type = "P";
+  const auto back = load(serialize_history({p_core, HistoryEntry{}}));
+  ASSERT_EQ(back.kind, HistoryTextKind::Runs);
+  EXPECT_EQ(back.entries.at(0).core_type, "P");
+  EXPECT_EQ(back.entries.at(1).core_type, std::nullopt);
+  EXPECT_EQ(serialize_history(back.entries), serialize_history({p_core, HistoryEntry{}})) << "kept on rewrite";
+  // A later version's value of another shape is not read, and written back as it was.
+  const auto odd = load(R"({"runs": [{"type": "single", "core_type": {"name": "P", "class": 1}}]})");
+  EXPECT_EQ(odd.entries.at(0).core_type, std::nullopt);
+  EXPECT_NE(serialize_history(odd.entries).find(R"("class": 1)"), std::string::npos);
+}
+
 TEST(HistoryFormat, IntegerFieldsTakeFloatsByTruncationAndBooleansAsZeroOrOne) {
   const auto h = load(R"({"runs": [{"score": 1234.9, "threads": true, "samples": false,
                                     "resolution_w": -7.8, "time_seconds": 3}]})");

@@ -30,21 +30,21 @@ TEST(LeaderboardOverHttps, SubmissionsRefreshTheirKindAndTheStartUpPairFetchesBo
   submitter.submit("Example CPU", RunKind::multi, 8123, 16);
   submitter.stop_all();
   EXPECT_EQ(submitter.submit_status_text(), "Submitted OK (multi 8123)");
-  EXPECT_EQ(submitter.rows(RunKind::multi), (std::vector<LeaderboardRow>{{"Example CPU", 8123, 1}}));
+  EXPECT_EQ(submitter.rows(RunKind::multi), (std::vector<LeaderboardRow>{{"Example CPU", 8123, 1, 1}}));
   EXPECT_TRUE(submitter.rows(RunKind::single).empty());
 
   // A second run of the same processor: the refreshed rows replace the old ones.
   submitter.submit("Example CPU", RunKind::multi, 8200, 16);
   submitter.stop_all();
   EXPECT_EQ(submitter.submit_status_text(), "Submitted OK (multi 8200)");
-  EXPECT_EQ(submitter.rows(RunKind::multi), (std::vector<LeaderboardRow>{{"Example CPU", 8162, 2}}));
+  EXPECT_EQ(submitter.rows(RunKind::multi), (std::vector<LeaderboardRow>{{"Example CPU", 8162, 2, 2}}));
 
   // Non-ASCII and JSON-escaped names travel byte for byte.
   const std::string other = "Zen \"Ünïcode\" \\ 9";
   submitter.submit(other, RunKind::single, 2750, 1);
   submitter.stop_all();
   EXPECT_EQ(submitter.submit_status_text(), "Submitted OK (single 2750)");
-  EXPECT_EQ(submitter.rows(RunKind::single), (std::vector<LeaderboardRow>{{other, 2750, 1}}));
+  EXPECT_EQ(submitter.rows(RunKind::single), (std::vector<LeaderboardRow>{{other, 2750, 1, 1}}));
   EXPECT_EQ(submitter.fetch_error_text(), "");
 
   // What the window does at start-up: both kinds at once.
@@ -55,14 +55,14 @@ TEST(LeaderboardOverHttps, SubmissionsRefreshTheirKindAndTheStartUpPairFetchesBo
   EXPECT_EQ(window.pending.load(), 0);
   EXPECT_EQ(window.fetch_error_text(), "");
   EXPECT_EQ(window.submit_status_text(), "");
-  EXPECT_EQ(window.rows(RunKind::single), (std::vector<LeaderboardRow>{{other, 2750, 1}}));
-  EXPECT_EQ(window.rows(RunKind::multi), (std::vector<LeaderboardRow>{{"Example CPU", 8162, 2}}));
+  EXPECT_EQ(window.rows(RunKind::single), (std::vector<LeaderboardRow>{{other, 2750, 1, 1}}));
+  EXPECT_EQ(window.rows(RunKind::multi), (std::vector<LeaderboardRow>{{"Example CPU", 8162, 2, 2}}));
 
   // The server's own refusal reaches the user with its reason.
   submitter.submit("Example CPU", RunKind::multi, 0, 16);
   submitter.stop_all();
   EXPECT_EQ(submitter.submit_status_text().rfind("Submit error: ", 0), 0u) << submitter.submit_status_text();
-  EXPECT_EQ(submitter.rows(RunKind::multi), (std::vector<LeaderboardRow>{{"Example CPU", 8162, 2}}));
+  EXPECT_EQ(submitter.rows(RunKind::multi), (std::vector<LeaderboardRow>{{"Example CPU", 8162, 2, 2}}));
 }
 
 TEST(LeaderboardOverHttps, ManyOverlappingRequestsAllEndAndAreJoined) {
@@ -85,7 +85,7 @@ TEST(LeaderboardOverHttps, ManyOverlappingRequestsAllEndAndAreJoined) {
   EXPECT_EQ(client.submit_status_text().rfind("Submitted OK (", 0), 0u) << client.submit_status_text();
   // Every submission was stored. The server may answer from its cache while another request
   // refreshes it, so the final standings can take a moment to show.
-  const std::vector<LeaderboardRow> single{{"CPU 0", 1001, 2}}, multi{{"CPU 1", 1002, 2}};
+  const std::vector<LeaderboardRow> single{{"CPU 0", 1001, 2, 2}}, multi{{"CPU 1", 1002, 2, 2}};
   const auto deadline = std::chrono::steady_clock::now() + 10s;
   do {
     client.fetch(RunKind::single);
@@ -141,6 +141,9 @@ TEST(RequestThreads, AThreadThatCannotStartIsPublishedAsThatKindsFailure) {
   EXPECT_EQ(client.fetch_error_text(), "thread: Resource temporarily unavailable");
   client.submit("CPU", RunKind::multi, 5, 2);
   EXPECT_EQ(client.submit_status_text(), "Submit error: thread: Resource temporarily unavailable");
+  client.compare_then_submit("CPU", RunKind::single, 5, 1, true);
+  EXPECT_EQ(client.comparison(RunKind::single)->reason, "No comparison: thread: Resource temporarily unavailable");
+  EXPECT_EQ(client.submit_status_text(), "Submit error: thread: Resource temporarily unavailable");
   EXPECT_EQ(client.pending.load(), 0);
   EXPECT_EQ(client.request_thread_count(), 0u);
 }
@@ -154,6 +157,8 @@ TEST(RequestThreads, PlaceholderAddressAndTurnedOffSubmissionsMakeNoRequests) {
     placeholder.stop_all();
     EXPECT_EQ(placeholder.fetch_error_text(), "Leaderboard not configured");
     EXPECT_EQ(placeholder.submit_status_text(), "Submit error: Leaderboard not configured");
+    placeholder.compare_then_submit("CPU", RunKind::single, 100, 1, false);
+    EXPECT_FALSE(placeholder.comparison(RunKind::single));  // no leaderboard: no comparison line
   }
   LeaderboardSettings settings = test_settings(server.port(), shared->cert.cert);
   settings.submissions_enabled = false;
@@ -162,12 +167,37 @@ TEST(RequestThreads, PlaceholderAddressAndTurnedOffSubmissionsMakeNoRequests) {
   embargoed.stop_all();
   EXPECT_EQ(embargoed.submit_status_text(), "");
   EXPECT_TRUE(server.requests().empty());
-  // Fetching still works.
+  // Fetching and comparing still work; nothing is submitted.
   server.push(ScriptedTlsServer::reply(200, R"({"leaderboard":[]})"));
   embargoed.fetch(RunKind::single);
   embargoed.stop_all();
   EXPECT_EQ(embargoed.fetch_error_text(), "");
-  EXPECT_EQ(server.requests().size(), 1u);
+  server.push(ScriptedTlsServer::reply(404, R"({"error":"no accepted runs"})"));
+  embargoed.compare_then_submit("CPU", RunKind::single, 100, 1, true);
+  embargoed.stop_all();
+  EXPECT_EQ(embargoed.comparison(RunKind::single)->reason, "No runs of this processor yet");
+  ASSERT_EQ(server.requests().size(), 2u);
+  EXPECT_EQ(server.requests()[1].rfind("GET /cpu.json?kind=single&name=CPU&distribution=1 ", 0), 0u);
+  EXPECT_EQ(embargoed.submit_status_text(), "");
+}
+
+// A server of the version before the SMT board answers 400 to the kind it does not know.
+TEST(LeaderboardOverHttps, AServerWithoutTheSmtBoardIsNamedSoAndTheOtherBoardsStillWork) {
+  ScriptedTlsServer server(shared->cert);
+  LeaderboardClient client(test_settings(server.port(), shared->cert.cert));
+  server.push(ScriptedTlsServer::reply(400, R"({"error":"query parameter type must be \"single\" or \"multi\""})"));
+  client.fetch(RunKind::smt);
+  client.stop_all();
+  EXPECT_EQ(client.fetch_error_text(), "This server has no SMT board");
+  server.push(ScriptedTlsServer::reply(200, R"({"ok":false,"error":"type must be \"single\" or \"multi\""})"));
+  client.submit("CPU", RunKind::smt, 1300, 2);
+  client.stop_all();
+  EXPECT_EQ(client.submit_status_text(), "Submit error: This server has no SMT board");
+  // The same status on another kind is the server's refusal as before.
+  server.push(ScriptedTlsServer::reply(400, R"({"error":"no"})"));
+  client.fetch(RunKind::single);
+  client.stop_all();
+  EXPECT_EQ(client.fetch_error_text(), "HTTP 400");
 }
 
 }  // namespace

@@ -70,7 +70,10 @@ TEST_F(FailureMatrix, TransportFailuresGiveTheTransportTexts) {
     LeaderboardClient refused(settings);
     refused.fetch(RunKind::single);
     refused.stop_all();
-    EXPECT_EQ(refused.fetch_error_text(), "HttpSendRequest failed") << "refused connection";
+    // Reasons a user can act on, not the Windows transport's "HttpSendRequest failed".
+    EXPECT_EQ(refused.fetch_error_text().rfind("Could not reach the leaderboard: ", 0), 0u)
+        << refused.fetch_error_text();
+    EXPECT_NE(refused.fetch_error_text().find("refused"), std::string::npos) << refused.fetch_error_text();
   }
   {
     // The server's certificate is valid for 127.0.0.1 but signed by no authority the client trusts.
@@ -79,11 +82,16 @@ TEST_F(FailureMatrix, TransportFailuresGiveTheTransportTexts) {
     stranger.push(ScriptedTlsServer::reply(200, kGoodBoard));
     untrusting.fetch(RunKind::single);
     untrusting.stop_all();
-    EXPECT_EQ(untrusting.fetch_error_text(), "HttpSendRequest failed") << "untrusted certificate";
+    EXPECT_EQ(
+        untrusting.fetch_error_text().rfind("The leaderboard's certificate is not trusted (SSL certificate problem", 0),
+        0u)
+        << untrusting.fetch_error_text();
     EXPECT_TRUE(untrusting.rows(RunKind::single).empty());
   }
-  EXPECT_EQ(fetch_with({}), "HttpSendRequest failed") << "closed before the status line";
-  EXPECT_EQ(fetch_with({ScriptedTlsServer::send("HTTP/1.1 200 OK\r\nContent-Le")}), "HttpSendRequest failed")
+  EXPECT_EQ(fetch_with({}), "The leaderboard closed the connection before its reply")
+      << "closed before the status line";
+  EXPECT_EQ(fetch_with({ScriptedTlsServer::send("HTTP/1.1 200 OK\r\nContent-Le")}),
+            "The leaderboard closed the connection before its reply")
       << "closed within the headers";
   EXPECT_EQ(fetch_with(ScriptedTlsServer::reply(500, R"({"ok":false})")), "HTTP 500");
   EXPECT_EQ(fetch_with(ScriptedTlsServer::reply(404, "")), "HTTP 404");
@@ -105,7 +113,7 @@ TEST_F(FailureMatrix, TransportFailuresGiveTheTransportTexts) {
 TEST_F(FailureMatrix, StallsEndAfterTheReceiveTimeOut) {
   load_good_rows();
   const std::pair<Script, std::string> stalls[] = {
-      {{ScriptedTlsServer::hold()}, "HttpSendRequest failed"},
+      {{ScriptedTlsServer::hold()}, "No reply from the leaderboard within 1 s"},
       {{ScriptedTlsServer::send("HTTP/1.1 200 OK\r\nContent-Length: 500\r\n\r\n{\"leaderboard\":[{"),
         ScriptedTlsServer::hold()},
        kParse101 + "18: syntax error while parsing object key - unexpected end of input; expected string literal"},

@@ -24,7 +24,9 @@
 
 // Rows in test failure messages.
 inline void PrintTo(const LeaderboardRow& r, std::ostream* os) {
-  *os << "{\"" << r.cpu << "\", " << r.avg_score << ", " << r.runs << "}";
+  *os << "{\"" << r.cpu << "\", " << r.avg_score << ", " << r.runs;
+  if (r.counted_runs) *os << ", " << *r.counted_runs;
+  *os << "}";
 }
 
 // Settings for https://127.0.0.1:PORT trusting `ca`, with time-outs short enough for stall tests.

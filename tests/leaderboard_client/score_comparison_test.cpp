@@ -2,6 +2,8 @@
 // distribution that could place it wrongly.
 #include "leaderboard_client/score_comparison.h"
 
+#include "leaderboard_client/comparison_request.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -47,6 +49,8 @@ TEST(ScoreComparison, CountsHalfTheScoresBucketAsBelowItAndJudgesTheRoundedPerce
   EXPECT_EQ(compare_score(d, 500), (ScoreComparison{ComparisonVerdict::low, 20, 1014, 0, 51}));
   EXPECT_EQ(compare_score(d, 1030).verdict, ComparisonVerdict::high);
   EXPECT_EQ(compare_score(d, 1030).percentile, 100);
+  // A median at the top of the score range: twice it does not fit 32 bits.
+  EXPECT_EQ(compare_score(distribution(2147483600, {{2147483000, 2147483647, 40}}), 68645).below_median_percent, 100);
 
   // 90 is still typical, above it high; 9.5 rounds to 10, typical, while 9.25 is low.
   const ScoreDistribution top = distribution(100, {{100, 100, 9}, {200, 200, 1}});
@@ -133,6 +137,33 @@ TEST(DistributionReading, RefusesWhatCouldPlaceAScoreWronglyWithAReason) {
            R"("runs":18446744073709551615,"median":5,"buckets":[[5,5,1]]})",
        })
     EXPECT_NE(reason(ok_head + rest).find("Unusable distribution from the server: "), std::string::npos) << rest;
+}
+
+TEST(ComparisonRequest, SendsTheNameAndKindOnlyAndReadsEveryKindOfReply) {
+  // Every byte outside the unreserved set is escaped: '&' or '#' in a name cannot end the query.
+  EXPECT_EQ(distribution_path(RunKind::single, "Core\xe2\x84\xa2 i9 & co #1"),
+            "/cpu.json?kind=single&name=Core%E2%84%A2%20i9%20%26%20co%20%231&distribution=1");
+  const std::string served = R"({"kind":"multi","cpu":"X","runs":5,"median":100,"buckets":[[90,110,5]]})";
+  EXPECT_EQ(comparison_from_reply(served, RunKind::multi, "X", 100).comparison->percentile, 50);
+  // An earlier server's processor page has no buckets; a page of another kind is no distribution.
+  EXPECT_EQ(comparison_from_reply(R"({"cpu":"X","runs":5,"histogram":{}})", RunKind::multi, "X", 100).reason,
+            kNoComparisons);
+  const ComparisonOutcome other = comparison_from_reply(served, RunKind::single, "X", 100);
+  EXPECT_FALSE(other.comparison);
+  EXPECT_EQ(other.reason, "Unusable distribution from the server: not of the kind asked for (single)");
+  EXPECT_EQ(comparison_from_reply("[1,2", RunKind::multi, "X", 100).reason.rfind("Unusable distribution", 0), 0u);
+
+  LeaderboardSettings unusable;
+  unusable.unusable_reason = std::string(kNotConfigured);
+  EXPECT_EQ(fetch_comparison(unusable, RunKind::multi, "X", 100).reason, kNotConfigured);
+}
+
+TEST(ComparisonRequest, ALowResultNamesItsWarningsElseTheUsualCauses) {
+  const ScoreComparison low{ComparisonVerdict::low, 40, 2470, 3, 12};
+  EXPECT_EQ(low_result_causes(low, {}), "Usual causes: cooling, power plan, memory settings");
+  EXPECT_EQ(low_result_causes(low, {"on battery", "clock fell by 25 %"}),
+            "Likely cause: on battery; clock fell by 25 %");
+  EXPECT_EQ(low_result_causes({ComparisonVerdict::typical, 40, 2470, 50, std::nullopt}, {"on battery"}), "");
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "leaderboard_client/leaderboard_settings.h"
+#include "leaderboard_client/submission_outcome.h"
 
 namespace {
 
@@ -71,3 +72,17 @@ TEST(LeaderboardAddress, ExtraAuthorityAndSubmissionSwitch) {
 }
 
 }  // namespace
+
+TEST(SubmissionOutcome, ALoopbackLeaderboardIsNamedLocalAndTheClientsStatusReadsAsAnOutcome) {
+  const LeaderboardSettings local = make_leaderboard_settings("https://127.0.0.1:8443", nullptr, nullptr);
+  const LeaderboardSettings public_one = make_leaderboard_settings("https://scores.example.org", nullptr, nullptr);
+  EXPECT_TRUE(is_local_leaderboard(local));
+  EXPECT_TRUE(is_local_leaderboard(make_leaderboard_settings("https://[::1]:8443", nullptr, nullptr)));
+  EXPECT_TRUE(is_local_leaderboard(make_leaderboard_settings("https://localhost", nullptr, nullptr)));
+  EXPECT_FALSE(is_local_leaderboard(public_one));
+  EXPECT_FALSE(is_local_leaderboard(make_leaderboard_settings("https://127.0.0.1.example.net", nullptr, nullptr)));
+  EXPECT_EQ(submission_outcome("Submitted OK (multi 8123)", local), "submitted to the local leaderboard");
+  EXPECT_EQ(submission_outcome("Submitted OK (multi 8123)", public_one), "submitted to the leaderboard");
+  EXPECT_EQ(submission_outcome("Submit error: HTTP 500", local), "not submitted: HTTP 500");
+  EXPECT_EQ(submission_outcome("Submitting...", local), "submitting...");
+}

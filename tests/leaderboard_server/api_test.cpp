@@ -154,6 +154,7 @@ TEST_P(LeaderboardApiTest, AcceptedRunsAreRankedByAverageThenRunsThenNameBytes) 
            {"Ryzen™ 9 «Ω»", 1}})
     EXPECT_EQ(post_ok(*c, submission(cpu, score, 1, "single")), json({{"ok", true}}));
   EXPECT_EQ(post_ok(*c, submission("Example CPU", 8123, 16, "multi")), json({{"ok", true}}));
+  EXPECT_EQ(post_ok(*c, submission("Example CPU", 1400, 2, "smt")), json({{"ok", true}}));
 
   EXPECT_EQ(rows(*c, "single"), (std::vector<Row>{{padded, 2001, 2},
                                                   {"Intel(R) Core(TM) i7-9700K CPU @ 3.60GHz", 2001, 1},
@@ -163,6 +164,7 @@ TEST_P(LeaderboardApiTest, AcceptedRunsAreRankedByAverageThenRunsThenNameBytes) 
                                                   {sql_like, 10, 1},
                                                   {"Ryzen™ 9 «Ω»", 1, 1}}));
   EXPECT_EQ(rows(*c, "multi"), (std::vector<Row>{{"Example CPU", 8123, 1}}));
+  EXPECT_EQ(rows(*c, "smt"), (std::vector<Row>{{"Example CPU", 1400, 1}}));
 }
 
 TEST_P(LeaderboardApiTest, BadSubmissionsAreRefusedWithAReasonAndNothingIsStored) {
@@ -204,13 +206,16 @@ TEST_P(LeaderboardApiTest, BadSubmissionsAreRefusedWithAReasonAndNothingIsStored
       {R"({"cpu_name":"A","score":18446744073709551615,"threads":1,"type":"single"})", "score must be an integer"},
       {R"({"cpu_name":"A","score":1e400,"threads":1,"type":"single"})", "not valid JSON"},  // beyond double
       // kind and thread count belong together
-      {submission("A", 100, 1, "Single"), "type must be \"single\" or \"multi\""},
-      {submission("A", 100, 1, ""), "type must be \"single\" or \"multi\""},
+      {submission("A", 100, 1, "Single"), "type must be \"single\", \"smt\" or \"multi\""},
+      {submission("A", 100, 1, ""), "type must be \"single\", \"smt\" or \"multi\""},
       {submission("A", 100, 8, "single"), "threads must be 1 for a single-core run"},
       {submission("A", 100, 0, "single"), "threads must be 1 for a single-core run"},
       {submission("A", 100, 1, "multi"), "threads must be an integer from 2 to 4096"},
       {submission("A", 100, 4097, "multi"), "threads must be an integer from 2 to 4096"},
       {submission("A", 100, -16, "multi"), "threads must be an integer from 2 to 4096"},
+      {submission("A", 100, 1, "smt"), "threads must be an integer from 2 to 8 for an SMT run"},
+      {submission("A", 100, 9, "smt"), "threads must be an integer from 2 to 8 for an SMT run"},
+      {submission("A", 2 * kMaxScorePerThread + 1, 2, "smt"), "is above what a run on 2 threads can reach"},
       // names
       {submission("", 100, 1, "single"), "cpu_name must not be empty"},
       {submission("   ", 100, 1, "single"), "only of spaces"},
@@ -235,11 +240,13 @@ TEST_P(LeaderboardApiTest, BadSubmissionsAreRefusedWithAReasonAndNothingIsStored
   }
   EXPECT_EQ(rows(*c, "single"), std::vector<Row>{});
   EXPECT_EQ(rows(*c, "multi"), std::vector<Row>{});
+  EXPECT_EQ(rows(*c, "smt"), std::vector<Row>{});
   EXPECT_EQ(query("SELECT COUNT(*) FROM runs"), std::vector<std::string>{"0"});
 
   // The edges of every range are accepted.
   for (const auto& body : {submission(max_name, 1, 1, "single"), submission("A", kMaxScorePerThread, 1, "single"),
                            submission("A", 5, 2, "multi"), submission("A", 5, 4096, "multi"),
+                           submission("A", 5, 2, "smt"), submission("A", 8 * kMaxScorePerThread, 8, "smt"),
                            submission(" A ", 5, 1, "single"), submission(std::string(126, 'y') + "é", 5, 1, "single")})
     EXPECT_EQ(post_ok(*c, body), json({{"ok", true}})) << body;
 }
@@ -338,7 +345,7 @@ TEST_P(LeaderboardApiTest, AProcessorsDistributionAddsUpToItsRunsAndAnUnknownNam
   auto server = start();
   auto c = client(*server);
   for (int i = 0; i < 12; ++i) post_ok(*c, submission("Spread CPU", 2400 + 25 * i, 8, "multi"));
-  const auto res = c->Get("/distribution.json?kind=multi&name=Spread%20CPU");
+  const auto res = c->Get("/cpu.json?kind=multi&name=Spread%20CPU&distribution=1");
   ASSERT_TRUE(res);
   ASSERT_EQ(res->status, 200) << res->body;
   const json d = json::parse(res->body);
@@ -348,7 +355,7 @@ TEST_P(LeaderboardApiTest, AProcessorsDistributionAddsUpToItsRunsAndAnUnknownNam
   long long total = 0;
   for (const json& b : d["buckets"]) total += b[2].get<long long>();
   EXPECT_EQ(total, 12);
-  const auto unknown = c->Get("/distribution.json?kind=single&name=Spread%20CPU");  // no runs of that kind
+  const auto unknown = c->Get("/cpu.json?kind=single&name=Spread%20CPU&distribution=1");  // no runs of that kind
   ASSERT_TRUE(unknown);
   EXPECT_EQ(unknown->status, 404);
   EXPECT_TRUE(json::parse(unknown->body).contains("error"));
@@ -437,14 +444,14 @@ TEST_P(LeaderboardApiTest, OneAddressAddsOnlyAFewRunsToARowAndKeepsNoAddress) {
 
 TEST_P(LeaderboardApiTest, ADatabaseOfTheFirstSchemaIsMigratedWithItsRuns) {
   const bool pg = GetParam() == "postgresql";
-  const std::string v1 =
-      std::string("CREATE TABLE runs (id ") + (pg ? "BIGSERIAL" : "INTEGER") +
-      " PRIMARY KEY, kind TEXT NOT NULL, cpu_name TEXT NOT NULL, score INTEGER NOT NULL, threads INTEGER NOT NULL,"
-      " user_agent TEXT NOT NULL, submitted_at " +
-      (pg ? "TIMESTAMPTZ NOT NULL DEFAULT now()" : "TEXT NOT NULL") +
-      ");"
-      " INSERT INTO runs (kind, cpu_name, score, threads, user_agent, submitted_at)"
-      " VALUES ('single', 'Old CPU', 700, 1, 'Strelvik/1.3', '2026-01-01');";
+  const std::string v1 = std::string("CREATE TABLE runs (id ") + (pg ? "BIGSERIAL" : "INTEGER") +
+                         " PRIMARY KEY, kind TEXT NOT NULL CHECK (kind IN ('single', 'multi')), cpu_name TEXT NOT "
+                         "NULL, score INTEGER NOT NULL, threads INTEGER NOT NULL,"
+                         " user_agent TEXT NOT NULL, submitted_at " +
+                         (pg ? "TIMESTAMPTZ NOT NULL DEFAULT now()" : "TEXT NOT NULL") +
+                         ");"
+                         " INSERT INTO runs (kind, cpu_name, score, threads, user_agent, submitted_at)"
+                         " VALUES ('single', 'Old CPU', 700, 1, 'Strelvik/1.3', '2026-01-01');";
   if (pg) {
     ASSERT_EQ(run_program({"psql", "-q", "-d", database_, "-c",
                            "CREATE TABLE schema_version (version INTEGER NOT NULL); INSERT INTO schema_version VALUES "
@@ -463,6 +470,10 @@ TEST_P(LeaderboardApiTest, ADatabaseOfTheFirstSchemaIsMigratedWithItsRuns) {
   post_ok(*c, submission("Old CPU", 900, 1, "single"));
   EXPECT_EQ(rows(*c, "single"), (std::vector<Row>{{"Old CPU", 800, 2}}));
   EXPECT_EQ(query("SELECT length(client) FROM runs ORDER BY id"), (std::vector<std::string>{"0", "32"}));
+  // The third kind's step: the old runs keep their ids and the SMT board takes runs.
+  EXPECT_EQ(post_ok(*c, submission("Old CPU", 1100, 2, "smt")), json({{"ok", true}}));
+  EXPECT_EQ(rows(*c, "smt"), (std::vector<Row>{{"Old CPU", 1100, 1}}));
+  EXPECT_EQ(query("SELECT id || kind FROM runs ORDER BY id"), (std::vector<std::string>{"1single", "2single", "3smt"}));
 }
 
 // Only PostgreSQL is a server of its own that can go away and come back.
@@ -586,8 +597,8 @@ TEST_F(ServerOptionsTest, PlainHttpOnLoopbackServesTheSameApi) {
   ASSERT_TRUE(res);
   EXPECT_EQ(res->body, R"({"ok":true})");
   EXPECT_EQ(c.Get("/api.php?type=single")->body,
-            R"({"leaderboard":[{"avg_score":42,"cpu":"Plain CPU","max":42,"median":42,"min":42,"p10":42,"p90":42,)"
-            R"("runs":1,"threads":[1]}]})");
+            R"({"leaderboard":[{"avg_score":42,"counted_runs":1,"cpu":"Plain CPU","max":42,"median":42,"min":42,)"
+            R"("p10":42,"p90":42,"runs":1,"threads":[1]}]})");
   EXPECT_EQ(server->stop(), 0);
 }
 
@@ -710,7 +721,7 @@ TEST_F(ServerOptionsTest, OversizedAndMisframedRequestsAreRefusedAndNothingIsSto
   httplib::Client c("http://127.0.0.1:" + std::to_string(server.port()));
   EXPECT_EQ(
       c.Get("/api.php?type=single")->body,
-      R"({"leaderboard":[{"avg_score":100,"cpu":"Framed CPU","max":100,"median":100,"min":100,"p10":100,"p90":100,"runs":1,"threads":[1]}]})");
+      R"({"leaderboard":[{"avg_score":100,"counted_runs":1,"cpu":"Framed CPU","max":100,"median":100,"min":100,"p10":100,"p90":100,"runs":1,"threads":[1]}]})");
 }
 
 TEST_F(ServerOptionsTest, PipelinedRequestsAreEachAnsweredInOrder) {

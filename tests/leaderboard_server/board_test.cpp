@@ -78,10 +78,22 @@ TEST(Board, RanksLikeACompetitionAndKeepsEveryRunInTheSpread) {
 TEST(Board, ApiRowsKeepTheClientsKeysAndAddTheSpreadAndThreads) {
   const json rows = json::parse(api_reply(build_board(sample_runs()), 2))["leaderboard"];
   ASSERT_EQ(rows.size(), 2u);
-  EXPECT_EQ(rows[0], json::parse(R"({"cpu":"top","avg_score":300,"runs":1,"median":300,"p10":300,"p90":300,
+  EXPECT_EQ(rows[0],
+            json::parse(R"({"cpu":"top","avg_score":300,"runs":1,"counted_runs":1,"median":300,"p10":300,"p90":300,
                                       "min":300,"max":300,"threads":[16]})"));
   EXPECT_TRUE(json::parse(api_reply(build_board(std::vector<ProcessorRow>{}), 5)) ==
               json::parse(R"({"leaderboard":[]})"));
+}
+
+TEST(Board, CountedRunsAreThoseItsAverageCountsAtMostThreeOfOneSender) {
+  std::vector<StoredScore> runs;
+  for (int i = 0; i < 6; ++i) runs.push_back({"busy", 100 + i, 4, "2026-01-01T00:00:00.000Z", "one sender"});
+  runs.push_back({"busy", 100, 4, "2026-01-02T00:00:00.000Z", "another"});
+  const Board board = build_board(runs);
+  EXPECT_EQ(board.entries[0].row.runs, 7);
+  EXPECT_EQ(board.entries[0].counted_runs, 4);
+  EXPECT_EQ(build_board(runs, 0).entries[0].counted_runs, 7);  // every run counts at a LAN event
+  EXPECT_EQ(json::parse(page_rows_reply(board, "", 5))["rows"][0]["counted_runs"], 4);
 }
 
 TEST(Board, TheSearchLooksAtEveryProcessorIgnoringAsciiCase) {

@@ -162,8 +162,8 @@ TEST(LeaderboardCache, ShowsALocalSubmissionAtOnceAndAnotherInstancesAfterExpiry
   EXPECT_EQ(*cache.get(RunKind::single), R"({"leaderboard":[]})");
   cache.apply(RunKind::single, *store.add_run({"Here", RunKind::single, 5, 1}, "", ""));
   EXPECT_EQ(*cache.get(RunKind::single),
-            R"({"leaderboard":[{"avg_score":5,"cpu":"Here","max":5,"median":5,"min":5,"p10":5,"p90":5,"runs":1,)"
-            R"("threads":[1]}]})");
+            R"({"leaderboard":[{"avg_score":5,"counted_runs":1,"cpu":"Here","max":5,"median":5,"min":5,"p10":5,)"
+            R"("p90":5,"runs":1,"threads":[1]}]})");
 
   store.add_run({"Elsewhere", RunKind::single, 9, 1}, "", "");  // no invalidation: stored by another instance
   EXPECT_EQ(cache.get(RunKind::single)->find("Elsewhere"), std::string::npos);

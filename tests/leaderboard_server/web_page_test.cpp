@@ -52,7 +52,9 @@ class WebPage : public ::testing::Test {
   static void SetUpTestSuite() {
     dir_ = new TempDir;
     server_ = new ServerProcess(
-        {"--database", dir_->file("web.sqlite"), "--rate-limit", "0", "--submissions-per-hour", "0", "--max-rows", "4"},
+        {"--database", dir_->file("web.sqlite"), "--rate-limit", "0", "--submissions-per-hour", "0", "--max-rows", "4",
+         // Every run counts, as at a LAN event: the test's runs all come from one address.
+         "--runs-counted-per-address", "0"},
         dir_->path());
     httplib::Client client("127.0.0.1", server_->port());
     const auto post = [&](const PostedRun& run, const std::string& kind) {
@@ -65,6 +67,7 @@ class WebPage : public ::testing::Test {
     for (const PostedRun& run : multi_runs()) post(run, "multi");
     post({"Intel Core i9-13900K", 2500, 1}, "single");
     post({kLongName, 2400, 1}, "single");
+    for (int score : {3200, 3250, 3300}) post({"Intel Core i9-13900K", score, 2}, "smt");
   }
   static void TearDownTestSuite() {
     delete server_;
@@ -82,7 +85,7 @@ class WebPage : public ::testing::Test {
 
   // The processor names of the leaderboard rows in the document, as the browser shows them.
   static std::vector<std::string> row_names(const std::string& dom) {
-    const std::regex link(R"(<td class="name"><a href="/cpu\?[^"]*">([^<]*)</a></td>)");
+    const std::regex link(R"(<td class="name"><a href="/cpu\?[^"]*">([^<]*)</a>)");
     std::vector<std::string> names;
     for (auto it = std::sregex_iterator(dom.begin(), dom.end(), link); it != std::sregex_iterator(); ++it)
       names.push_back((*it)[1]);
@@ -151,6 +154,14 @@ TEST_F(WebPage, PageFilesAreSmallServedFromHereOnlyAndCachedAsLongAsTheLeaderboa
   EXPECT_EQ(data->get_header_value("Cache-Control"), "max-age=2");
   EXPECT_EQ(get("/board.json?kind=both")->status, 400);
   EXPECT_EQ(get("/cpu.json?kind=multi&name=Unknown")->status, 404);
+  // An unknown path answers a browser with a page that leads back, a program with JSON.
+  httplib::Client client("127.0.0.1", server_->port());
+  const auto page = client.Get("/no/such/page", {{"Accept", "text/html,application/xhtml+xml,*/*;q=0.8"}});
+  ASSERT_TRUE(page);
+  EXPECT_EQ(page->status, 404);
+  EXPECT_EQ(page->get_header_value("Content-Type").rfind("text/html", 0), 0u);
+  EXPECT_NE(page->body.find(R"(<a href="/">)"), std::string::npos);
+  EXPECT_EQ(get("/no/such/page")->get_header_value("Content-Type").rfind("application/json", 0), 0u);
 }
 
 TEST_F(WebPage, TheBrowserShowsTheRankedRowsWithNamesAsText) {
@@ -174,6 +185,20 @@ TEST_F(WebPage, TheBrowserShowsTheRankedRowsWithNamesAsText) {
   EXPECT_NE(single.find(R"(<body class="single">)"), std::string::npos);
 }
 
+TEST_F(WebPage, TheSmtTabIsTheThirdBoardAndAProcessorWithBothKindsShowsItsUplift) {
+  const std::string smt = rendered("/?kind=smt");
+  EXPECT_EQ(row_names(smt), std::vector<std::string>{"Intel Core i9-13900K"});
+  EXPECT_NE(smt.find(R"(<body class="smt">)"), std::string::npos);
+  EXPECT_NE(smt.find(R"(id="tab-smt" class="smt" href="/?kind=smt" aria-current="page">SMT</a>)"), std::string::npos);
+  // Median SMT 3,250 over median single-core 2,500: +30 %, on each of its pages.
+  for (const char* kind : {"single", "smt", "multi"}) {
+    const std::string page = rendered(std::string("/cpu?name=Intel+Core+i9-13900K&kind=") + kind);
+    EXPECT_NE(page.find("<dt>SMT uplift</dt><dd>+30 %</dd>"), std::string::npos) << kind;
+  }
+  // Without SMT runs there is nothing to compare.
+  EXPECT_EQ(rendered("/cpu?name=AMD+Ryzen+9+7950X&kind=multi").find("SMT uplift"), std::string::npos);
+}
+
 TEST_F(WebPage, TheSearchFiltersEveryProcessorOnTheServer) {
   // The 1700 is sixth, past the four rows the unfiltered page shows, and is found all the same.
   const std::string dom = rendered("/?q=ryzen&kind=multi");
@@ -187,7 +212,11 @@ TEST_F(WebPage, TheSearchFiltersEveryProcessorOnTheServer) {
   const std::string markup = rendered("/?q=%3Cimg&kind=multi");
   EXPECT_EQ(row_names(markup), std::vector<std::string>{kXssAsText});
   EXPECT_EQ(markup.find("<img"), std::string::npos);
-  EXPECT_TRUE(row_names(rendered("/?q=no+such+cpu&kind=multi")).empty());
+  const std::string none = rendered("/?q=no+such+cpu&kind=multi");
+  EXPECT_TRUE(row_names(none).empty());
+  // Nothing to explain: no column headers, no legend.
+  EXPECT_NE(none.find(R"(<table id="board" hidden="")"), std::string::npos) << none;
+  EXPECT_NE(none.find(R"(<p class="legend" id="legend" hidden="")"), std::string::npos);
 }
 
 TEST_F(WebPage, AProcessorsPageShowsItsRankHistogramThreadsAndRunsOverTime) {
@@ -256,7 +285,7 @@ TEST_F(WebPage, TypingInTheSearchBoxFiltersAndPutsTheFilterInTheAddress) {
     new MutationObserver(() => {
       if (!status.textContent.includes('match')) return;
       resolve({
-        names: [...document.querySelectorAll('#rows td.name')].map((td) => td.textContent),
+        names: [...document.querySelectorAll('#rows td.name a')].map((a) => a.textContent),
         address: location.pathname + location.search,
       });
     }).observe(status, { childList: true, characterData: true, subtree: true });
@@ -266,6 +295,64 @@ TEST_F(WebPage, TypingInTheSearchBoxFiltersAndPutsTheFilterInTheAddress) {
   }))js");
   EXPECT_EQ(typed["names"], json::array({"Intel Core i9-13900K"}));
   EXPECT_EQ(typed["address"], "/?q=I9&kind=multi");
+}
+
+// Rows whose average counts fewer than 5 runs: dimmed and marked, and left out by the filter,
+// which the address keeps as the search is kept.
+TEST_F(WebPage, RowsOfFewRunsAreDimmedAndTheFilterKeepsOnlyRowsOfAtLeastFive) {
+  const std::string dom = rendered("/?kind=multi");
+  const std::regex few(R"(<tr class="few" title="Average of (\d) counted runs?: [^"]*"><td class="rank">\d</td>)"
+                       R"(<td class="name"><a [^>]*>([^<]*)</a><span class="few-label">few runs</span>)");
+  std::vector<std::string> dimmed;
+  for (auto it = std::sregex_iterator(dom.begin(), dom.end(), few); it != std::sregex_iterator(); ++it)
+    dimmed.push_back((*it)[1].str() + " " + (*it)[2].str());
+  // The 7950X (13 runs) and the 5600X (5) are sure enough; the 13900K (4) and the XSS name (2) not.
+  EXPECT_EQ(dimmed, (std::vector<std::string>{"4 Intel Core i9-13900K", "2 " + kXssAsText}));
+
+  DevToolsTab tab(dir_->path(), 1280, 900);
+  const std::string site = "http://127.0.0.1:" + std::to_string(server_->port());
+  tab.open(site + "/?kind=multi");
+  tab.evaluate(kSettled);
+  const std::string shown = R"js(({
+    names: [...document.querySelectorAll('#rows td.name a')].map((a) => a.textContent),
+    address: location.pathname + location.search,
+    checked: document.getElementById('min-runs').checked,
+    status: document.getElementById('status').textContent,
+    tab: document.getElementById('tab-single').getAttribute('href'),
+  }))js";
+  EXPECT_EQ(tab.evaluate(shown)["checked"], false);
+  tab.evaluate(R"js(new Promise((resolve) => {
+    const status = document.getElementById('status');
+    new MutationObserver(() => resolve()).observe(status, { childList: true, characterData: true, subtree: true });
+    document.getElementById('min-runs').click();
+  }))js");
+  json page = tab.evaluate(shown);
+  EXPECT_EQ(page["names"], json::array({"AMD Ryzen 9 7950X", "AMD Ryzen 5 5600X"}));
+  EXPECT_EQ(page["address"], "/?kind=multi&min_runs=5");
+  EXPECT_EQ(page["status"], "2 of 6 processors with at least 5 runs.");
+  EXPECT_EQ(page["tab"], "/?kind=single&min_runs=5");
+
+  // A shared link opens with the filter on, together with the search.
+  tab.open(site + "/?q=intel&kind=multi&min_runs=5");
+  tab.evaluate(kSettled);
+  page = tab.evaluate(shown);
+  EXPECT_EQ(page["checked"], true);
+  EXPECT_EQ(page["names"], json::array());
+  EXPECT_EQ(page["status"], "No processor matches “intel” with at least 5 runs.");
+  EXPECT_EQ(get("/board.json?kind=multi&min_runs=five")->status, 400);
+}
+
+TEST_F(WebPage, AProcessorsPageSaysHowManyRunsItsHistogramRestsOn) {
+  // The 5600X's runs: 20500, 20800, 21000, 21200, 21900.
+  const std::string dom = rendered("/cpu?name=AMD+Ryzen+5+5600X&kind=multi");
+  EXPECT_NE(dom.find(R"(<p id="histogram-note" class="note">Based on 5 runs. Eight in ten scored between 20,500 and )"
+                     R"(21,900 (10th to 90th percentile).</p>)"),
+            std::string::npos)
+      << dom;
+  const std::string few = rendered("/cpu?name=Apple+M2&kind=multi");
+  EXPECT_NE(few.find("Based on 3 runs. Eight in ten scored between 11,800 and 12,600 (10th to 90th percentile). "
+                     "The average counts 3 of them: too few to be sure of it."),
+            std::string::npos);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The application state's start-up steps that need no window, and its shutdown order.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -83,8 +84,9 @@ TEST_F(AppStartup, ANewAppHoldsTheDefaultsAndTouchesNoFile) {
   EXPECT_TRUE(leaderboard.requests().empty());  // no request before start-up asks for one
 }
 
-TEST_F(AppStartup, StartUpFetchesBothLeaderboardsAndShutdownWaitsForThem) {
-  // The second reply comes late: shutdown must wait for it rather than cut it off.
+TEST_F(AppStartup, StartUpFetchesEveryLeaderboardAndShutdownWaitsForThem) {
+  // The last reply comes late: shutdown must wait for it rather than cut it off.
+  leaderboard.push(ScriptedTlsServer::reply(200, kRows));
   leaderboard.push(ScriptedTlsServer::reply(200, kRows));
   ScriptedTlsServer::Script late = {ScriptedTlsServer::pause(std::chrono::milliseconds(400))};
   for (const auto& step : ScriptedTlsServer::reply(200, kRows)) late.push_back(step);
@@ -94,11 +96,15 @@ TEST_F(AppStartup, StartUpFetchesBothLeaderboardsAndShutdownWaitsForThem) {
   stop_app_services(app);
   EXPECT_EQ(app.leaderboard.pending.load(), 0);
   const std::vector<std::string> requests = leaderboard.requests();
-  ASSERT_EQ(requests.size(), 2u);
-  const bool single_first = requests[0].find("type=single") != std::string::npos;
-  EXPECT_NE(requests[single_first ? 1 : 0].find("type=multi"), std::string::npos);
-  EXPECT_EQ(app.leaderboard.rows(RunKind::single).size(), 1u);
-  EXPECT_EQ(app.leaderboard.rows(RunKind::multi).size(), 1u);
+  ASSERT_EQ(requests.size(), 3u);
+  for (const RunKind kind : kRunKinds) {
+    const std::string query = std::string("type=") + run_kind_text(kind);
+    EXPECT_EQ(std::count_if(requests.begin(), requests.end(),
+                            [&](const std::string& r) { return r.find(query) != std::string::npos; }),
+              1)
+        << query;
+    EXPECT_EQ(app.leaderboard.rows(kind).size(), 1u);
+  }
   EXPECT_EQ(app.leaderboard.fetch_error_text(), "");
 }
 

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <thread>
 
 #include "system/core_placement.h"
@@ -11,23 +10,9 @@
 #include "system/cpuid_core_type.h"
 #include "system/processor_core_records.h"
 #include "system/thread_affinity.h"
+#include "tests/support/core_records.h"
 
 namespace {
-
-// One RelationProcessorCore record as Windows lays it out.
-void add_core(std::vector<std::uint8_t>& buffer, std::uint8_t efficiency, std::uint16_t group, std::uint64_t mask) {
-  using namespace core_record;
-  std::vector<std::uint8_t> record(kGroupMasks + kGroupAffinitySize, 0);
-  const std::uint32_t size = static_cast<std::uint32_t>(record.size());
-  const std::uint16_t groups = 1;
-  std::memcpy(&record[kSize], &size, 4);
-  record[kFlags] = __builtin_popcountll(mask) > 1 ? 1 : 0;
-  record[kEfficiencyClass] = efficiency;
-  std::memcpy(&record[kGroupCount], &groups, 2);
-  std::memcpy(&record[kGroupMasks], &mask, 8);
-  std::memcpy(&record[kGroupMasks + kGroupInAffinity], &group, 2);
-  buffer.insert(buffer.end(), record.begin(), record.end());
-}
 
 // 2 P cores with SMT (class 1) and 4 E cores (class 0); the E cores in group 1 when `split`.
 std::vector<std::uint8_t> hybrid_records(bool split) {

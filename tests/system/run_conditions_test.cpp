@@ -102,6 +102,22 @@ TEST(RunConditions, BatteryAndLoadKeepARunOffTheLeaderboardButThrottlingDoesNot)
   EXPECT_TRUE(warnings_forbid_submission({{RunWarningCode::BackgroundLoad, "busy"}}));
   EXPECT_EQ(warnings_json({throttling, battery}).dump(),
             R"([{"code":"throttling","text":"hot"},{"code":"battery","text":"unplugged"}])");
+
+  // The verdict says why in a restricted run's words; a run that may not be submitted anyway
+  // keeps its own reason. A run kept back is still compared: viewing is allowed.
+  RunVerdict submittable;
+  submittable.may_record = submittable.may_submit = submittable.may_compare = true;
+  hold_back_for_warnings(submittable, {throttling});
+  EXPECT_TRUE(submittable.may_submit);
+  hold_back_for_warnings(submittable, {throttling, {RunWarningCode::Battery, "The machine ran on battery."}});
+  EXPECT_FALSE(submittable.may_submit);
+  EXPECT_TRUE(submittable.may_compare);
+  EXPECT_EQ(submittable.not_submitted_reason, "not submitted: the machine ran on battery.");
+  RunVerdict restricted;
+  restricted.may_record = true;
+  restricted.not_submitted_reason = "not submitted: only 1 of 4";
+  hold_back_for_warnings(restricted, {battery});
+  EXPECT_EQ(restricted.not_submitted_reason, "not submitted: only 1 of 4");
 }
 
 }  // namespace

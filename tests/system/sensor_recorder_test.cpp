@@ -1,11 +1,13 @@
 // The sensor samples and the measured phase's summary from fake readouts: counters that wrap,
-// a file that appears mid-run, absurd values; and the sampling thread driven by its requests.
+// a file that appears mid-run, absurd values; the sampling thread driven by its requests, and a
+// reader's copy of its series.
 #include <gtest/gtest.h>
 
 #include <atomic>
 
 #include "system/sensor_recorder.h"
 #include "system/sensor_sampler.h"
+#include "system/sensor_series_copy.h"
 
 namespace {
 
@@ -129,6 +131,32 @@ TEST(SensorSampler, ARunRecordsItsEndReadsAndTheCallerCopiesWithoutWaiting) {
   EXPECT_GE(count, 3u) << "the first read, the start read and the end read";
   EXPECT_EQ(sampler.copy_samples(count, copy), count);
   EXPECT_EQ(copy.size(), count);
+}
+
+TEST(SensorSeriesCopy, ANewRunReplacesTheCopyUnlessItContinuesAStressTestsTimeline) {
+  std::atomic<double> now{100.0};
+  SensorSampler sampler(std::make_unique<SteadySource>(), [&] { return now += 0.25; });
+  // A finished run's series no longer grows, so the counts below are exact.
+  const auto run_count = [&] {
+    sampler.start_run({});
+    sampler.measured_phase_started();
+    sampler.measured_phase_ended();
+    sampler.wait_finished();
+    std::vector<SensorSample> all;
+    return sampler.copy_samples(0, all);
+  };
+  SensorSeriesCopy copy;
+  const std::size_t first = run_count();
+  EXPECT_TRUE(copy.update(sampler));
+  ASSERT_EQ(copy.samples().size(), first);
+  const std::size_t second = run_count();
+  EXPECT_TRUE(copy.update(sampler, true));
+  ASSERT_EQ(copy.samples().size(), first + second);
+  EXPECT_LT(copy.samples()[first - 1].time_s, copy.samples()[first].time_s);
+  EXPECT_FALSE(copy.update(sampler, true)) << "nothing new";
+  const std::size_t third = run_count();
+  EXPECT_TRUE(copy.update(sampler));
+  EXPECT_EQ(copy.samples().size(), third);
 }
 
 }  // namespace

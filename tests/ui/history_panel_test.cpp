@@ -51,7 +51,14 @@ TEST_F(HistoryPanel, RowsAreNewestFirstAndDeletingTheMiddleOneRewritesTheFile) {
   EXPECT_GT(row_top(1), row_top(2));
   EXPECT_GT(row_top(0), row_top(1));
 
+  // The button asks first: Keep leaves the run, Delete removes it.
   ASSERT_TRUE(click("history delete 1"));
+  ASSERT_TRUE(click("keep result"));
+  EXPECT_EQ(scores_in_file(), (std::vector<int>{111, 222, 333}));
+  EXPECT_EQ(find_item_rect("confirm delete"), nullptr);
+  ASSERT_TRUE(click("history delete 1"));
+  EXPECT_TRUE(contains(frame(), "MC 222, 12.3s, 2026-01-02 10:00"));
+  ASSERT_TRUE(click("confirm delete"));
   EXPECT_EQ(scores_in_file(), (std::vector<int>{111, 333}));
   ASSERT_EQ(app->history.size(), 2u);
   EXPECT_EQ(app->history[1].score, 333);
@@ -66,15 +73,18 @@ TEST_F(HistoryPanel, DeletingTheOnlyRunLeavesNoResultsYet) {
   write_runs({run_json("single", 111, "2026-01-01T10:00:00")});
   make_app();
   EXPECT_FALSE(contains(frame(), "No results yet"));
+  app->single_score = 111;  // shown in the score panel, as after start-up
   ASSERT_TRUE(click("history delete 0"));
+  ASSERT_TRUE(click("confirm delete"));
   EXPECT_TRUE(contains(frame(), "No results yet"));
+  EXPECT_EQ(app->single_score, 0) << "the score panel still shows the deleted result";
   EXPECT_EQ(find_item_rect("history delete 0"), nullptr);
   EXPECT_TRUE(scores_in_file().empty());
 }
 
-TEST_F(HistoryPanel, OnlyTheExactSingleTypeIsSingleCoreAndDatesShowTheirDay) {
+TEST_F(HistoryPanel, OnlyTheExactSingleTypeIsSingleCoreAndDatesShowTheirDayAndMinute) {
   write_runs({run_json("single", 101, "2026-02-03T04:05:06"), run_json("multi", 102, "2026-1"),
-              run_json("Single", 103, "1.2.2026 \u00e9t\u00e9"), run_json("other", 104, "")});
+              run_json("Single", 103, "1.2.2026 \u00e9t\u00e9 \u00e9t\u00e9"), run_json("other", 104, "")});
   make_app();
   frame();
   const ImGuiWindow* table = HeadlessGui::child("##history");
@@ -84,12 +94,12 @@ TEST_F(HistoryPanel, OnlyTheExactSingleTypeIsSingleCoreAndDatesShowTheirDay) {
   EXPECT_EQ(glyphs_of(table, kOrange).size(), 6u);
 
   const std::string text = frame();
-  EXPECT_TRUE(contains(text, "2026-02-03"));
+  EXPECT_TRUE(contains(text, "2026-02-03 04:05"));  // two runs of one day differ
   EXPECT_FALSE(contains(text, "T04"));
   EXPECT_TRUE(contains(text, "2026-1"));  // shorter than a day: shown whole
-  // Ten bytes would end inside the two-byte "\u00e9": the cut keeps whole characters.
-  EXPECT_TRUE(contains(text, "1.2.2026"));
-  EXPECT_FALSE(contains(text, "\xC3"));
+  // Sixteen bytes would end inside the two-byte "\u00e9": the cut keeps whole characters.
+  EXPECT_TRUE(contains(text, "1.2.2026 \u00e9t\u00e9 "));
+  EXPECT_FALSE(contains(text, "\u00e9t\u00e9 \xC3"));
 }
 
 TEST_F(HistoryPanel, AnUnreadableFileAndTheHistorysMessagesStayOnScreen) {
@@ -116,6 +126,7 @@ TEST_F(HistoryPanel, AFailedSaveAfterADeleteIsReported) {
   // The temporary file the save writes first cannot be created.
   std::filesystem::create_directory(history_path + ".tmp");
   ASSERT_TRUE(click("history delete 0"));
+  ASSERT_TRUE(click("confirm delete"));
   EXPECT_EQ(app->history.size(), 1u);  // gone from the list regardless
   ASSERT_EQ(app->history_notices.size(), 1u);
   EXPECT_TRUE(contains(frame(), "could not be saved"));

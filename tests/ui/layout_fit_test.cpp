@@ -3,6 +3,7 @@
 // items drawn whole are listed, so a listed name is one a click can reach.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "tests/ui/panel_test_support.h"
@@ -107,6 +108,7 @@ TEST_F(LayoutFit, TheDeleteButtonIsWholeInAScrollingTableAtEveryTimeWidthAndScal
   }
   // Its centre is the button: a click there deletes the oldest run.
   ASSERT_TRUE(click("history delete 0"));
+  ASSERT_TRUE(click("confirm delete"));
   EXPECT_EQ(app->history.size(), 11u);
 }
 
@@ -137,6 +139,26 @@ TEST_F(LayoutFit, AtOneAndAHalfTheScoresAreInViewWithoutScrollingDuringARun) {
   EXPECT_TRUE(contains(last_text, "67890"));
 }
 
+TEST_F(LayoutFit, TheScoresStayPutWhenCancelAppearsAndRunningEndsAtTheRightEdge) {
+  start(1.0f, ImVec2(1600, 900));
+  app->multi_score = 67890;
+  frames(2);
+  const auto lowest_orange = [] {
+    float y = 0.0f;
+    for (const GlyphBox& glyph : glyphs_of(HeadlessGui::child("##left"), kOrange)) y = std::max(y, glyph.max.y);
+    return y;
+  };
+  const float idle = lowest_orange();
+  app->engine.running.store(true);
+  frames(2);
+  ASSERT_NE(find_item_rect("Cancel"), nullptr);
+  EXPECT_EQ(lowest_orange(), idle) << "the score moved when Cancel appeared";
+  // "RUNNING..." ends at the window's right padding, above the right column's edge.
+  const ItemRect* running = find_item_rect("running mark");
+  ASSERT_NE(running, nullptr);
+  EXPECT_NEAR(running->x1, 1600.0f - ImGui::GetStyle().WindowPadding.x, 2.0f);
+}
+
 TEST_F(LayoutFit, AtOneHundredPercentTheFactsNeedNoScrolling) {
   start(1.0f, ImVec2(1600, 900));
   const ImGuiWindow* facts = HeadlessGui::child("##system_info");
@@ -152,14 +174,26 @@ TEST_F(LayoutFit, AtTheMinimumSizeEveryItemIsWholeInTheWindow) {
     const auto expect_listed = [](std::initializer_list<const char*> names) {
       for (const char* name : names) EXPECT_NE(find_item_rect(name), nullptr) << name;
     };
-    expect_listed({"Single-Core", "Multi-Core", "Run Both", "preview placeholder", "progress bar", "History tab",
-                   "Leaderboard tab", "history delete 11"});
+    expect_listed({"Single-Core", "Single-Core + SMT", "Multi-Core", "Run Both", "Stress Test", "preview placeholder",
+                   "progress bar", "History tab", "Leaderboard tab", "history delete 11"});
+    // A stress test under way: Cancel, the three scores, and the pass bars with the stability so far.
+    app->single_score = 12345;
+    app->multi_score = 67890;
+    app->smt_score = 16049;
+    app->stress.test.emplace(10, 0.0);
+    for (int pass = 0; pass < 20; ++pass)
+      app->stress.test->add_pass(
+          StressPass{.score = 240 - pass, .time_seconds = 25.0, .image_sha256 = {}, .sensors = {}}, true, 25.0 * pass);
+    app->stress.active = true;
     app->engine.running.store(true);
     frames(3);
-    expect_listed({"Cancel"});
+    expect_listed({"Cancel", "stress pass bars"});
+    EXPECT_TRUE(contains(last_text, "Stability"));
+    EXPECT_EQ(HeadlessGui::child("##left")->ScrollMax.y, 0.0f) << "the column scrolls";
+    app->stress.active = false;
     app->engine.running.store(false);
     frames(2);
     ASSERT_TRUE(click("Leaderboard tab"));
-    expect_listed({"Refresh", "Single-Core tab", "Multi-Core tab"});
+    expect_listed({"Refresh", "Single-Core tab", "SMT tab", "Multi-Core tab"});
   }
 }

@@ -38,7 +38,11 @@ TEST(LeaderboardStatusLine, TheFirstCaseThatAppliesIsShownInItsColour) {
   EXPECT_EQ(line.text, "Loading...");
   EXPECT_TRUE(same_colour(line.colour, kTeal));
 
+  // A failed fetch after a submission is not hidden behind its "Submitted OK".
   line = leaderboard_status_line(0, "Submitted OK (single 1234)", false, "Timeout");
+  EXPECT_EQ(line.text, "Timeout");
+  EXPECT_TRUE(same_colour(line.colour, kFetchErrorRed));
+  line = leaderboard_status_line(0, "Submitted OK (single 1234)", false, "");
   EXPECT_EQ(line.text, "Submitted OK (single 1234)");
   EXPECT_TRUE(same_colour(line.colour, kLabelGrey));
 
@@ -73,20 +77,20 @@ TEST_F(LeaderboardPanel, WhileRequestsAreInFlightItSaysLoadingAndTheTablesHaveNo
   ASSERT_TRUE(click("Multi-Core tab"));
   EXPECT_TRUE(contains(frame(), "No data yet"));
 
-  // A submission's state, once set, hides a later fetch failure.
+  // A fetch that failed after a submission says so; the old "Submitted OK" gives way.
   app->leaderboard.pending.store(0);
   set_status("Submitted OK (multi 5000)", "Timeout was reached");
   text = frame();
-  EXPECT_TRUE(contains(text, "Submitted OK (multi 5000)"));
-  EXPECT_FALSE(contains(text, "Timeout"));
+  EXPECT_TRUE(contains(text, "Timeout was reached"));
+  EXPECT_FALSE(contains(text, "Submitted OK (multi 5000)"));
   EXPECT_FALSE(contains(text, "Loading..."));
 }
 
-TEST_F(LeaderboardPanel, RefreshStartsTwoFetchesAndTheirFailureIsShown) {
+TEST_F(LeaderboardPanel, RefreshFetchesEveryBoardAndTheirFailureIsShown) {
   open_tab();
   ASSERT_TRUE(click("Refresh"));
   // Started, not still running: a failed fetch may end and be reaped before the next begins.
-  EXPECT_EQ(app->leaderboard.requests_started(), 2u);
+  EXPECT_EQ(app->leaderboard.requests_started(), 3u);
   app->leaderboard.stop_all();
   EXPECT_TRUE(contains(frame(), "Leaderboard not configured"));
 }
@@ -149,6 +153,26 @@ TEST_F(LeaderboardPanel, OnlyARowWithExactlyThisMachinesNameIsHighlighted) {
   EXPECT_TRUE(contains(multi, "Multi CPU"));
   EXPECT_TRUE(contains(multi, "42000"));
   EXPECT_FALSE(contains(multi, "Other CPU"));
+}
+
+// Runs beyond those the average counts do not make a row sure; an older server's rows go by runs.
+TEST_F(LeaderboardPanel, ARowWhoseAverageCountsFewerThanFiveRunsIsDimmedAndSaysSoUnderThePointer) {
+  open_tab();
+  {
+    std::lock_guard lock(app->leaderboard.data_mutex);
+    app->leaderboard.single_rows = {{"Sure CPU", 9000, 9, 5}, {"Few CPU", 8000, 9, 3}, {"Old CPU", 7000, 6}};
+  }
+  frame();
+  const ImGuiWindow* table = HeadlessGui::child("##lb_single");
+  ASSERT_NE(table, nullptr);
+  // "2", "FewCPU", "8000", "9" of the one dimmed row.
+  const std::vector<GlyphBox> dimmed = glyphs_of(table, kDimGrey);
+  ASSERT_EQ(dimmed.size(), 12u);
+  ImGui::GetIO().MousePos = ImVec2(dimmed[3].min.x + 1.0f, dimmed[3].min.y + 2.0f);
+  frame();
+  EXPECT_TRUE(contains(frame(), "Average of 3 counted runs: fewer than 5"));
+  ImGui::GetIO().MousePos = ImVec2(-1, -1);
+  EXPECT_FALSE(contains(frame(), "Average of"));
 }
 
 TEST_F(LeaderboardPanel, ARestrictedMultiRunIsRecordedNotSubmittedAndTheLineSaysWhy) {

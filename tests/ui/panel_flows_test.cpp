@@ -8,7 +8,9 @@
 #include <fstream>
 
 #include "state/benchmark_runs.h"
+#include "state/run_monitoring.h"
 #include "tests/ui/panel_harness.h"
+#include "tests/ui/unplugged_laptop.h"
 
 namespace {
 
@@ -61,6 +63,40 @@ TEST_F(PanelFlows, SingleCoreShowsTheScoreRecordsItAndSubmitsIt) {
   EXPECT_EQ(h->app->leaderboard.submit_status_text(), "Submitted OK (single " + std::to_string(entry.score) + ")");
   EXPECT_TRUE(h->on_leaderboard(RunKind::single));
   EXPECT_FALSE(h->on_leaderboard(RunKind::multi));
+  // Beside the score: its trust and where it went, the loopback server named as local.
+  h->frame();
+  EXPECT_TRUE(contains(h->last_text, "verified, submitted to the local leaderboard")) << h->last_text;
+}
+
+TEST_F(PanelFlows, SingleCorePlusSmtIsDisabledWithItsReasonWithoutSmtAndElseRunsOneCoresThreads) {
+  auto h = open_quick();
+  h->app->system_info.smt_unavailable_reason = "No SMT run: each core of this processor runs one thread (no SMT)";
+  h->frame();
+  const ItemRect smt = *find_item_rect("Single-Core + SMT");
+  EXPECT_TRUE(smt.disabled);
+  EXPECT_GT(smt.y0, find_item_rect("Single-Core")->y1);
+  EXPECT_LT(smt.y1, find_item_rect("Multi-Core")->y0);
+  EXPECT_FALSE(contains(h->last_text, "(no SMT)"));
+  ImGui::GetIO().MousePos = ImVec2(smt.center_x(), smt.center_y());
+  h->frame();
+  EXPECT_TRUE(contains(h->frame(), "(no SMT)")) << "the reason, under the pointer";
+  ImGui::GetIO().MousePos = ImVec2(-1, -1);
+
+  // A core of two threads: the run takes both, is recorded and submitted as "smt".
+  h->app->system_info.smt_threads = 2;
+  h->frame();
+  ASSERT_TRUE(h->click("Single-Core + SMT"));
+  ASSERT_TRUE(h->frames_until([&] { return h->app->history.size() == 1; }));
+  const HistoryEntry entry = h->app->history[0];
+  EXPECT_EQ(entry.type, "smt");
+  EXPECT_EQ(entry.threads, 2);
+  EXPECT_TRUE(contains(h->last_text, "SMT: " + std::to_string(entry.score)));
+  h->settle_leaderboard();
+  EXPECT_EQ(h->app->leaderboard.submit_status_text(), "Submitted OK (smt " + std::to_string(entry.score) + ")");
+  EXPECT_TRUE(h->on_leaderboard(RunKind::smt));
+  // Beside it, once a single-core score exists: what the second thread adds.
+  h->app->single_score = entry.score / 2;
+  EXPECT_TRUE(contains(h->frame(), "SMT: " + std::to_string(entry.score) + " +100 %"));
 }
 
 TEST_F(PanelFlows, RunBothRecordsSingleThenMultiAndStartsMultiInTheFrameTheSingleIsTaken) {
@@ -160,6 +196,7 @@ TEST_F(PanelFlows, AWrongImageIsShownWithAWarningButNeverRecordedOrSubmitted) {
   h->settle_leaderboard();
   EXPECT_EQ(h->app->leaderboard.submit_status_text(), "");
   EXPECT_FALSE(h->on_leaderboard(RunKind::single));
+  EXPECT_TRUE(contains(h->frame(), "image differs from the reference, not stored or submitted"));
 
   // The next run clears the warning.
   ASSERT_TRUE(h->click("Single-Core"));
@@ -177,6 +214,24 @@ TEST_F(PanelFlows, WithSubmissionsOffRunsAreRecordedButNotSubmitted) {
   EXPECT_EQ(h->app->leaderboard.submit_status_text(), "");
   ASSERT_TRUE(h->click("Leaderboard tab"));
   EXPECT_TRUE(contains(h->frame(), "Submissions off")) << h->last_text;
+}
+
+TEST_F(PanelFlows, ARunOnBatteryIsWarnedRecordedWithItsWarningAndNotSubmitted) {
+  auto h = open_quick();
+  attach_run_monitor(*h->app, unplugged_laptop_monitor());
+  ASSERT_TRUE(h->click("Single-Core"));
+  ASSERT_TRUE(h->frames_until([&] { return h->app->history.size() == 1; }));
+  const HistoryEntry& entry = h->app->history[0];
+  ASSERT_EQ(entry.warnings.size(), 1u);
+  EXPECT_EQ(entry.warnings[0].code, "battery");
+  EXPECT_TRUE(contains(read_file(history), "\"code\": \"battery\""));
+  EXPECT_TRUE(contains(h->frame(), "Single-core: The machine ran")) << h->last_text;
+
+  h->settle_leaderboard();
+  EXPECT_FALSE(h->on_leaderboard(RunKind::single));
+  EXPECT_EQ(h->app->leaderboard.submit_status_text(),
+            "Single-core run not submitted: the machine ran on battery, which usually lowers the clock: plug it in "
+            "for a comparable score.");
 }
 
 TEST_F(PanelFlows, TheFinishedImageReachesThePreviewAndTheLineShowsTheMeasuredTime) {
@@ -200,6 +255,9 @@ TEST_F(PanelFlows, TheFinishedImageReachesThePreviewAndTheLineShowsTheMeasuredTi
                 h->app->history[0].time_seconds);
   EXPECT_TRUE(contains(h->last_text, expected)) << h->last_text;
   EXPECT_FALSE(contains(h->last_text, "s Cancelled"));
+  // What ran and the guess made as it started stay beside the measured time.
+  EXPECT_TRUE(contains(h->last_text, "Single-core, 1 thread, custom workload: about ")) << h->last_text;
+  EXPECT_TRUE(contains(h->last_text, "click the image to view or save it"));
 }
 
 TEST_F(PanelFlows, TheFinishedImageOpensAtFullSizeAndSavesAsPng) {
@@ -238,7 +296,13 @@ TEST_F(PanelFlows, TheFinishedImageOpensAtFullSizeAndSavesAsPng) {
   h->app->viewer.path = (dir.path() / "missing" / "x.png").string();
   ASSERT_TRUE(h->click("Save PNG"));
   EXPECT_TRUE(h->app->viewer.save_failed);
-  EXPECT_TRUE(contains(h->app->viewer.message, "Could not save"));
+  EXPECT_TRUE(contains(h->app->viewer.message, "Could not save")) << h->app->viewer.message;
+  EXPECT_TRUE(contains(h->app->viewer.message, "does not exist")) << h->app->viewer.message;
+  // The runner's rule for the name: PNG data goes only into a .png file.
+  h->app->viewer.path = (dir.path() / "pic.jpg").string();
+  ASSERT_TRUE(h->click("Save PNG"));
+  EXPECT_FALSE(fs::exists(dir.path() / "pic.jpg"));
+  EXPECT_TRUE(contains(h->app->viewer.message, "must end in .png")) << h->app->viewer.message;
 
   // A new run clears the image: the viewer closes.
   h->app->viewer.open = true;
@@ -264,6 +328,7 @@ TEST_F(PanelFlows, TheProgressLineCountsFromTheMeasuredPhaseOnly) {
   engine.start_time.store(BenchmarkEngine::steady_now_ns() - 2'500'000'000);
   text = h->frame();
   EXPECT_TRUE(contains(text, "|  2.5s") || contains(text, "|  2.6s")) << text;
+  EXPECT_TRUE(contains(text, "|  0:08 left")) << text;  // six tiles to go at 0.8 s each
   engine.running.store(false);
   text = h->frame();
   // Ended without a result (cancelled): the time stays where it got to.

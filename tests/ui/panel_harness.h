@@ -34,11 +34,15 @@ class PanelHarness {
 
   // `cpu_name` keeps each test's submissions apart on the shared server.
   PanelHarness(const PanelServers& servers, const fs::path& history, const std::string& cpu_name,
+               ReferenceWorkload workload)
+      : PanelHarness(servers.server.port(), servers.cert.cert, history, cpu_name, std::move(workload)) {}
+  // Against another server on loopback (a scripted one) at `port`, trusting `ca`.
+  PanelHarness(int port, const fs::path& ca, const fs::path& history, const std::string& cpu_name,
                ReferenceWorkload workload) {
     set_variable("STRELVIK_HISTORY", history.string());
-    const std::string url = "https://127.0.0.1:" + std::to_string(servers.server.port());
+    const std::string url = "https://127.0.0.1:" + std::to_string(port);
     set_variable("STRELVIK_LEADERBOARD_URL", url);
-    set_variable("STRELVIK_LEADERBOARD_CA", servers.cert.cert.string());
+    set_variable("STRELVIK_LEADERBOARD_CA", ca.string());
     app = std::make_unique<App>(std::move(workload));
     app->gpu = &texture;
     cpu = cpu_name;

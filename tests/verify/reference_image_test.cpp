@@ -104,6 +104,24 @@ TEST(RunVerdict, AMultiRunOnFewerProcessorsThanTheMachineHasIsRecordedButNotSubm
   EXPECT_TRUE(wrong.not_submitted_reason.empty());
 }
 
+TEST(RunVerdict, OneCoreRunsOffTheFastestCoreTypeAreRecordedButNotSubmitted) {
+  const ReferenceWorkload standard = ReferenceWorkload::standard();
+  MachineThreads machine{8, 8, 2, ""};
+  const auto judge = [&](RunKind kind, std::int32_t threads) {
+    return judge_run(standard, standard_run(kind, threads), machine, kStandardImageSha256);
+  };
+  EXPECT_TRUE(judge(RunKind::smt, 2).may_submit);
+  EXPECT_TRUE(judge(RunKind::smt, 4).custom) << "an SMT run uses its core's threads, no more";
+  machine.one_core_not_standard_reason = "not submitted: this process may not run on the P cores";
+  for (const RunKind kind : {RunKind::single, RunKind::smt}) {
+    const RunVerdict off = judge(kind, standard_threads(kind, machine));
+    EXPECT_TRUE(off.may_record && !off.custom);
+    EXPECT_FALSE(off.may_submit);
+    EXPECT_EQ(off.not_submitted_reason, machine.one_core_not_standard_reason);
+  }
+  EXPECT_TRUE(judge(RunKind::multi, 8).may_submit) << "the whole machine is still the whole machine";
+}
+
 TEST(Sha256, MatchesTheKnownDigestOfAnEmptyInput) {
   EXPECT_EQ(sha256_hex({}), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
 }

@@ -51,7 +51,7 @@ TEST(WinInet, ATrustedExtraAuthorityGivesTheRowsAndSubmissionsArrive) {
   client.submit("Windows Test CPU", RunKind::multi, 4321, 8);
   client.stop_all();
   EXPECT_EQ(client.submit_status_text(), "Submitted OK (multi 4321)");
-  EXPECT_EQ(client.rows(RunKind::multi), (std::vector<LeaderboardRow>{{"Windows Test CPU", 4321, 1}}));
+  EXPECT_EQ(client.rows(RunKind::multi), (std::vector<LeaderboardRow>{{"Windows Test CPU", 4321, 1, 1}}));
 
   // The runner with the environment's address and authority, as a user would set them.
   TempDir dir;

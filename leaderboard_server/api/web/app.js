@@ -4,8 +4,10 @@
 
 const SVG = 'http://www.w3.org/2000/svg';
 const params = new URLSearchParams(location.search);
-const kind = params.get('kind') === 'multi' ? 'multi' : 'single';
-const kindName = { single: 'Single-Core', multi: 'Multi-Core' };
+const kinds = ['single', 'smt', 'multi'];
+const kind = kinds.includes(params.get('kind')) ? params.get('kind') : 'single';
+const kindName = { single: 'Single-Core', smt: 'Single-Core + SMT', multi: 'Multi-Core' };
+const kindRuns = { single: 'single-core', smt: 'SMT', multi: 'multi-core' };
 document.body.classList.add(kind);
 
 const $ = (id) => document.getElementById(id);
@@ -60,7 +62,11 @@ function spreadBar(row, lo, hi) {
   return s;
 }
 
-function showRows(reply, filter) {
+// Fewer runs than this behind an average and its row is dimmed and marked.
+const CONFIDENT_RUNS = 5;
+const countedRuns = (row) => (row.counted_runs === undefined ? row.runs : row.counted_runs);
+
+function showRows(reply, filter, minRuns) {
   const rows = $('rows');
   rows.replaceChildren();
   // At least 5 % either side, so that a row of identical runs is not drawn across the cell.
@@ -68,11 +74,17 @@ function showRows(reply, filter) {
   const hi = Math.max(1.05, ...reply.rows.map((r) => r.max / r.median));
   for (const r of reply.rows) {
     const tr = el('tr');
+    const counted = countedRuns(r);
+    if (counted < CONFIDENT_RUNS) {
+      tr.className = 'few';
+      tr.title = `Average of ${counted} counted run${counted === 1 ? '' : 's'}: it may still change a lot`;
+    }
     tr.appendChild(el('td', 'rank', r.rank));
     const name = el('td', 'name');
     const link = el('a', '', r.cpu);
     link.href = cpuHref(r.cpu);
     name.appendChild(link);
+    if (counted < CONFIDENT_RUNS) name.appendChild(el('span', 'few-label', 'few runs'));
     tr.appendChild(name);
     tr.appendChild(el('td', 'num score', fmt(r.avg_score)));
     tr.appendChild(el('td', 'num runs', fmt(r.runs)));
@@ -82,23 +94,31 @@ function showRows(reply, filter) {
     rows.appendChild(tr);
   }
   const shown = reply.rows.length < reply.matches ? `, the first ${fmt(reply.rows.length)} shown` : '';
+  const enough = minRuns ? ` with at least ${CONFIDENT_RUNS} runs` : '';
   let status;
-  if (reply.processors === 0) status = `No ${kindName[kind].toLowerCase()} runs yet.`;
-  else if (!filter) status = `${fmt(reply.processors)} processor${reply.processors === 1 ? '' : 's'}${shown}.`;
-  else if (reply.matches === 0) status = `No processor matches “${filter}”.`;
-  else status = `${fmt(reply.matches)} of ${fmt(reply.processors)} processors match “${filter}”${shown}.`;
+  if (reply.processors === 0) status = `No ${kindRuns[kind]} runs yet.`;
+  else if (!filter && !minRuns) status = `${fmt(reply.processors)} processor${reply.processors === 1 ? '' : 's'}${shown}.`;
+  else if (reply.matches === 0) status = `No processor${filter ? ` matches “${filter}”` : ''}${enough}.`;
+  else if (!filter) status = `${fmt(reply.matches)} of ${fmt(reply.processors)} processors${enough}${shown}.`;
+  else status = `${fmt(reply.matches)} of ${fmt(reply.processors)} processors match “${filter}”${enough}${shown}.`;
   $('status').textContent = status;
+  // With no row to show, the column headers and the legend explain nothing.
+  $('board').hidden = reply.rows.length === 0;
+  $('legend').hidden = reply.rows.length === 0;
 }
 
 function boardPage() {
   const input = $('q');
   input.value = params.get('q') || '';
+  const minRunsBox = $('min-runs');
+  minRunsBox.checked = params.get('min_runs') === String(CONFIDENT_RUNS);
   $('kind').value = kind;
   $('tab-' + kind).setAttribute('aria-current', 'page');
-  const setTabs = (filter) => {
-    for (const k of ['single', 'multi']) {
+  const setTabs = (filter, minRuns) => {
+    for (const k of kinds) {
       const p = new URLSearchParams({ kind: k });
       if (filter) p.set('q', filter);
+      if (minRuns) p.set('min_runs', CONFIDENT_RUNS);
       $('tab-' + k).href = '/?' + p;
     }
   };
@@ -106,14 +126,16 @@ function boardPage() {
   let latest = 0;
   const load = async () => {
     const filter = input.value;
+    const minRuns = minRunsBox.checked;
     const ticket = ++latest;
-    // The address holds the filter, so that the list as seen can be shared as a link.
+    // The address holds the filters, so that the list as seen can be shared as a link.
     const query = new URLSearchParams(filter ? { q: filter, kind } : { kind });
+    if (minRuns) query.set('min_runs', CONFIDENT_RUNS);
     history.replaceState(null, '', '/?' + query);
-    setTabs(filter);
+    setTabs(filter, minRuns);
     try {
       const reply = await getJson('/board.json?' + query);
-      if (ticket === latest) showRows(reply, filter);
+      if (ticket === latest) showRows(reply, filter, minRuns);
     } catch (e) {
       if (ticket === latest) $('status').textContent = 'Cannot load the leaderboard: ' + e.message;
     }
@@ -123,6 +145,10 @@ function boardPage() {
   input.addEventListener('input', () => {
     clearTimeout(timer);
     timer = setTimeout(load, 150);
+  });
+  minRunsBox.addEventListener('change', () => {
+    clearTimeout(timer);
+    load();
   });
   $('search').addEventListener('submit', (event) => {
     event.preventDefault();
@@ -191,6 +217,20 @@ function timeline(history, lo, hi) {
   return s;
 }
 
+// What the histogram rests on, in words: the runs, where the middle eight in ten of them lie, and
+// a warning when the average counts only a few.
+function histogramNote(cpu) {
+  const counted = countedRuns(cpu);
+  let note = `Based on ${fmt(cpu.runs)} run${cpu.runs === 1 ? '' : 's'}.`;
+  if (cpu.runs > 1) {
+    note += ` Eight in ten scored between ${fmt(cpu.p10)} and ${fmt(cpu.p90)} (10th to 90th percentile).`;
+  }
+  if (counted < CONFIDENT_RUNS) {
+    note += ` The average counts ${fmt(counted)} of them: too few to be sure of it.`;
+  }
+  return note;
+}
+
 async function cpuPage() {
   const name = params.get('name') || '';
   $('name').textContent = name;
@@ -201,7 +241,7 @@ async function cpuPage() {
   try {
     cpu = await getJson('/cpu.json?' + new URLSearchParams({ name, kind }));
   } catch (e) {
-    $('status').textContent = `No ${kindName[kind].toLowerCase()} results for this processor: ${e.message}.`;
+    $('status').textContent = `No ${kindRuns[kind]} results for this processor: ${e.message}.`;
     return;
   }
   $('status').textContent = '';
@@ -214,11 +254,30 @@ async function cpuPage() {
   fact(facts, '10th–90th percentile', `${fmt(cpu.p10)} – ${fmt(cpu.p90)}`);
   fact(facts, 'Minimum – maximum', `${fmt(cpu.min)} – ${fmt(cpu.max)}`);
   $('histogram').appendChild(histogram(cpu.histogram, cpu.max));
+  $('histogram-note').textContent = histogramNote(cpu);
   $('timeline').appendChild(timeline(cpu.history, cpu.min, cpu.max));
   const threads = $('threads');
   for (const t of cpu.thread_counts)
     threads.appendChild(el('li', '', `${t.threads} thread${t.threads === 1 ? '' : 's'}: ${fmt(t.runs)} run${t.runs === 1 ? '' : 's'}`));
   $('details').hidden = false;
+  showSmtUplift(name, cpu, facts);
+}
+
+// What a core's other hardware threads add: median SMT score over median single-core score,
+// less one, for a processor with runs of both kinds.
+async function showSmtUplift(name, cpu, facts) {
+  const median = async (k) => {
+    if (k === kind) return cpu.median;
+    try {
+      return (await getJson('/cpu.json?' + new URLSearchParams({ name, kind: k }))).median;
+    } catch (e) {
+      return undefined;  // no runs of that kind
+    }
+  };
+  const [single, smt] = await Promise.all([median('single'), median('smt')]);
+  if (!(single > 0 && smt > 0)) return;
+  const percent = Math.round((smt / single - 1) * 100);
+  fact(facts, 'SMT uplift', `${percent >= 0 ? '+' : ''}${percent} %`);
 }
 
 if ($('board-page')) boardPage();

@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
+// Both programs show it: the runner's progress line and the window's.
 class RemainingTimeEstimator {
  public:
   // `tile_costs`: the relative cost of each tile, in the order the engine queues them (the
@@ -21,6 +23,16 @@ class RemainingTimeEstimator {
   std::optional<double> remaining_seconds(std::int32_t tiles_done, std::int32_t tile_count,
                                           double elapsed_seconds) const;
 
+  // The share of the run's work that is done, 0 to 1: weighted by the tiles' costs where they
+  // are known, else the share of tiles. The percentage and the bar show it, so that half the
+  // time is about half the bar.
+  double done_share(std::int32_t tiles_done, std::int32_t tile_count) const;
+
  private:
+  bool weighs(std::int32_t tile_count) const;
+
   std::vector<double> done_cost_;  // done_cost_[n]: the cost of the first n tiles
 };
+
+// "m:ss" below an hour, "h:mm:ss" above.
+std::string format_duration(double seconds);
