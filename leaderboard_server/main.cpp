@@ -13,8 +13,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <thread>
@@ -39,6 +41,7 @@ int main(int argc, char** argv) {
   unsigned request_timeout = 10;
   std::string address_key;
   std::size_t runs_per_address = kRunsCountedPerClient;
+  std::size_t max_unsent_reply = 1 << 20;
   app.add_option("--listen", listen, "ADDR:PORT to listen on ([::1]:PORT for IPv6; port 0 picks a free one)")
       ->capture_default_str();
   app.add_option("--cert", cert, "TLS certificate chain (PEM); with --key serves HTTPS")->check(CLI::ExistingFile);
@@ -69,6 +72,10 @@ int main(int argc, char** argv) {
   app.add_option("--max-score-per-thread", max_score_per_thread,
                  "highest score a run may claim per thread; raise it only to test small workloads")
       ->check(CLI::Range(1, kMaxScore))
+      ->capture_default_str();
+  app.add_option("--max-unsent-reply", max_unsent_reply,
+                 "bytes of replies one connection may have unsent; its next requests wait beyond it")
+      ->check(CLI::Range(std::size_t{65536}, std::size_t{1} << 30))
       ->capture_default_str();
   app.add_option("--threads", workers, "worker threads answering requests; connections wait for none")
       ->check(CLI::Range(2, 4096))
@@ -106,7 +113,7 @@ int main(int argc, char** argv) {
 
   std::unique_ptr<IRunStore> store;
   try {
-    store = open_run_store(database);
+    store = open_run_store(database, {.runs_counted_per_client = runs_per_address});
   } catch (const StoreError& e) {
     std::fprintf(stderr, "cannot open the database: %s\n", e.what());
     return 1;
@@ -133,6 +140,7 @@ int main(int argc, char** argv) {
   front_options.max_connections_per_address = per_address;
   front_options.trust_proxy = trust_proxy;
   front_options.request_timeout = std::chrono::seconds(request_timeout);
+  front_options.max_unsent_reply = max_unsent_reply;
   if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur != RLIM_INFINITY)
     front_options.max_connections = std::min<std::size_t>(front_options.max_connections, files.rlim_cur - 64);
 
@@ -149,6 +157,7 @@ int main(int argc, char** argv) {
   options.address_key = hash_key;
   options.runs_counted_per_address = runs_per_address;
   options.max_score_per_thread = max_score_per_thread;
+  options.https = tls;
   LeaderboardApi api(*store, options);
   api.install(routes);
 
@@ -178,7 +187,43 @@ int main(int argc, char** argv) {
                 v6 ? "[" : "", address->host.c_str(), v6 ? "]" : "", port);
   [[maybe_unused]] const auto written = ::write(STDOUT_FILENO, banner, std::strlen(banner));
 
+  // The summaries of runs stored before an upgrade are computed while the server answers:
+  // boards answer 503 "migrating" until they are ready, /healthz and submissions meanwhile work.
+  std::atomic<bool> stop_summaries{false}, summaries_done{false};
+  std::thread summaries;
+  if (!store->summaries_ready())
+    summaries = std::thread([&] {
+      const auto started = std::chrono::steady_clock::now();
+      const auto say = [&](const std::string& line) {
+        const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        std::fprintf(stderr, "%s (%.1f s)\n", line.c_str(), s);
+      };
+      try {
+        store->compute_summaries(say, stop_summaries);
+      } catch (const StoreError& e) {
+        if (stop_summaries)
+          say("summaries: stopped; they are computed again at the next start");
+        else
+          std::fprintf(stderr, "cannot compute the summaries: %s; restart to try again\n", e.what());
+      }
+      summaries_done = true;
+    });
+
   front.run();
+  stop_summaries = true;
+  if (summaries.joinable()) {
+    // The computation stops at its next row; a database still sorting the runs for it is not
+    // waited for past the stop's promise: its transaction only reads, and ends with the process.
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    while (!summaries_done && std::chrono::steady_clock::now() < give_up)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    if (!summaries_done) {
+      std::fprintf(stderr, "summaries: stopped; they are computed again at the next start\n");
+      std::fflush(nullptr);
+      std::_Exit(0);
+    }
+    summaries.join();
+  }
   // Wake the waiter if serving ended by itself rather than by a signal.
   pthread_kill(stopper.native_handle(), SIGTERM);
   stopper.join();

@@ -3,7 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
-#include <map>
+#include <iterator>
 
 using nlohmann::json;
 
@@ -27,13 +27,19 @@ unsigned char lower(char c) {
   return u >= 'A' && u <= 'Z' ? static_cast<unsigned char>(u + ('a' - 'A')) : u;
 }
 
-json histogram_json(const BoardEntry& e) {
-  // Bins of whole points, so that every bin covers as many possible scores as any other.
+json histogram_json(const BoardEntry& e, const ScoreHistogram& all) {
+  // Bins of whole points, so that every bin covers as many possible scores as any other. A
+  // score bucket's runs go to the bin of their mean: within one bucket (1 %) of their own.
   const long long span = static_cast<long long>(e.spread.max) - e.spread.min + 1;
   const long long bins_wanted = std::min(kHistogramBins, span);
   const long long width = (span + bins_wanted - 1) / bins_wanted;
   std::vector<long long> counts(static_cast<std::size_t>((span + width - 1) / width), 0);
-  for (const auto& run : e.history) ++counts[static_cast<std::size_t>((run.score - e.spread.min) / width)];
+  for (const HistogramBucket& b : all.buckets()) {
+    const long long mean = (2 * b.sum + b.runs) / (2 * b.runs);
+    const long long bin =
+        std::clamp<long long>((mean - e.spread.min) / width, 0, static_cast<long long>(counts.size()) - 1);
+    counts[static_cast<std::size_t>(bin)] += b.runs;
+  }
   return {{"from", e.spread.min}, {"width", width}, {"counts", counts}};
 }
 
@@ -69,22 +75,34 @@ std::string page_rows_reply(const Board& board, std::string_view filter, std::si
   return dump({{"processors", board.entries.size()}, {"matches", matches}, {"rows", std::move(rows)}});
 }
 
-std::string processor_reply(const Board& board, const BoardEntry& entry) {
+std::string processor_reply(const Board& board, const BoardEntry& entry, const ProcessorSummary& summary) {
   json doc = row_json(entry);
   doc["rank"] = entry.rank;
   doc["processors"] = board.entries.size();
-  std::map<int, long long> per_thread_count;
-  for (const auto& run : entry.history) ++per_thread_count[run.threads];
   json threads = json::array();
-  for (const auto& [count, runs] : per_thread_count) threads.push_back({{"threads", count}, {"runs", runs}});
+  for (const auto& [count, runs] : summary.threads) threads.push_back({{"threads", count}, {"runs", runs}});
   doc["thread_counts"] = std::move(threads);
-  doc["histogram"] = histogram_json(entry);
+  doc["histogram"] = histogram_json(entry, summary.all);
   json history = json::array();
-  const std::size_t skip = entry.history.size() > kMaxHistoryPoints ? entry.history.size() - kMaxHistoryPoints : 0;
-  for (std::size_t i = skip; i < entry.history.size(); ++i) {
-    const auto& run = entry.history[i];
-    history.push_back({run.submitted_at, run.score, run.threads});
+  const std::size_t skip = summary.days.size() > kMaxHistoryPoints ? summary.days.size() - kMaxHistoryPoints : 0;
+  auto day = summary.days.begin();
+  std::advance(day, static_cast<std::ptrdiff_t>(skip));
+  for (; day != summary.days.end(); ++day) {
+    const DayRuns& d = day->second;
+    history.push_back({day->first, d.runs, (2 * d.sum + d.runs) / (2 * d.runs), d.lowest, d.highest});
   }
   doc["history"] = std::move(history);
   return dump(doc);
+}
+
+std::string distribution_reply(RunKind kind, const ProcessorSummary& summary) {
+  json buckets = json::array();
+  for (const HistogramBucket& b : summary.all.buckets())
+    buckets.push_back({score_bucket_lower(b.index), score_bucket_upper(b.index), b.runs});
+  return nlohmann::ordered_json{{"kind", run_kind_text(kind)},
+                                {"cpu", summary.cpu},
+                                {"runs", summary.all.runs()},
+                                {"median", histogram_percentile(summary.all, 50)},
+                                {"buckets", std::move(buckets)}}
+      .dump(-1, ' ', false, json::error_handler_t::replace);
 }

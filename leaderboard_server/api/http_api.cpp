@@ -78,10 +78,15 @@ std::string random_key() {
 
 }  // namespace
 
+void set_migrating_reply(httplib::Response& res) {
+  res.set_header("Retry-After", std::to_string(kMigratingRetrySeconds));
+  set_error_reply(res, 503, "migrating");
+}
+
 LeaderboardApi::LeaderboardApi(IRunStore& store, ApiOptions options)
     : store_(store),
       options_(options),
-      cache_(store, options.max_rows, std::chrono::seconds(2), options.runs_counted_per_address),
+      cache_(store, options.max_rows, std::chrono::seconds(2)),
       limiter_(options.rate_limit_per_hour),
       run_limiter_(options.submissions_per_hour),
       hasher_(options.address_key.empty() ? random_key() : options.address_key) {}
@@ -105,8 +110,11 @@ std::string LeaderboardApi::client_address(const httplib::Request& req, bool tru
 
 void LeaderboardApi::install(httplib::Server& server) {
   server.set_payload_max_length(kMaxBodyBytes);
-  server.set_pre_routing_handler([](const httplib::Request& req, httplib::Response& res) {
-    access_log_start();
+  server.set_pre_routing_handler([https = options_.https](const httplib::Request& req, httplib::Response& res) {
+    // On every reply, errors included: browsers never guess a type, and once they met the
+    // server over HTTPS they never try it in plain HTTP.
+    res.set_header("X-Content-Type-Options", "nosniff");
+    if (https) res.set_header("Strict-Transport-Security", "max-age=31536000");
     // The library has no routes for these two and would answer 400; they are just methods
     // this server does not allow.
     if (req.method == "TRACE" || req.method == "CONNECT") {
@@ -136,7 +144,7 @@ void LeaderboardApi::install(httplib::Server& server) {
   server.Get(R"(/api\.php)", [this](const auto& req, auto& res) { get_leaderboard(req, res); });
   server.Post(R"(/api\.php)", [this](const auto& req, auto& res) { post_submission(req, res); });
   server.Get("/healthz", [this](const auto& req, auto& res) { health(req, res); });
-  install_web_routes(server, cache_, options_.max_rows);
+  install_web_routes(server, cache_, store_, options_.max_rows);
 
   // Anything else: 405 on a known path (with the methods it does allow), 404 elsewhere.
   const auto fallback = [](const httplib::Request& req, httplib::Response& res) {
@@ -162,6 +170,8 @@ void LeaderboardApi::get_leaderboard(const httplib::Request& req, httplib::Respo
     if (stale) res.set_header(kStaleHeader, "database unavailable; these are the last standings read");
     res.set_header("Cache-Control", "no-cache");
     res.set_content(*body, kJsonType);
+  } catch (const SummariesNotReady&) {
+    set_migrating_reply(res);
   } catch (const StoreError& e) {
     log_store_error(e);
     set_error_reply(res, 503, default_reason(503));
@@ -198,14 +208,16 @@ void LeaderboardApi::post_submission(const httplib::Request& req, httplib::Respo
         "too many " + kind + " runs of this processor from this address; try again in " + std::to_string(wait) + " s");
     return;
   }
+  std::optional<ProcessorRow> row;
   try {
-    store_.add_run(run, printable_user_agent(req.get_header_value("User-Agent")), hasher_.hash(address));
+    row = store_.add_run(run, printable_user_agent(req.get_header_value("User-Agent")), hasher_.hash(address));
   } catch (const StoreError& e) {
     log_store_error(e);
     set_error_reply(res, 503, default_reason(503));
     return;
   }
-  cache_.invalidate(check.submission->kind);
+  // The sender's next fetch from this instance shows the run (nothing while migrating: no board).
+  if (row) cache_.apply(run.kind, *row);
   res.set_content(R"({"ok":true})", kJsonType);
 }
 

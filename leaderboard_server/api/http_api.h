@@ -19,6 +19,7 @@ struct ApiOptions {
   int max_score_per_thread = kMaxScorePerThread;  // raised only for tests of small workloads
   bool trust_proxy = false;                       // take the client address from X-Forwarded-For
   bool access_log = true;
+  bool https = false;       // replies carry Strict-Transport-Security
   std::string address_key;  // key of the stored address hashes; empty: a random one for this process
 };
 
@@ -26,6 +27,13 @@ inline constexpr std::size_t kMaxBodyBytes = 4096;
 
 // The reason of every 503: the API's and the web page's replies alike.
 inline constexpr const char* kDatabaseUnavailable = "the leaderboard database is unavailable; try again later";
+
+// How long a client is asked to wait while the summaries are computed after an upgrade.
+inline constexpr int kMigratingRetrySeconds = 10;
+
+// 503 {"error":"migrating"} with Retry-After: the boards wait for the summaries of the runs
+// stored before an upgrade; /healthz and submissions do not.
+void set_migrating_reply(httplib::Response& res);
 
 // Set on a GET reply served from the last standings while the database cannot be reached.
 inline constexpr const char* kStaleHeader = "X-Leaderboard-Stale";

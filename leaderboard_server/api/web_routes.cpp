@@ -29,9 +29,11 @@ constexpr PageFile kPageFiles[] = {
 
 // Every web reply: nothing but our own files may run or style the page, types are not guessed,
 // and browsers keep a reply no longer than the server keeps its standings.
+// No other site may frame the page (clickjacking), and a link out does not carry the search.
 void set_page_headers(httplib::Response& res, const std::string& cache_control) {
-  res.set_header("Content-Security-Policy", "default-src 'self'");
-  res.set_header("X-Content-Type-Options", "nosniff");
+  res.set_header("Content-Security-Policy", "default-src 'self'; frame-ancestors 'none'");
+  res.set_header("X-Frame-Options", "DENY");
+  res.set_header("Referrer-Policy", "same-origin");
   res.set_header("Cache-Control", cache_control);
 }
 
@@ -45,11 +47,30 @@ std::shared_ptr<const CachedBoard> board_for(LeaderboardCache& cache, const http
   }
   try {
     return cache.board(*kind);
+  } catch (const SummariesNotReady&) {
+    set_migrating_reply(res);
+    return nullptr;
   } catch (const StoreError& e) {
     std::fprintf(stderr, "database error: %s\n", e.what());
     set_error_reply(res, 503, kDatabaseUnavailable);
     return nullptr;
   }
+}
+
+// One processor's summary for a route, or null after an error reply (404 for an unknown name).
+std::optional<ProcessorSummary> summary_for(IRunStore& store, RunKind kind, const std::string& name,
+                                            httplib::Response& res) {
+  try {
+    auto summary = store.processor(kind, name);
+    if (!summary) set_error_reply(res, 404, "no accepted runs of this processor in this leaderboard");
+    return summary;
+  } catch (const SummariesNotReady&) {
+    set_migrating_reply(res);
+  } catch (const StoreError& e) {
+    std::fprintf(stderr, "database error: %s\n", e.what());
+    set_error_reply(res, 503, kDatabaseUnavailable);
+  }
+  return std::nullopt;
 }
 
 // The page's "at least 5 runs" filter: rows whose average counts fewer runs are left out. Absent
@@ -65,7 +86,7 @@ std::optional<long long> min_runs_of(const httplib::Request& req) {
 
 }  // namespace
 
-void install_web_routes(httplib::Server& server, LeaderboardCache& cache, std::size_t max_rows) {
+void install_web_routes(httplib::Server& server, LeaderboardCache& cache, IRunStore& store, std::size_t max_rows) {
   const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(cache.max_age()).count();
   const std::string cache_control = "max-age=" + std::to_string(std::max<long long>(seconds, 0));
 
@@ -94,15 +115,30 @@ void install_web_routes(httplib::Server& server, LeaderboardCache& cache, std::s
       res.set_content(page_rows_reply(board->board, filter, max_rows, *min_runs), kJsonType);
   });
 
-  server.Get("/cpu.json", [&cache, cache_control](const httplib::Request& req, httplib::Response& res) {
+  // One processor's page, or with distribution=1 its distribution: the one route a client asks
+  // to place its own score among the runs (an older server answers it with the page, which has
+  // no buckets, and the client says so).
+  server.Get("/cpu.json", [&cache, &store, cache_control](const httplib::Request& req, httplib::Response& res) {
     set_page_headers(res, cache_control);
     const auto board = board_for(cache, req, res);
     if (!board) return;
-    const BoardEntry* entry = find_processor(board->board, req.get_param_value("name"));
+    const std::string name = req.get_param_value("name");
+    const BoardEntry* entry = find_processor(board->board, name);
     if (!entry) {
       set_error_reply(res, 404, "no accepted runs of this processor in this leaderboard");
       return;
     }
-    res.set_content(processor_reply(board->board, *entry), kJsonType);
+    const bool distribution = req.get_param_value("distribution") == "1";
+    const std::string key = (distribution ? "distribution\n" : "page\n") + name;
+    auto reply = board->processor_reply(key);
+    if (!reply) {
+      const RunKind kind = *parse_run_kind(req.get_param_value("kind"));
+      const auto summary = summary_for(store, kind, name, res);
+      if (!summary) return;
+      reply = std::make_shared<const std::string>(distribution ? distribution_reply(kind, *summary)
+                                                               : processor_reply(board->board, *entry, *summary));
+      board->keep_processor_reply(key, reply);
+    }
+    res.set_content(*reply, kJsonType);
   });
 }

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 
-// Registers GET /, /cpu, /app.js, /style.css, /board.json and /cpu.json. The library tries routes
-// in the order they were registered, so this goes before any catch-all route.
-void install_web_routes(httplib::Server& server, LeaderboardCache& cache, std::size_t max_rows);
+// Registers GET /, /cpu, /app.js, /style.css, /board.json and /cpu.json (one processor's page,
+// or with distribution=1 its distribution, for comparisons). The library tries routes in the order they were
+// registered, so this goes before any catch-all route.
+void install_web_routes(httplib::Server& server, LeaderboardCache& cache, IRunStore& store, std::size_t max_rows);

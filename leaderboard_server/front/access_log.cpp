@@ -10,7 +10,7 @@ thread_local std::chrono::steady_clock::time_point request_start{};
 constexpr std::size_t kMaxTargetBytes = 256;
 }  // namespace
 
-void access_log_start() { request_start = std::chrono::steady_clock::now(); }
+void access_log_start(std::chrono::steady_clock::time_point read_at) { request_start = read_at; }
 
 std::string format_access_line(std::chrono::system_clock::time_point when, std::string_view method,
                                std::string_view target, int status, double duration_ms) {

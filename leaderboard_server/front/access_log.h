@@ -6,8 +6,9 @@
 #include <string>
 #include <string_view>
 
-// Marks the start of the request being handled on this thread.
-void access_log_start();
+// Marks the start of the request being handled on this thread: when it was read whole, so that
+// the time it queued for a worker counts in its duration.
+void access_log_start(std::chrono::steady_clock::time_point read_at = std::chrono::steady_clock::now());
 
 // Formats the line for a finished request (no trailing newline); `target` is escaped so that a
 // crafted path cannot forge log lines.

@@ -33,5 +33,6 @@ void set_error_reply(httplib::Response& res, int status, const std::string& mess
 std::string error_reply_bytes(int status, const std::string& message) {
   const std::string body = error_body(message);
   return "HTTP/1.1 " + std::to_string(status) + " " + status_text(status) + "\r\nContent-Type: " + kJsonType +
-         "\r\nContent-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+         "\r\nX-Content-Type-Options: nosniff" + "\r\nContent-Length: " + std::to_string(body.size()) +
+         "\r\nConnection: close\r\n\r\n" + body;
 }

@@ -83,6 +83,41 @@ bool write_all(FrontConnection& c, std::string_view bytes, FrontClock::time_poin
   return true;
 }
 
+IoStatus write_available(FrontConnection& c) {
+  while (c.output_sent < c.output.size()) {
+    const char* data = c.output.data() + c.output_sent;
+    const std::size_t left = c.output.size() - c.output_sent;
+    if (c.ssl) {
+      const int n = SSL_write(c.ssl, data, static_cast<int>(std::min<std::size_t>(left, 1 << 30)));
+      if (n > 0) {
+        c.output_sent += static_cast<std::size_t>(n);
+        continue;
+      }
+      const int err = SSL_get_error(c.ssl, n);
+      ERR_clear_error();
+      if (err == SSL_ERROR_WANT_WRITE || err == SSL_ERROR_WANT_READ) break;
+      return IoStatus::Closed;
+    }
+    const ssize_t n = ::send(c.fd, data, left, MSG_NOSIGNAL);
+    if (n > 0) {
+      c.output_sent += static_cast<std::size_t>(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
+    return IoStatus::Closed;
+  }
+  if (c.output_sent == c.output.size()) {
+    // A connection that is idle again keeps no buffer a large reply grew.
+    std::string().swap(c.output);
+    c.output_sent = 0;
+  } else if (c.output_sent > (1u << 16) && c.output_sent * 2 > c.output.size()) {
+    c.output.erase(0, c.output_sent);
+    c.output_sent = 0;
+  }
+  return IoStatus::Data;
+}
+
 ssize_t BufferedStream::read(char* ptr, size_t size) {
   const std::size_t n = std::min(size, request_.size() - pos_);
   std::memcpy(ptr, request_.data() + pos_, n);

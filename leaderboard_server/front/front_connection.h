@@ -26,11 +26,19 @@ struct FrontConnection {
   std::string input;    // received and not yet handed on; at most max_pending_bytes
   std::string request;  // the request a worker answers, framed by the front
   ConnState state = ConnState::Reading;
-  FrontClock::time_point deadline;  // whole-request deadline, or end of keep-alive when idle
-  bool request_started = false;     // some byte of the next request has arrived
+  FrontClock::time_point deadline;         // whole-request deadline, or end of keep-alive when idle
+  bool request_started = false;            // some byte of the next request has arrived
+  FrontClock::time_point request_read_at;  // when `request` was read whole: the access log's start
   bool continue_sent = false;
   bool close_after = false;  // set by the worker: the reply ended the connection
-  bool want_write = false;   // TLS needs the socket writable before it can read on
+  std::string reply;         // set by the worker: its answer, handed to `output` by the front
+  // Replies not yet taken by the client. A client that does not read costs this buffer, never a
+  // worker; past the front's limit no further request of it is answered until it reads.
+  std::string output;
+  std::size_t output_sent = 0;            // bytes at the front of `output` already written
+  FrontClock::time_point write_deadline;  // the client must take some of `output` by then
+  bool close_when_sent = false;           // end the connection once `output` is written
+  bool want_write = false;                // TLS needs the socket writable before it can read on
   std::size_t drained = 0;
 
   ~FrontConnection();
@@ -43,6 +51,10 @@ IoStatus read_available(FrontConnection& c, std::size_t limit);
 
 // Writes all of `bytes`, waiting for the socket until `deadline`. False when it could not.
 bool write_all(FrontConnection& c, std::string_view bytes, FrontClock::time_point deadline);
+
+// Writes what the socket takes now of `c.output` without waiting. Data while some is left or all
+// went, Closed when the connection failed.
+IoStatus write_available(FrontConnection& c);
 
 // What the library reads one request from and writes its reply to: the framed request in
 // memory, the reply collected whole so that it leaves in one write.

@@ -49,6 +49,7 @@ FrontServer::~FrontServer() {
     quit_ = true;
   }
   work_ready_.notify_all();
+  health_check_ready_.notify_all();
   for (auto& w : workers_)
     if (w.joinable()) w.join();
   connections_.clear();
@@ -62,8 +63,13 @@ std::string FrontServer::use_tls(const std::string& cert, const std::string& key
   tls_ = SSL_CTX_new(TLS_server_method());
   if (!tls_) return "cannot create a TLS context";
   SSL_CTX_set_min_proto_version(tls_, TLS1_2_VERSION);
-  // A write retried after WANT_WRITE may come from a reallocated reply buffer.
-  SSL_CTX_set_mode(tls_, SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
+  // TLS 1.2 with forward-secret AEAD suites only: the CBC ones (Lucky 13 and its kin) are left
+  // out. Every client from Windows 10 and current curl/OpenSSL offers these; TLS 1.3 has no others.
+  if (SSL_CTX_set_cipher_list(tls_, "ECDHE+AESGCM:ECDHE+CHACHA20:DHE+AESGCM:DHE+CHACHA20:!aNULL") != 1)
+    return "cannot set the TLS 1.2 cipher suites";
+  // A write retried after WANT_WRITE may come from a reallocated reply buffer, and replies leave
+  // in whatever pieces the socket takes.
+  SSL_CTX_set_mode(tls_, SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER | SSL_MODE_ENABLE_PARTIAL_WRITE);
   if (SSL_CTX_use_certificate_chain_file(tls_, cert.c_str()) != 1 ||
       SSL_CTX_use_PrivateKey_file(tls_, key.c_str(), SSL_FILETYPE_PEM) != 1 || SSL_CTX_check_private_key(tls_) != 1) {
     ERR_clear_error();
@@ -112,7 +118,9 @@ void FrontServer::stop() {
 }
 
 void FrontServer::run() {
-  for (std::size_t i = 0; i < options_.workers; ++i) workers_.emplace_back([this] { worker_loop(); });
+  for (std::size_t i = 0; i < options_.workers; ++i)
+    workers_.emplace_back([this] { worker_loop(ready_, work_ready_); });
+  workers_.emplace_back([this] { worker_loop(health_checks_, health_check_ready_); });
   FrontClock::time_point stop_by{};
   auto next_sweep = FrontClock::now();
   epoll_event events[256];
@@ -127,7 +135,7 @@ void FrontServer::run() {
         [[maybe_unused]] const auto r = ::read(wake_, &count, sizeof count);
         take_back_finished();
       } else if (const auto it = connections_.find(fd); it != connections_.end()) {
-        on_readable(*it->second);
+        on_event(*it->second);
       }
     }
     const auto now = FrontClock::now();
@@ -141,12 +149,14 @@ void FrontServer::run() {
     }
     if (stopping_ && (connections_.empty() || now >= stop_by)) break;
   }
-  // Past the grace time whatever is still being read is dropped; answers under way finish.
+  // Past the grace time whatever is still being read, queued or sent is dropped; the answers
+  // under way finish (each a moment: no handler waits for a client or a rebuild).
   {
     std::lock_guard lock(mutex_);
     quit_ = true;
   }
   work_ready_.notify_all();
+  health_check_ready_.notify_all();
   for (auto& w : workers_) w.join();
   workers_.clear();
   connections_.clear();
@@ -192,9 +202,42 @@ void FrontServer::accept_all() {
 
 void FrontServer::arm(FrontConnection& c) {
   epoll_event ev{};
-  ev.events = (c.want_write ? EPOLLOUT : EPOLLIN) | EPOLLONESHOT;
+  const bool sending = c.output_sent < c.output.size();
+  // A client with a full buffer of replies is not read on: its next requests wait in the socket.
+  const bool reading = c.state != ConnState::Processing && !c.close_when_sent &&
+                       (c.state == ConnState::Draining || c.output.size() < options_.max_unsent_reply);
+  ev.events = EPOLLONESHOT;
+  if (sending || (reading && c.want_write)) ev.events |= EPOLLOUT;
+  if (reading && !c.want_write) ev.events |= EPOLLIN;
+  if (ev.events == EPOLLONESHOT) return;  // a worker has it and nothing waits to be sent
   ev.data.fd = c.fd;
   epoll_ctl(epoll_, EPOLL_CTL_MOD, c.fd, &ev);
+}
+
+bool FrontServer::flush(FrontConnection& c) {
+  const std::size_t left = c.output.size() - c.output_sent;
+  if (left == 0) return true;
+  if (write_available(c) == IoStatus::Closed) return false;
+  // The client's time to take some of its replies starts again whenever it takes some.
+  if (c.output.size() - c.output_sent < left) c.write_deadline = FrontClock::now() + options_.write_timeout;
+  return true;
+}
+
+void FrontServer::on_event(FrontConnection& c) {
+  if (!flush(c)) {
+    // A connection a worker holds is closed when the worker gives it back.
+    if (c.state == ConnState::Processing) {
+      std::string().swap(c.output);
+      c.output_sent = 0;
+      c.close_when_sent = true;
+      return;
+    }
+    return close_connection(c);
+  }
+  if (c.state == ConnState::Processing) return arm(c);
+  if (c.close_when_sent) return c.output.empty() ? close_connection(c) : arm(c);
+  if (c.output.size() >= options_.max_unsent_reply) return arm(c);
+  on_readable(c);
 }
 
 void FrontServer::close_connection(FrontConnection& c) {
@@ -232,7 +275,10 @@ void FrontServer::frame_and_dispatch(FrontConnection& c) {
     case Framing::Outcome::NeedMore:
       if (f.expects_continue && !c.continue_sent) {
         c.continue_sent = true;
-        if (!write_all(c, "HTTP/1.1 100 Continue\r\n\r\n", FrontClock::now())) return close_connection(c);
+        // After the replies still unsent, so that the client reads them in order.
+        if (c.output.empty()) c.write_deadline = FrontClock::now() + options_.write_timeout;
+        c.output += "HTTP/1.1 100 Continue\r\n\r\n";
+        if (!flush(c)) return close_connection(c);
       }
       return arm(c);
     case Framing::Outcome::Refuse: return refuse(c, f.status, f.reason, f.method, f.target);
@@ -240,17 +286,28 @@ void FrontServer::frame_and_dispatch(FrontConnection& c) {
   }
   c.input.erase(0, f.consumed);
   c.request = std::move(f.request);
+  c.request_read_at = FrontClock::now();
   c.state = ConnState::Processing;
+  const bool health_check = f.target == "/healthz" && (f.method == "GET" || f.method == "HEAD");
   {
     std::lock_guard lock(mutex_);
-    ready_.push_back(&c);
+    (health_check ? health_checks_ : ready_).push_back(&c);
   }
-  work_ready_.notify_one();
+  (health_check ? health_check_ready_ : work_ready_).notify_one();
+  arm(c);  // replies still being sent go on while the worker answers
 }
 
 void FrontServer::refuse(FrontConnection& c, int status, const std::string& reason, const std::string& method,
                          const std::string& target) {
   access_log_start();
+  if (!c.output.empty()) {
+    // Earlier replies still go first; the connection ends after them.
+    c.output += error_reply_bytes(status, reason);
+    access_log_finish(method.empty() ? "-" : method, target.empty() ? "-" : target, status);
+    c.close_when_sent = true;
+    c.input.clear();
+    return arm(c);
+  }
   const bool sent = write_all(c, error_reply_bytes(status, reason), FrontClock::now() + std::chrono::milliseconds(50));
   access_log_finish(method.empty() ? "-" : method, target.empty() ? "-" : target, status);
   if (!sent) return close_connection(c);
@@ -263,23 +320,18 @@ void FrontServer::refuse(FrontConnection& c, int status, const std::string& reas
   arm(c);
 }
 
-void FrontServer::worker_loop() {
+void FrontServer::worker_loop(std::deque<FrontConnection*>& queue, std::condition_variable& ready) {
   for (;;) {
     FrontConnection* c = nullptr;
     {
       std::unique_lock lock(mutex_);
-      work_ready_.wait(lock, [&] { return quit_ || !ready_.empty(); });
-      if (ready_.empty()) return;
-      c = ready_.front();
-      ready_.pop_front();
+      ready.wait(lock, [&] { return quit_ || !queue.empty(); });
+      // Requests still queued when the grace time ends are not answered: their connections close.
+      if (quit_) return;
+      c = queue.front();
+      queue.pop_front();
     }
-    std::string reply;
-    reply.reserve(16384);
-    BufferedStream stream(*c, c->request, reply);
-    bool closed = false;
-    const bool answered = routes_.answer(stream, draining_workers_.load(), closed);
-    const bool sent = write_all(*c, reply, FrontClock::now() + options_.write_timeout);
-    c->close_after = !answered || closed || !sent || draining_workers_.load();
+    answer(*c);
     {
       std::lock_guard lock(mutex_);
       finished_.push_back(c);
@@ -287,6 +339,18 @@ void FrontServer::worker_loop() {
     const std::uint64_t one = 1;
     [[maybe_unused]] const auto n = ::write(wake_, &one, sizeof one);
   }
+}
+
+// The reply is only built here; the front's thread sends it as the client takes it, so a
+// client that does not read holds no worker.
+void FrontServer::answer(FrontConnection& c) {
+  c.reply.clear();
+  c.reply.reserve(16384);
+  BufferedStream stream(c, c.request, c.reply);
+  access_log_start(c.request_read_at);
+  bool closed = false;
+  const bool answered = routes_.answer(stream, draining_workers_.load(), closed);
+  c.close_after = !answered || closed || draining_workers_.load();
 }
 
 void FrontServer::take_back_finished() {
@@ -297,11 +361,24 @@ void FrontServer::take_back_finished() {
   }
   const auto now = FrontClock::now();
   for (FrontConnection* c : done) {
-    if (c->close_after) {
+    c->state = ConnState::Reading;
+    if (!c->close_when_sent) {
+      if (c->output.empty()) c->write_deadline = now + options_.write_timeout;
+      c->output += c->reply;
+    }
+    std::string().swap(c->reply);
+    if (!flush(*c)) {
       close_connection(*c);
       continue;
     }
-    c->state = ConnState::Reading;
+    if (c->close_after || c->close_when_sent) {
+      c->close_when_sent = true;
+      if (c->output.empty())
+        close_connection(*c);
+      else
+        arm(*c);
+      continue;
+    }
     c->continue_sent = false;
     // An idle connection keeps no buffer that a large request grew.
     if (c->input.empty()) std::string().swap(c->input);
@@ -309,8 +386,12 @@ void FrontServer::take_back_finished() {
     // Pipelined bytes already here start the next request's clock; otherwise keep-alive runs.
     c->request_started = !c->input.empty();
     c->deadline = now + (c->request_started ? options_.request_timeout : options_.keep_alive);
-    if (stopping_ && !c->request_started) {
+    if (stopping_ && !c->request_started && c->output.empty()) {
       close_connection(*c);
+      continue;
+    }
+    if (c->output.size() >= options_.max_unsent_reply) {
+      arm(*c);  // the next request waits until the client takes its replies
       continue;
     }
     on_readable(*c);
@@ -319,11 +400,16 @@ void FrontServer::take_back_finished() {
 
 void FrontServer::sweep(FrontClock::time_point now) {
   std::vector<FrontConnection*> expired;
-  for (auto& [fd, c] : connections_)
-    if (c->state != ConnState::Processing && now >= c->deadline) expired.push_back(c.get());
+  for (auto& [fd, c] : connections_) {
+    if (c->state == ConnState::Processing) continue;
+    // A client that takes none of its replies for write_timeout is given up; while it takes
+    // them, its keep-alive time waits.
+    const bool sending = !c->output.empty();
+    if (sending ? now >= c->write_deadline : now >= c->deadline) expired.push_back(c.get());
+  }
   for (FrontConnection* c : expired) {
     // A request begun and not finished in time is told so; an idle connection just ends.
-    if (c->state == ConnState::Reading && !c->input.empty()) {
+    if (c->state == ConnState::Reading && !c->input.empty() && c->output.empty()) {
       access_log_start();
       write_all(*c, error_reply_bytes(408, "the request did not arrive in time"), now);
       access_log_finish("-", "-", 408);
@@ -343,7 +429,7 @@ void FrontServer::begin_stopping() {
   // Idle connections end now; requests partly received may still finish within the grace time.
   std::vector<FrontConnection*> idle;
   for (auto& [fd, c] : connections_)
-    if (c->state != ConnState::Processing && (c->input.empty() || c->state == ConnState::Draining))
+    if (c->state != ConnState::Processing && c->output.empty() && (c->input.empty() || c->state == ConnState::Draining))
       idle.push_back(c.get());
   for (FrontConnection* c : idle) close_connection(*c);
 }

@@ -42,7 +42,9 @@ struct FrontOptions {
   bool trust_proxy = false;                      // every peer is a proxy: no per-address cap
   std::chrono::milliseconds request_timeout{10000};
   std::chrono::milliseconds keep_alive{5000};
-  std::chrono::milliseconds write_timeout{5000};
+  std::chrono::milliseconds write_timeout{5000};  // a client must take some of its replies this often
+  // Replies one connection may have unsent; beyond it the connection's next requests wait.
+  std::size_t max_unsent_reply = 1 << 20;
   std::chrono::milliseconds stop_grace{5000};
   FramingLimits limits;
 };
@@ -65,7 +67,9 @@ class FrontServer {
 
  private:
   void accept_all();
+  void on_event(FrontConnection& c);
   void on_readable(FrontConnection& c);
+  bool flush(FrontConnection& c);  // false: the connection failed
   void frame_and_dispatch(FrontConnection& c);
   void refuse(FrontConnection& c, int status, const std::string& reason, const std::string& method,
               const std::string& target);
@@ -74,7 +78,8 @@ class FrontServer {
   void take_back_finished();
   void sweep(FrontClock::time_point now);
   void begin_stopping();
-  void worker_loop();
+  void worker_loop(std::deque<FrontConnection*>& queue, std::condition_variable& ready);
+  void answer(FrontConnection& c);
 
   RoutedServer& routes_;
   FrontOptions options_;
@@ -85,9 +90,10 @@ class FrontServer {
   std::atomic<bool> stop_requested_{false};
   bool stopping_ = false;
 
-  std::mutex mutex_;  // guards the two queues and quit_
-  std::condition_variable work_ready_;
-  std::deque<FrontConnection*> ready_, finished_;
+  std::mutex mutex_;  // guards the queues and quit_
+  std::condition_variable work_ready_, health_check_ready_;
+  // Health checks have a worker of their own: they answer at once however busy the others are.
+  std::deque<FrontConnection*> ready_, health_checks_, finished_;
   bool quit_ = false;
   std::atomic<bool> draining_workers_{false};  // replies say "Connection: close"
   std::vector<std::thread> workers_;

@@ -1,8 +1,10 @@
 #pragma once
-// One kind's standings: every processor ranked, with the spread, thread counts and dated runs
-// behind its average. This is the server's one ranking; the API's and the page's JSON render it.
+// One kind's standings: every processor ranked by its summary's average, with the spread and
+// thread counts. This is the server's one ranking; the API's and the page's JSON render it. Its
+// size and cost follow the number of processors, never the number of runs.
 
 #include "leaderboard_server/rules/percentiles.h"
+#include "leaderboard_server/rules/processor_summary.h"
 #include "leaderboard_server/rules/ranking.h"
 
 #include <cstddef>
@@ -10,19 +12,12 @@
 #include <string_view>
 #include <vector>
 
-struct BoardRun {
-  std::string submitted_at;
-  int score = 0;
-  int threads = 0;
-};
-
 struct BoardEntry {
   RankedRow row;
   long long rank = 0;          // competition ranking: tied averages share a rank (1, 2, 2, 4)
   long long counted_runs = 0;  // the runs its average counts (counted_run_count); row.runs counts all
   ScoreSpread spread;
-  std::vector<int> threads;       // distinct, ascending
-  std::vector<BoardRun> history;  // oldest first
+  std::vector<int> threads;  // distinct, ascending
 };
 
 struct Board {
@@ -30,10 +25,15 @@ struct Board {
   std::vector<std::size_t> by_name;  // indices into entries, names in byte order
 };
 
-// Groups `runs` by exact processor name (their order within a name kept), averages each over the
-// runs that count (counted_average: at most `per_client` of one sender, 0: all) and ranks them.
-// The spread and the history show every run.
-Board build_board(std::vector<StoredScore> runs, std::size_t per_client = kRunsCountedPerClient);
+// Ranks the processors' rows (one per name).
+Board build_board(std::vector<ProcessorRow> rows);
+
+// The rows back, for a board that changes in one row (build_board again after replacing it).
+std::vector<ProcessorRow> board_rows(const Board& board);
+
+// The board of stored runs, through their summaries (tests and small tools; the server reads
+// the summaries its store keeps).
+Board build_board(std::span<const StoredScore> runs, std::size_t per_client = kRunsCountedPerClient);
 
 // The entry of exactly this name, or null.
 const BoardEntry* find_processor(const Board& board, std::string_view cpu);

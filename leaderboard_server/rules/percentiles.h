@@ -9,6 +9,7 @@ struct ScoreSpread {
   int median = 0;
   int p90 = 0;
   int max = 0;
+  bool operator==(const ScoreSpread&) const = default;
 };
 
 // Nearest-rank percentile of ascending, non-empty `sorted`: the value at rank ceil(percent/100 * n),

@@ -330,15 +330,35 @@ TEST_P(LeaderboardApiTest, RunsSurviveARestartWithTheirTimeAndUserAgent) {
             (std::vector<std::string>{"Strelvik/1.4", "Strelvik/1.4"}));
   EXPECT_EQ(query("SELECT COUNT(*) FROM runs WHERE submitted_at IS NOT NULL AND threads IN (1, 12)"),
             std::vector<std::string>{"2"});
-  // Both databases hand the web page the same UTC date text and the thread count.
+  // Both databases hand the web page the same UTC day text, the day's runs and mean, and the
+  // thread count.
   const auto page = c->Get("/cpu.json?kind=multi&name=Persistent%20CPU");
   ASSERT_TRUE(page) << httplib::to_string(page.error());
   ASSERT_EQ(page->status, 200) << page->body;
-  const json run = json::parse(page->body)["history"].at(0);
-  EXPECT_TRUE(std::regex_match(run[0].get<std::string>(), std::regex(R"(20\d\d-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z)")))
-      << run;
-  EXPECT_EQ(run[1], 9000);
-  EXPECT_EQ(run[2], 12);
+  const json day = json::parse(page->body)["history"].at(0);
+  EXPECT_TRUE(std::regex_match(day[0].get<std::string>(), std::regex(R"(20\d\d-\d\d-\d\d)"))) << day;
+  EXPECT_EQ(day, json::array({day[0], 1, 9000, 9000, 9000}));
+  EXPECT_EQ(json::parse(page->body)["thread_counts"], json::parse(R"([{"threads":12,"runs":1}])"));
+}
+
+TEST_P(LeaderboardApiTest, AProcessorsDistributionAddsUpToItsRunsAndAnUnknownNameIs404) {
+  auto server = start();
+  auto c = client(*server);
+  for (int i = 0; i < 12; ++i) post_ok(*c, submission("Spread CPU", 2400 + 25 * i, 8, "multi"));
+  const auto res = c->Get("/cpu.json?kind=multi&name=Spread%20CPU&distribution=1");
+  ASSERT_TRUE(res);
+  ASSERT_EQ(res->status, 200) << res->body;
+  const json d = json::parse(res->body);
+  EXPECT_EQ(d["kind"], "multi");
+  EXPECT_EQ(d["cpu"], "Spread CPU");
+  EXPECT_EQ(d["runs"], 12);
+  long long total = 0;
+  for (const json& b : d["buckets"]) total += b[2].get<long long>();
+  EXPECT_EQ(total, 12);
+  const auto unknown = c->Get("/cpu.json?kind=single&name=Spread%20CPU&distribution=1");  // no runs of that kind
+  ASSERT_TRUE(unknown);
+  EXPECT_EQ(unknown->status, 404);
+  EXPECT_TRUE(json::parse(unknown->body).contains("error"));
 }
 
 TEST_P(LeaderboardApiTest, ConcurrentSubmittersAreAllCountedExactly) {

@@ -53,7 +53,7 @@ TEST(Ranking, OrdersByAverageThenRunsThenNameBytes) {
   for (const auto& e : board.entries) order.push_back(e.row.cpu);
   EXPECT_EQ(order, (std::vector<std::string>{"pair", "solo", "B", "a", "b", "z", "z ", "é"}));
   EXPECT_EQ(board.entries[0].row.runs, 2);
-  EXPECT_TRUE(build_board({}).entries.empty());
+  EXPECT_TRUE(build_board(std::vector<ProcessorRow>{}).entries.empty());
 }
 
 TEST(RateLimiter, AllowsABurstThenRefillsContinuously) {
@@ -129,16 +129,25 @@ namespace {
 // A store whose rows the test changes behind the cache's back, as another instance would.
 class FakeStore : public IRunStore {
  public:
-  void add_run(const Submission& run, const std::string&, const std::string&) override {
+  std::optional<ProcessorRow> add_run(const Submission& run, const std::string&, const std::string&) override {
     std::lock_guard lock(mutex);
     runs.push_back({run.cpu_name, run.score, run.threads, "", ""});
+    for (const auto& s : summarise_runs(runs))
+      if (s.cpu == run.cpu_name) return processor_row(s);
+    return std::nullopt;
   }
-  std::vector<StoredScore> scores(RunKind) override {
+  std::vector<ProcessorRow> processor_rows(RunKind) override {
     ++queries;
     std::this_thread::sleep_for(std::chrono::milliseconds(delay_ms));
     std::lock_guard lock(mutex);
-    return runs;
+    std::vector<ProcessorRow> rows;
+    for (const auto& s : summarise_runs(runs)) rows.push_back(processor_row(s));
+    return rows;
   }
+  std::optional<ProcessorSummary> processor(RunKind, std::string_view) override { return std::nullopt; }
+  std::vector<StoredScore> scores(RunKind) override { return runs; }
+  bool summaries_ready() override { return true; }
+  void compute_summaries(const std::function<void(const std::string&)>&, const std::atomic<bool>&) override {}
   void ping() override {}
   std::mutex mutex;
   std::vector<StoredScore> runs;
@@ -151,18 +160,17 @@ TEST(LeaderboardCache, ShowsALocalSubmissionAtOnceAndAnotherInstancesAfterExpiry
   FakeStore store;
   LeaderboardCache cache(store, 100, std::chrono::hours(1));
   EXPECT_EQ(*cache.get(RunKind::single), R"({"leaderboard":[]})");
-  store.add_run({"Here", RunKind::single, 5, 1}, "", "");
-  cache.invalidate(RunKind::single);
+  cache.apply(RunKind::single, *store.add_run({"Here", RunKind::single, 5, 1}, "", ""));
   EXPECT_EQ(*cache.get(RunKind::single),
             R"({"leaderboard":[{"avg_score":5,"counted_runs":1,"cpu":"Here","max":5,"median":5,"min":5,"p10":5,)"
             R"("p90":5,"runs":1,"threads":[1]}]})");
 
   store.add_run({"Elsewhere", RunKind::single, 9, 1}, "", "");  // no invalidation: stored by another instance
   EXPECT_EQ(cache.get(RunKind::single)->find("Elsewhere"), std::string::npos);
-  // The kinds are cached apart: invalidating one leaves the other's body alone.
+  // The kinds are cached apart, and a local run changes its row without a query.
   const int before = store.queries;
-  cache.invalidate(RunKind::multi);
-  cache.get(RunKind::single);
+  cache.apply(RunKind::multi, {.cpu = "Multi", .runs = 1, .avg_score = 3, .spread = {}, .threads = {}});
+  EXPECT_EQ(cache.get(RunKind::single)->find("Multi"), std::string::npos);
   EXPECT_EQ(store.queries, before);
 
   // A short lifetime: the sleep is a lower bound, so the body has surely expired after it.

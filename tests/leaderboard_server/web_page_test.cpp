@@ -1,5 +1,6 @@
 // The web page end to end: the real server program on loopback, filled with runs by the test,
 // read by a real headless browser (Debian's chromium) and by plain HTTP requests.
+#include "leaderboard_server/rules/score_histogram.h"
 #include "tests/leaderboard_server/headless_browser.h"
 #include "tests/leaderboard_server/server_fixture.h"
 
@@ -114,9 +115,10 @@ TEST_F(WebPage, ApiRowsCarryThePercentilesOfEveryRunAndTheThreadCounts) {
     const auto& s = scores.at(row["cpu"]);
     SCOPED_TRACE(row.dump());
     EXPECT_EQ(row["runs"], s.size());
-    EXPECT_EQ(row["median"], reference_percentile(s, 50));
-    EXPECT_EQ(row["p10"], reference_percentile(s, 10));
-    EXPECT_EQ(row["p90"], reference_percentile(s, 90));
+    // Percentiles come from the score histogram: in the bucket (1 %) of the exact run.
+    EXPECT_EQ(score_bucket(row["median"]), score_bucket(reference_percentile(s, 50)));
+    EXPECT_EQ(score_bucket(row["p10"]), score_bucket(reference_percentile(s, 10)));
+    EXPECT_EQ(score_bucket(row["p90"]), score_bucket(reference_percentile(s, 90)));
     EXPECT_EQ(row["min"], *std::min_element(s.begin(), s.end()));
     EXPECT_EQ(row["max"], *std::max_element(s.begin(), s.end()));
     EXPECT_EQ(row["threads"], std::vector<int>(threads.at(row["cpu"]).begin(), threads.at(row["cpu"]).end()));
@@ -133,7 +135,7 @@ TEST_F(WebPage, PageFilesAreSmallServedFromHereOnlyAndCachedAsLongAsTheLeaderboa
     const auto res = get(target);
     ASSERT_TRUE(res && res->status == 200);
     EXPECT_EQ(res->get_header_value("Content-Type").rfind(type, 0), 0u);
-    EXPECT_EQ(res->get_header_value("Content-Security-Policy"), "default-src 'self'");
+    EXPECT_EQ(res->get_header_value("Content-Security-Policy"), "default-src 'self'; frame-ancestors 'none'");
     EXPECT_EQ(res->get_header_value("X-Content-Type-Options"), "nosniff");
     EXPECT_EQ(res->get_header_value("Cache-Control"), "max-age=2");
     total += res->body.size();
@@ -227,7 +229,7 @@ TEST_F(WebPage, AProcessorsPageShowsItsRankHistogramThreadsAndRunsOverTime) {
     const std::regex re(pattern);
     return std::distance(std::sregex_iterator(dom.begin(), dom.end(), re), std::sregex_iterator());
   };
-  EXPECT_EQ(count(R"(<circle [^>]*class="dot")"), 13);  // one dot per run
+  EXPECT_EQ(count(R"(<circle [^>]*class="dot")"), 1);  // one dot per day: every run was posted today
   EXPECT_EQ(count(R"(<rect [^>]*class="bin")"), 20);
   // The histogram's bars are labelled with their counts, which add up to the runs.
   long long counted = 0;

@@ -188,30 +188,32 @@ function histogram(h, max) {
   return s;
 }
 
+// One point per day with runs: its mean, with a bar from its lowest to its highest run.
+// history: [[day, runs, mean, lowest, highest], ...], oldest first.
 function timeline(history, lo, hi) {
   const W = 600;
   const H = 180;
   const left = 56;
   const base = H - 24;
   const s = svg('svg', { viewBox: `0 0 ${W} ${H}`, class: 'plot', role: 'img' });
-  const times = history.map((run) => Date.parse(run[0]));
+  const times = history.map((day) => Date.parse(day[0]));
   const first = Math.min(...times);
   const last = Math.max(...times);
   const x = (t) => (last > first ? left + 8 + ((t - first) / (last - first)) * (W - left - 16) : (left + W) / 2);
   const y = (v) => (hi > lo ? base - 8 - ((v - lo) / (hi - lo)) * (base - 24) : base / 2);
   svg('line', { x1: left, x2: W, y1: base, y2: base, class: 'axis-line' }, s);
   svg('line', { x1: left, x2: left, y1: 0, y2: base, class: 'axis-line' }, s);
-  history.forEach((run, i) => {
-    const dot = svg('circle', { cx: x(times[i]), cy: y(run[1]), r: 3.5, class: 'dot' }, s);
-    svg('title', {}, dot).textContent = `${run[0].slice(0, 16).replace('T', ' ')}: ${fmt(run[1])}, ${run[2]} threads`;
+  history.forEach(([day, runs, mean, lowest, highest], i) => {
+    if (highest > lowest) svg('line', { x1: x(times[i]), x2: x(times[i]), y1: y(lowest), y2: y(highest), class: 'axis-line' }, s);
+    const dot = svg('circle', { cx: x(times[i]), cy: y(mean), r: 3.5, class: 'dot' }, s);
+    svg('title', {}, dot).textContent =
+      `${day}: ${fmt(runs)} run${runs === 1 ? '' : 's'}, mean ${fmt(mean)}` + (highest > lowest ? ` (${fmt(lowest)} to ${fmt(highest)})` : '');
   });
   svgText(s, left - 6, y(hi) + 4, fmt(hi), 'end');
   if (hi > lo) svgText(s, left - 6, y(lo) + 4, fmt(lo), 'end');
-  // Dates, and the time of day too when every run is from one day: a time alone names no day.
   const day = (t) => new Date(t).toISOString().slice(0, 10);
-  const label = day(first) === day(last) ? (t) => new Date(t).toISOString().slice(0, 16).replace('T', ' ') + ' UTC' : day;
-  svgText(s, left, H - 6, label(first));
-  if (last > first) svgText(s, W, H - 6, label(last), 'end');
+  svgText(s, left, H - 6, day(first));
+  if (last > first) svgText(s, W, H - 6, day(last), 'end');
   return s;
 }
 
