@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Runs every fuzz_* program in the given folder, sharing STRELVIK_FUZZ_SECONDS (default 90) between
+# Runs every fuzz_* program in the given folder, sharing STRELVIK_FUZZ_SECONDS (default 60) between
 # them. A seed corpus lives in tests/fuzz/<name>/; new inputs go to a scratch copy, never the tree.
 set -euo pipefail
 bin=${1:?usage: run-fuzzers.sh BIN_DIR}
-total=${STRELVIK_FUZZ_SECONDS:-90}
+total=${STRELVIK_FUZZ_SECONDS:-60}
 root=$(cd "$(dirname "$0")/.." && pwd)
 mapfile -t fuzzers < <(find "$bin" -maxdepth 1 -name 'fuzz_*' -type f -perm -u+x | sort)
 if [[ ${#fuzzers[@]} -eq 0 ]]; then
