@@ -34,10 +34,14 @@ void start_run(App& app, RunKind kind, std::optional<std::int32_t> threads) {
   // A stress test's later passes keep the first pass's load check: no 2 s idle between passes.
   if (app.run_monitor) app.run_monitor->set_load_check(!app.stress.active);
   app.run_progress = RemainingTimeEstimator(queued_tile_costs(run.workload));
-  app.run_estimate = std::string(run_kind_title(kind)) + ", " + std::to_string(run.threads) +
-                     (run.threads == 1 ? " thread, " : " threads, ") +
-                     (is_standard_workload(run.workload) ? "standard workload: " : "custom workload: ") +
-                     format_estimate(estimate_run_seconds(run));
+  // A stress test's later passes keep the first pass's estimate: tracing sample tiles again on
+  // this thread would stall the window between passes for the same answer.
+  const bool later_pass = app.stress.active && app.stress.test && !app.stress.test->passes().empty();
+  if (!later_pass)
+    app.run_estimate = std::string(run_kind_title(kind)) + ", " + std::to_string(run.threads) +
+                       (run.threads == 1 ? " thread, " : " threads, ") +
+                       (is_standard_workload(run.workload) ? "standard workload: " : "custom workload: ") +
+                       format_estimate(estimate_run_seconds(run));
   app.engine.start(run);
 }
 
