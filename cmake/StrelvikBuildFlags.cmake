@@ -31,6 +31,11 @@ if(STRELVIK_SANITIZE AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
   # warnings inside the standard library (std::regex, std::function).
   target_compile_options(strelvik_warnings INTERFACE -Wno-maybe-uninitialized)
 endif()
+if(CMAKE_UNITY_BUILD AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+  # A unity build includes the sources into one file each, and GCC then takes a test fixture in
+  # an anonymous namespace for one declared in a header.
+  target_compile_options(strelvik_warnings INTERFACE -Wno-subobject-linkage)
+endif()
 
 # libFuzzer targets are built only with clang and STRELVIK_FUZZ=ON.
 option(STRELVIK_FUZZ "Build the libFuzzer targets (clang only)" OFF)

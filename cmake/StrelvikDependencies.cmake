@@ -49,6 +49,8 @@ if(WIN32)
   target_include_directories(strelvik_imgui SYSTEM PUBLIC ${STRELVIK_IMGUI_SOURCE} ${STRELVIK_IMGUI_SOURCE}/misc/cpp)
   # Its C++20 enum warnings are the library's, not ours.
   target_compile_options(strelvik_imgui PRIVATE -w)
+  # Its files define same-named helpers of their own: compiled one by one.
+  set_target_properties(strelvik_imgui PROPERTIES UNITY_BUILD OFF)
   target_link_libraries(strelvik_imgui PUBLIC d3d11 dxgi d3dcompiler dwmapi imm32 gdi32)
   add_library(PkgConfig::IMGUI ALIAS strelvik_imgui)
 

@@ -25,8 +25,8 @@ const ImU32 kGridLine = IM_COL32(26, 26, 26, 255);
 const ImU32 kGridLabel = packed(kFaintGrey);
 const ImU32 kBorder = packed(kOutlineGrey);
 // The title's teal; strong while the run goes on, faded once it is over.
-const ImU32 kFillRunning = packed(kTeal, 0x25);
-const ImU32 kFillIdle = packed(kTeal, 0x1C);
+const ImU32 kGraphFillRunning = packed(kTeal, 0x25);
+const ImU32 kGraphFillIdle = packed(kTeal, 0x1C);
 const ImU32 kLineRunning = packed(kTeal, 0xDD);
 const ImU32 kLineIdle = packed(kTeal, 0xA8);
 constexpr float kMinGraphHeight = 80.0f;
@@ -136,7 +136,7 @@ void draw_load(ImDrawList* draw, const CpuUsageMonitor& monitor, bool running, c
   for (const auto& points : segments) {
     for (std::size_t i = 1; i < points.size(); ++i) {
       const ImVec2 a = points[i - 1], b = points[i];
-      draw->AddQuadFilled(a, b, ImVec2(b.x, p1.y), ImVec2(a.x, p1.y), running ? kFillRunning : kFillIdle);
+      draw->AddQuadFilled(a, b, ImVec2(b.x, p1.y), ImVec2(a.x, p1.y), running ? kGraphFillRunning : kGraphFillIdle);
     }
   }
   draw->Flags = flags;

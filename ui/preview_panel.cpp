@@ -21,8 +21,8 @@ const ImU32 kPlaceholderFill = packed(kCanvasBlack);
 const ImU32 kPlaceholderOutline = packed(kOutlineGrey);
 const ImU32 kPlaceholderText = IM_COL32(64, 64, 64, 255);
 const ImU32 kTrack = IM_COL32(21, 21, 21, 255);
-const ImU32 kFillRunning = packed(kTeal);
-const ImU32 kFillIdle = IM_COL32(0, 160, 128, 255);
+const ImU32 kBarFillRunning = packed(kTeal);
+const ImU32 kBarFillIdle = IM_COL32(0, 160, 128, 255);
 const ImU32 kBarOutline = packed(kFaintGrey);
 constexpr float kBarHeight = 20.0f;
 
@@ -142,7 +142,7 @@ void draw_progress_line(App& app, ImFont* font) {
   draw->AddRectFilled(p, ImVec2(p.x + width, p.y + kBarHeight), kTrack, 4.0f);
   if (fraction > 0) {
     const float fill = width * fraction;
-    draw->AddRectFilled(p, ImVec2(p.x + fill, p.y + kBarHeight), running ? kFillRunning : kFillIdle, 4.0f);
+    draw->AddRectFilled(p, ImVec2(p.x + fill, p.y + kBarHeight), running ? kBarFillRunning : kBarFillIdle, 4.0f);
     if (running) {
       const float u = std::fmod(static_cast<float>(ImGui::GetTime()) * 2.0f, 1.0f);
       const float x0 = p.x + u * fill;

@@ -25,7 +25,7 @@ namespace {
 using namespace postgres;
 
 // Same versioning idea as the SQLite file: a table holds the version, each entry moves it up one.
-constexpr const char* kMigrations[] = {
+constexpr const char* kPostgresMigrations[] = {
     R"sql(
     CREATE TABLE runs (
         id           BIGSERIAL   PRIMARY KEY,
@@ -266,11 +266,11 @@ class PostgresRunStore final : public IRunStore {
         if (PQresultStatus(r.res) != PGRES_TUPLES_OK) throw StoreError(error_of(c, "schema"));
         version = std::atoi(PQgetvalue(r.res, 0, 0));
       }
-      const int latest = static_cast<int>(std::size(kMigrations));
+      const int latest = static_cast<int>(std::size(kPostgresMigrations));
       if (version > latest)
         throw StoreError("postgresql: database schema version " + std::to_string(version) +
                          " is newer than this server knows (" + std::to_string(latest) + ")");
-      for (int v = version; v < latest; ++v) exec(c, kMigrations[v]);
+      for (int v = version; v < latest; ++v) exec(c, kPostgresMigrations[v]);
       exec(c, "DELETE FROM schema_version");
       exec(c, ("INSERT INTO schema_version VALUES (" + std::to_string(latest) + ")").c_str());
       // Summaries kept for another count of runs per sender are computed again.

@@ -23,7 +23,7 @@ namespace {
 using namespace sqlite;
 
 // Each entry moves the schema one version up; entries are never edited once released.
-constexpr const char* kMigrations[] = {
+constexpr const char* kSqliteMigrations[] = {
     R"sql(
     CREATE TABLE runs (
         id           INTEGER PRIMARY KEY,
@@ -211,11 +211,11 @@ class SqliteRunStore final : public IRunStore {
         Statement v(writer_.get(), "PRAGMA user_version");
         if (v.step("schema")) version = static_cast<int>(v.integer(0));
       }
-      const int latest = static_cast<int>(std::size(kMigrations));
+      const int latest = static_cast<int>(std::size(kSqliteMigrations));
       if (version > latest)
         throw StoreError("sqlite: database schema version " + std::to_string(version) +
                          " is newer than this server knows (" + std::to_string(latest) + ")");
-      for (int v = version; v < latest; ++v) writer_.exec(kMigrations[v]);
+      for (int v = version; v < latest; ++v) writer_.exec(kSqliteMigrations[v]);
       writer_.exec(("PRAGMA user_version = " + std::to_string(latest)).c_str());
       // Summaries kept for another count of runs per sender are computed again.
       {
