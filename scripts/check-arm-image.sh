@@ -31,7 +31,7 @@ wait "$native"
 # column, one and several workers.
 configs=(
   "4 50 32 1 64 36"
-  "16 50 16 2 320 180"
+  "8 50 16 2 136 84"
   "8 50 32 4 100 70"
 )
 status=0

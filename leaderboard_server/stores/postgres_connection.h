@@ -39,6 +39,7 @@ struct Result {
   PGresult* res;
   ~Result() { PQclear(res); }
   Result(PGresult* r) : res(r) {}
+  Result(Result&& other) noexcept : res(std::exchange(other.res, nullptr)) {}
   Result(const Result&) = delete;
   Result& operator=(const Result&) = delete;
 };

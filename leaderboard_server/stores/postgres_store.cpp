@@ -1,5 +1,6 @@
 // PostgreSQL backend through libpq: several stateless servers can share one database.
 #include "leaderboard_server/stores/postgres_connection.h"
+#include "leaderboard_server/stores/postgres_pipeline.h"
 #include "leaderboard_server/stores/postgres_summaries.h"
 #include "leaderboard_server/stores/run_store.h"
 #include "leaderboard_server/stores/summary_backfill.h"
@@ -88,36 +89,42 @@ class PostgresRunStore final : public IRunStore {
                                       const std::string& client) override {
     std::optional<ProcessorRow> row;
     const char* kind = run_kind_text(run.kind);
-    // Not repeated once sent: the insert may have been committed before the connection broke.
+    // Repeated on a fresh connection only when none of it reached the database: once sent, the
+    // insert may have been committed before the connection broke.
     with_connection(Retry::IfNotSent, [&](PGconn* c) {
-      if (!PQsendQuery(c, "BEGIN")) throw NotSent{};
-      Result{PQgetResult(c)};
-      while (PGresult* more = PQgetResult(c)) PQclear(more);
       try {
-        Result{exec_params(c, "insert", PGRES_TUPLES_OK, "SELECT pg_advisory_xact_lock_shared($1)", kInsertLock)};
+        // Three round trips: the insert with the summary's statements and reads, then the row
+        // computed from them with the commit.
+        Pipeline p(c);
+        p.add("insert", PGRES_COMMAND_OK, "BEGIN");
+        p.add("insert", PGRES_TUPLES_OK, "SELECT pg_advisory_xact_lock_shared($1)", kInsertLock);
         // Inserts of one processor take turns from here to their commit, so that their ids come
         // in the order their summaries count them: a sender's earliest runs are its lowest ids.
-        Result{exec_params(c, "insert", PGRES_TUPLES_OK,
-                           "SELECT pg_advisory_xact_lock(hashtextextended($1 || chr(10) || $2, 0))", kind,
-                           run.cpu_name)};
-        std::string day;
-        {
-          Result r{exec_params(c, "insert", PGRES_TUPLES_OK,
-                               "INSERT INTO runs (kind, cpu_name, score, threads, user_agent, client)"
-                               " VALUES ($1, $2, $3::integer, $4::integer, $5, $6)"
-                               " RETURNING to_char(submitted_at AT TIME ZONE 'UTC', 'YYYY-MM-DD')",
-                               kind, run.cpu_name, run.score, run.threads, user_agent, client)};
-          day = text_of(r.res, 0, 0);
-        }
+        p.add("insert", PGRES_TUPLES_OK, "SELECT pg_advisory_xact_lock(hashtextextended($1 || chr(10) || $2, 0))", kind,
+              run.cpu_name);
+        p.add("insert", PGRES_COMMAND_OK,
+              "INSERT INTO runs (kind, cpu_name, score, threads, user_agent, client)"
+              " VALUES ($1, $2, $3::integer, $4::integer, $5, $6)",
+              kind, run.cpu_name, run.score, run.threads, user_agent, client);
         bool ready = ready_;
+        bool sent = false;
         if (!ready) {
-          Result r{exec_params(c, "insert", PGRES_TUPLES_OK, "SELECT ready FROM summary_state")};
-          ready = PQntuples(r.res) == 1 && integer_of(r.res, 0, 0) == 1;
+          p.add("insert", PGRES_TUPLES_OK, "SELECT ready FROM summary_state");
+          const std::vector<Result> r = run_unsent(p);
+          sent = true;
+          ready = PQntuples(r.back().res) == 1 && integer_of(r.back().res, 0, 0) == 1;
         }
-        if (ready)
-          row = summarise(c, options_.runs_counted_per_client, kind, run.cpu_name, client, run.score, run.threads, day);
-        exec(c, "COMMIT");
+        if (ready) {
+          queue_summary_update(p, options_.runs_counted_per_client, kind, run.cpu_name, client, run.score, run.threads,
+                               "");
+          row = row_after_update(sent ? p.run() : run_unsent(p), run.cpu_name);
+          queue_row(p, kind, *row);
+        }
+        p.add("insert", PGRES_COMMAND_OK, "COMMIT");
+        p.run();
         if (ready) ready_ = true;
+      } catch (const NotSent&) {
+        throw;
       } catch (...) {
         Result{PQexec(c, "ROLLBACK")};
         throw;
@@ -203,13 +210,19 @@ class PostgresRunStore final : public IRunStore {
                          const std::atomic<bool>& stop) override;
 
   void ping() override {
+    // Under load the statements of the others already show that the database answers, and a
+    // round trip of its own would wait behind them for the processors.
+    if (Clock::now().time_since_epoch().count() - last_answer_.load() < kRecentAnswer.count()) return;
     // A connection of its own, so that a busy pool never delays the health check.
     std::lock_guard lock(ping_mutex_);
     for (int attempt = 0; attempt < 2; ++attempt) {
       if (pinger_ && !idle_connection_usable(pinger_)) pinger_ = drop(pinger_);
       if (!pinger_) pinger_ = connect();
       Result r{PQexec(pinger_, "SELECT 1")};
-      if (PQresultStatus(r.res) == PGRES_TUPLES_OK) return;
+      if (PQresultStatus(r.res) == PGRES_TUPLES_OK) {
+        note_answer();
+        return;
+      }
       if (PQstatus(pinger_) == CONNECTION_OK || attempt > 0) throw StoreError(error_of(pinger_, "ping"));
       pinger_ = drop(pinger_);
     }
@@ -291,16 +304,31 @@ class PostgresRunStore final : public IRunStore {
   // The connection broke before the statement left: it cannot have run anywhere.
   struct NotSent {};
 
+  // Runs a pipeline holding the first statements of a transaction: when they could not be sent,
+  // nothing of it reached the database.
+  static std::vector<Result> run_unsent(Pipeline& p) {
+    try {
+      return p.run();
+    } catch (const Pipeline::NothingSent&) {
+      throw NotSent{};
+    }
+  }
+
   // A pooled connection idle while the database restarted looks fine to libpq until it is used;
   // the server's goodbye (or the end of the stream) is already waiting on its socket, though.
   // An idle connection has nothing to read, so anything readable means it is finished.
   static bool idle_connection_usable(PGconn* c) {
-    if (PQstatus(c) != CONNECTION_OK) return false;
+    if (broken(c)) return false;
     pollfd p{PQsocket(c), POLLIN, 0};
     return ::poll(&p, 1, 0) == 0;
   }
 
   enum class Retry { IfNotSent, IfConnectionLost };
+
+  using Clock = std::chrono::steady_clock;
+  // How recent a statement that worked must be to stand for a health check.
+  static constexpr Clock::duration kRecentAnswer = std::chrono::seconds(1);
+  void note_answer() { last_answer_.store(Clock::now().time_since_epoch().count()); }
 
   // Lends a connection to `work`; opens one when none is idle and the pool is not full. A
   // connection that broke is replaced, and the work is done again on a fresh one once when it
@@ -314,17 +342,18 @@ class PostgresRunStore final : public IRunStore {
         if (!c) c = connect();
         work(c);
         give_back(c);
+        note_answer();
         return;
       } catch (const NotSent&) {
         // fall through to the retry below
       } catch (const StoreError&) {
-        const bool lost = c && PQstatus(c) != CONNECTION_OK;
+        const bool lost = c && broken(c);
         if (!lost || attempt > 0 || retry != Retry::IfConnectionLost) {
           give_back(lost ? drop(c) : c);
           throw;
         }
       } catch (...) {
-        give_back(c && PQstatus(c) != CONNECTION_OK ? drop(c) : c);
+        give_back(c && broken(c) ? drop(c) : c);
         throw;
       }
       give_back(drop(c));
@@ -368,6 +397,7 @@ class PostgresRunStore final : public IRunStore {
   std::mutex ping_mutex_;
   PGconn* pinger_ = nullptr;
   std::atomic<bool> ready_{false};
+  std::atomic<Clock::rep> last_answer_{Clock::now().time_since_epoch().count() - kRecentAnswer.count()};
   std::chrono::steady_clock::time_point ready_checked_{};
 };
 

@@ -4,22 +4,32 @@
 
 #include "leaderboard_server/rules/processor_summary.h"
 #include "leaderboard_server/stores/postgres_connection.h"
+#include "leaderboard_server/stores/postgres_pipeline.h"
 
 #include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace postgres {
 
 // A processor's histograms and thread counts (and days when asked), or nothing without runs.
 std::optional<ProcessorSummary> read_summary(PGconn* c, std::string_view kind, std::string_view cpu, bool with_days);
 
-// Writes a processor's board row.
-void put_row(PGconn* c, std::string_view kind, const ProcessorRow& row);
+// Queues the writing of a processor's board row.
+void queue_row(Pipeline& p, std::string_view kind, const ProcessorRow& row);
 
-// Adds one stored run to its processor's summary within the insert's transaction and returns
-// the processor's new row. The caller holds the processor's lock (see add_run).
+// Queues, within an insert's transaction, the statements that add one stored run to its
+// processor's summary, then the two reads of the summary that row_after_update takes. An empty
+// `day` is the transaction's (UTC). The caller holds the processor's lock (see add_run).
+void queue_summary_update(Pipeline& p, std::size_t per_client, std::string_view kind, std::string_view cpu,
+                          std::string_view client, int score, int threads, std::string_view day);
+
+// The processor's new row, from the results of a pipeline that ended with queue_summary_update.
+ProcessorRow row_after_update(const std::vector<Result>& results, std::string_view cpu);
+
+// Adds one stored run to its processor's summary and writes its row, in two round trips.
 ProcessorRow summarise(PGconn* c, std::size_t per_client, std::string_view kind, std::string_view cpu,
                        std::string_view client, int score, int threads, std::string_view day);
 

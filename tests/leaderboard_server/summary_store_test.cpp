@@ -2,6 +2,7 @@
 // the inserts, computed for a database of the previous version as that version ranked it, and
 // exact under concurrent inserts from two instances sharing PostgreSQL.
 #include "leaderboard_server/api/board_replies.h"
+#include "leaderboard_server/stores/postgres_pipeline.h"
 #include "leaderboard_server/stores/run_store.h"
 #include "tests/leaderboard_server/server_fixture.h"
 
@@ -184,6 +185,34 @@ TEST(SummaryStorePostgres, ConcurrentInsertsFromTwoInstancesLoseNothing) {
   EXPECT_EQ(*b->processor(RunKind::multi, "Shared CPU"), expected[0]);
   EXPECT_EQ(expected[0].counted.runs(), 6);  // each of the two senders' earliest three
   EXPECT_EQ(rows[0], processor_row(expected[0]));
+}
+
+// A submission's statements go out together: one that fails is named, the ones after it are
+// skipped and prepared again next time, and the connection is usable afterwards.
+TEST(SummaryStorePostgres, AFailedStatementAmongOthersIsNamedAndLeavesTheConnectionUsable) {
+  PGconn* c = PQconnectdb(cluster().create_database().c_str());
+  ASSERT_EQ(PQstatus(c), CONNECTION_OK);
+  {
+    postgres::Pipeline p(c);
+    p.add("first", PGRES_TUPLES_OK, "SELECT $1::integer", 1);
+    p.add("second", PGRES_TUPLES_OK, "SELECT no_such_column FROM pg_class");
+    p.add("third", PGRES_TUPLES_OK, "SELECT 3");
+    try {
+      p.run();
+      ADD_FAILURE() << "a failed statement went unreported";
+    } catch (const StoreError& e) {
+      EXPECT_NE(std::string(e.what()).find("postgresql second:"), std::string::npos) << e.what();
+      EXPECT_NE(std::string(e.what()).find("no_such_column"), std::string::npos) << e.what();
+    }
+    p.add("third", PGRES_TUPLES_OK, "SELECT 3");
+    p.add("first", PGRES_TUPLES_OK, "SELECT $1::integer", 4);
+    const std::vector<postgres::Result> r = p.run();
+    ASSERT_EQ(r.size(), 2u);
+    EXPECT_EQ(postgres::integer_of(r[0].res, 0, 0), 3);
+    EXPECT_EQ(postgres::integer_of(r[1].res, 0, 0), 4);
+  }
+  EXPECT_FALSE(postgres::broken(c));
+  postgres::finish(c);
 }
 
 }  // namespace

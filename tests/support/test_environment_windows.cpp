@@ -9,7 +9,7 @@
 
 namespace {
 
-std::wstring widen(const std::string& text) {
+std::wstring widen_utf8(const std::string& text) {
   if (text.empty()) return {};
   const int size =
       MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()), nullptr, 0);
@@ -20,7 +20,7 @@ std::wstring widen(const std::string& text) {
 }
 
 void put(const std::string& name, const std::string& value) {
-  if (_wputenv_s(widen(name).c_str(), widen(value).c_str()) != 0)
+  if (_wputenv_s(widen_utf8(name).c_str(), widen_utf8(value).c_str()) != 0)
     throw std::runtime_error("cannot set the variable " + name);
 }
 
