@@ -3,11 +3,11 @@
 # and a temporary history (nothing of the user's is read or changed):
 #   docs/strelvik-running.png   a multi-core run some seconds in (default 40; RUNNING_SECONDS=N)
 #   docs/strelvik-finished.png  the same run finished, with its score, history entry and graph
-# The run is the standard one: ten to fifteen minutes on two cores.
+# The run is the standard one: about 12 minutes on two idle cores, more under load.
 #   scripts/take-screenshots.sh --windows   only the running picture, of strelvik.exe under wine:
 #   docs/strelvik-windows-running.png (the windows preset's build; the leaderboard is Linux's)
 #   scripts/take-screenshots.sh --stress    only docs/strelvik-stress.png: a finished standard
-#   stress test (at least 3 passes: about 25 minutes on two cores)
+#   stress test (at least 3 passes: about 40 minutes on two cores)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${STRELVIK_BUILD_DIR:-build/release}
@@ -108,7 +108,7 @@ sleep "$running_seconds"
 save "$prefix-running.png"
 [[ $prefix == docs/strelvik ]] || exit 0
 
-echo "waiting for the run to finish (ten to fifteen minutes on two cores)" >&2
+echo "waiting for the run to finish (about 12 minutes on two idle cores)" >&2
 wait_until '! grep -q "^Cancel	" "$work/rects.txt"' 3600
 sleep 2  # the score, the history entry and the submission's reply
 save "$prefix-finished.png"

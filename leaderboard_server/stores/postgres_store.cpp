@@ -93,15 +93,17 @@ class PostgresRunStore final : public IRunStore {
     // insert may have been committed before the connection broke.
     with_connection(Retry::IfNotSent, [&](PGconn* c) {
       try {
-        // Three round trips: the insert with the summary's statements and reads, then the row
+        // Two round trips: the insert with the summary's statements and reads, then the row
         // computed from them with the commit.
         Pipeline p(c);
         p.add("insert", PGRES_COMMAND_OK, "BEGIN");
-        p.add("insert", PGRES_TUPLES_OK, "SELECT pg_advisory_xact_lock_shared($1)", kInsertLock);
-        // Inserts of one processor take turns from here to their commit, so that their ids come
-        // in the order their summaries count them: a sender's earliest runs are its lowest ids.
-        p.add("insert", PGRES_TUPLES_OK, "SELECT pg_advisory_xact_lock(hashtextextended($1 || chr(10) || $2, 0))", kind,
-              run.cpu_name);
+        // The insert lock shared, then the processor's: inserts of one processor take turns from
+        // here to their commit, so that their ids come in the order their summaries count them
+        // (a sender's earliest runs are its lowest ids).
+        p.add(
+            "insert", PGRES_TUPLES_OK,
+            "SELECT pg_advisory_xact_lock_shared($1), pg_advisory_xact_lock(hashtextextended($2 || chr(10) || $3, 0))",
+            kInsertLock, kind, run.cpu_name);
         p.add("insert", PGRES_COMMAND_OK,
               "INSERT INTO runs (kind, cpu_name, score, threads, user_agent, client)"
               " VALUES ($1, $2, $3::integer, $4::integer, $5, $6)",

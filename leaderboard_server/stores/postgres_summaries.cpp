@@ -107,18 +107,17 @@ void queue_summary_update(Pipeline& p, std::size_t per_client, std::string_view 
           kind, cpu, client);
   // Every run in the histogram of all runs (counted = 0); in the counted one only a sender's
   // first `per_client` (0: all), as the count just raised above says.
-  const char* const bucket_sql =
-      "INSERT INTO summary_buckets (kind, cpu_name, counted, bucket, runs, sum, lowest, highest)"
-      " SELECT $1::text, $2::text, $3::integer, $4::integer, 1, $5::bigint, $5::integer, $5::integer"
-      " WHERE $3::integer = 0 OR $6::bigint = 0 OR $7::text = ''"
-      " OR (SELECT runs FROM summary_senders WHERE kind = $1 AND cpu_name = $2 AND client = $7::text) <= $6::bigint"
-      " ON CONFLICT (kind, cpu_name, counted, bucket) DO UPDATE"
-      " SET runs = summary_buckets.runs + 1, sum = summary_buckets.sum + EXCLUDED.sum,"
-      " lowest = LEAST(summary_buckets.lowest, EXCLUDED.lowest),"
-      " highest = GREATEST(summary_buckets.highest, EXCLUDED.highest)";
-  const int bucket = score_bucket(score);
-  for (int counted = 0; counted < 2; ++counted)
-    p.add("summary", PGRES_COMMAND_OK, bucket_sql, kind, cpu, counted, bucket, score, per_client, client);
+  p.add("summary", PGRES_COMMAND_OK,
+        "INSERT INTO summary_buckets (kind, cpu_name, counted, bucket, runs, sum, lowest, highest)"
+        " SELECT $1::text, $2::text, counted, $3::integer, 1, $4::bigint, $4::integer, $4::integer"
+        " FROM (VALUES (0), (1)) AS histogram (counted)"
+        " WHERE counted = 0 OR $5::bigint = 0 OR $6::text = ''"
+        " OR (SELECT runs FROM summary_senders WHERE kind = $1 AND cpu_name = $2 AND client = $6::text) <= $5::bigint"
+        " ON CONFLICT (kind, cpu_name, counted, bucket) DO UPDATE"
+        " SET runs = summary_buckets.runs + 1, sum = summary_buckets.sum + EXCLUDED.sum,"
+        " lowest = LEAST(summary_buckets.lowest, EXCLUDED.lowest),"
+        " highest = GREATEST(summary_buckets.highest, EXCLUDED.highest)",
+        kind, cpu, score_bucket(score), score, per_client, client);
   p.add("summary", PGRES_COMMAND_OK,
         "INSERT INTO summary_threads (kind, cpu_name, threads, runs) VALUES ($1, $2, $3, 1)"
         " ON CONFLICT (kind, cpu_name, threads) DO UPDATE SET runs = summary_threads.runs + 1",
